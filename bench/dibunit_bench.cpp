@@ -1,0 +1,33 @@
+// The page object on the A4 300 dpi reference page.
+#include <benchmark/benchmark.h>
+
+#include "pagegen.h"
+
+namespace {
+
+const TDIB& ReferencePage8() {
+  static std::unique_ptr<TDIB> page = MakeReferencePage(ReferencePageOptions(pt8bit));
+  return *page;
+}
+
+void BM_Duplicate(benchmark::State& state) {
+  const TDIB& page = ReferencePage8();
+  for (auto _ : state) {
+    auto copy = page.Duplicate();
+    benchmark::DoNotOptimize(copy->Memory());
+  }
+  state.SetBytesProcessed(state.iterations() * page.BlockSize());
+}
+BENCHMARK(BM_Duplicate)->Unit(benchmark::kMillisecond);
+
+void BM_InvertBits(benchmark::State& state) {
+  auto page = ReferencePage8().Duplicate();
+  for (auto _ : state) {
+    page->InvertBits();
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * page->BlockSize());
+}
+BENCHMARK(BM_InvertBits)->Unit(benchmark::kMillisecond);
+
+}  // namespace

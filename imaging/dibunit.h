@@ -1,0 +1,189 @@
+// TDIB: one page image as a packed device-independent bitmap (40-byte header, a full palette of
+// 2^bits entries for 1, 4 and 8 bits, bottom-up rows padded to 4 bytes) in one movable global
+// memory block that stays locked for the page's life. Image operations work in place on that
+// block and keep its handle, so a holder of the handle still holds the page afterwards.
+//
+// Pixel types are the one-byte codes 1 (1 bit), 2 (4 bits), 3 (8 bits) and 6 (24 bits). Rows
+// are addressed top-down through the line table: Lines(y) is picture row y counted from the
+// top. A 24-bit pixel value is red + green * 256 + blue * 65536.
+//
+// The member functions are defined in several files, one family of operations each.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exception.h"
+#include "globalmem.h"
+#include "streams.h"
+#include "wingdi.h"
+
+// Pixel types.
+inline constexpr uint8_t pt1bit = 1;
+inline constexpr uint8_t pt4bit = 2;
+inline constexpr uint8_t pt8bit = 3;
+inline constexpr uint8_t pt24bit = 6;
+
+// Pixels per metre in one dot per inch.
+inline constexpr double kPelsPerMeterPerDPI = 39.37;
+
+// Pages from outside never make blocks beyond these.
+inline constexpr int32_t kMaxImageDimension = 65535;
+inline constexpr int64_t kMaxImageBlockSize = int64_t{1} << 30;
+
+// Round to the nearest integer, halves to the even neighbour.
+int32_t Round(double value);
+
+int32_t IntMax(int32_t a, int32_t b);
+int32_t IntMin(int32_t a, int32_t b);
+int32_t IntPower(int32_t base, int32_t exponent);
+
+// The block layout of a page of the given size and type.
+struct TDIBLayout {
+  int32_t BlockSize = 0;
+  int32_t LineBytes = 0;
+  int32_t Stride = 0;
+};
+
+// Signature tests: each reads at the stream's position and puts the position back.
+bool IsBMP(TStream& Stream);
+bool IsTIFF(TStream& Stream);
+bool IsPNG(TStream& Stream);
+
+class TDIB {
+ public:
+  using TPixelGetter = int32_t (TDIB::*)(int32_t X, int32_t Y) const;
+  using TPixelSetter = void (TDIB::*)(int32_t X, int32_t Y, int32_t Value);
+
+  TDIB();
+  ~TDIB();
+  TDIB(const TDIB&) = delete;
+  TDIB& operator=(const TDIB&) = delete;
+
+  // ---- Construction and memory ----
+  void* Lock();
+  void Unlock();
+  void UnlockAll();
+  void FreeImage();
+  void NewImage(int32_t Width, int32_t Height, uint8_t PixelType, int32_t XDPI, int32_t YDPI);
+  void SetHandle(win32::HGLOBAL Handle);
+  win32::HGLOBAL GetHandle() const;
+  void ParseHeader();
+  void BuildLineTable();
+  // Leaves the layout untouched for pixel types other than 1, 2, 3, 6.
+  static void LayoutForType(int32_t Width, int32_t Height, uint8_t PixelType, TDIBLayout& Layout);
+  // Raises before anything is allocated when a page of that size and type would exceed the
+  // library's limits (or has a negative size, or an unknown type).
+  static void CheckImageSize(int64_t Width, int64_t Height, uint8_t PixelType);
+
+  // ---- The image and its members ----
+  bool Empty() const { return FHandle == nullptr; }
+  uint8_t* Lines(int32_t Y) const { return FLines[Y]; }
+  win32::HGLOBAL Handle() const { return FHandle; }
+  void* Memory() const { return FMemory; }
+  bool OwnsHandle() const { return FOwnsHandle; }
+  void SetOwnsHandle(bool Value) { FOwnsHandle = Value; }
+  int32_t BlockSize() const { return FBlockSize; }
+  uint8_t PixelType() const { return FPixelType; }
+  int32_t LockCount() const { return FLockCount; }
+  win32::BITMAPFILEHEADER& FileHeader() { return FFileHeader; }
+  const win32::BITMAPFILEHEADER& FileHeader() const { return FFileHeader; }
+  win32::BITMAPINFOHEADER* Header() const { return FHeader; }
+  win32::RGBQUAD* Palette() const { return FPalette; }
+  uint8_t* Bits() const { return FBits; }
+  int32_t ColorCount() const { return FColorCount; }
+  uint32_t ColorsUsed() const { return FColorsUsed; }
+  int32_t Stride() const { return FStride; }
+  int32_t LineBytes() const { return FLineBytes; }
+  TPixelGetter PixelGetter() const { return FPixelGetter; }
+  TPixelSetter PixelSetter() const { return FPixelSetter; }
+
+  int32_t Width() const { return FHeader == nullptr ? 0 : FHeader->biWidth; }
+  int32_t Height() const { return FHeader == nullptr ? 0 : FHeader->biHeight; }
+  int32_t BitCount() const { return FHeader->biBitCount; }
+  int32_t XResolution() const;
+  int32_t YResolution() const;
+  void SetXResolution(int32_t DPI);
+  void SetYResolution(int32_t DPI);
+
+  // ---- Pixels (no range checks: 0 <= X < Width, 0 <= Y < Height) ----
+  int32_t GetPixel(int32_t X, int32_t Y) const { return (this->*FPixelGetter)(X, Y); }
+  void SetPixel(int32_t X, int32_t Y, int32_t Value) { (this->*FPixelSetter)(X, Y, Value); }
+  int32_t GetPixel1(int32_t X, int32_t Y) const;
+  int32_t GetPixel4(int32_t X, int32_t Y) const;
+  int32_t GetPixel8(int32_t X, int32_t Y) const;
+  int32_t GetPixel24(int32_t X, int32_t Y) const;
+  void SetPixel1(int32_t X, int32_t Y, int32_t Value);
+  void SetPixel4(int32_t X, int32_t Y, int32_t Value);
+  void SetPixel8(int32_t X, int32_t Y, int32_t Value);
+  void SetPixel24(int32_t X, int32_t Y, int32_t Value);
+  void Fill(uint8_t Value);
+  void Clear() { Fill(255); }
+
+  // ---- Palette ----
+  uint32_t GetPaletteEntry(int32_t I) const;
+  void SetPaletteEntry(int32_t I, uint32_t Entry);
+  void SetPaletteFromLog(const win32::LOGPALETTE& LogPalette);
+  int32_t WhiteIndex() const;
+  int32_t BlackIndex() const;
+  bool HasGrayPalette() const;
+
+  // ---- Polarity and copies ----
+  void InvertBits();
+  void ReversePalette();
+  std::unique_ptr<TDIB> Duplicate() const;
+
+  // ---- Loading and saving (BMP here; the other readers in their own files) ----
+  void LoadFromStream(TStream& Stream, int32_t PageIndex = 0);
+  void LoadFromFile(const std::string& FileName, int32_t PageIndex = 0);
+  void SaveToStream(TStream& Stream);
+  void SaveToFile(const std::string& FileName);
+  void LoadBMP(TStream& Stream);
+  void LoadPNG(TStream& Stream);
+  void LoadTIFF(TStream& Stream, int32_t PageIndex);
+  void LoadJPEG(TStream& Stream);
+
+  // ---- PNG ----
+
+  // ---- TIFF and JPEG ----
+
+  // ---- Pixel-format conversions ----
+
+  // ---- Histograms, measures and thresholds ----
+
+  // ---- Despeckle and connected components ----
+
+  // ---- Geometry ----
+
+  // ---- Black borders, erase outside and auto-crop ----
+
+  // ---- Data-source image operations ----
+
+ private:
+  int32_t GetPixelUnset(int32_t X, int32_t Y) const;
+  void SetPixelUnset(int32_t X, int32_t Y, int32_t Value);
+  // Chooses the per-depth methods and returns true for the bit counts the object maps.
+  bool ChoosePixelMethods(int32_t BitCount);
+  void CheckAdoptedBlock(size_t GlobalBytes) const;
+  void ReadBMPRows(TStream& Stream, const win32::BITMAPINFOHEADER& Info);
+
+  std::vector<uint8_t*> FLines;
+  win32::HGLOBAL FHandle = nullptr;
+  void* FMemory = nullptr;
+  bool FOwnsHandle = true;
+  int32_t FBlockSize = 0;
+  uint8_t FPixelType = pt8bit;
+  int32_t FLockCount = 0;
+  win32::BITMAPFILEHEADER FFileHeader{};
+  win32::BITMAPINFOHEADER* FHeader = nullptr;
+  win32::RGBQUAD* FPalette = nullptr;
+  uint8_t* FBits = nullptr;
+  int32_t FColorCount = 0;
+  uint32_t FColorsUsed = 0;
+  int32_t FStride = 0;
+  int32_t FLineBytes = 0;
+  TPixelSetter FPixelSetter;
+  TPixelGetter FPixelGetter;
+};
