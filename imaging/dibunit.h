@@ -187,3 +187,19 @@ class TDIB {
   TPixelSetter FPixelSetter;
   TPixelGetter FPixelGetter;
 };
+
+// ---- PNG: free functions ----
+
+// ---- TIFF and JPEG: free functions ----
+
+// ---- Pixel-format conversions: free functions ----
+
+// ---- Histograms, measures and thresholds: free functions ----
+
+// ---- Despeckle and connected components: free functions ----
+
+// ---- Geometry: free functions ----
+
+// ---- Black borders, erase outside and auto-crop: free functions ----
+
+// ---- Data-source image operations: free functions ----
