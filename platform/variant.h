@@ -11,7 +11,9 @@
 
 #include <concepts>
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <variant>
 
 #include "exception.h"
@@ -29,6 +31,9 @@ class Variant {
   Variant() : FValue(int64_t{0}) {}
   template <std::integral T>
   requires(!std::same_as<T, bool>) Variant(T value) : FValue(static_cast<int64_t>(value)) {}
+  // Enumerations are integers, never booleans.
+  template <typename T>
+  requires std::is_enum_v<T> Variant(T value) : FValue(static_cast<int64_t>(value)) {}
   template <std::floating_point T>
   Variant(T value) : FValue(static_cast<double>(value)) {}
   Variant(bool value) : FValue(value) {}
@@ -56,6 +61,10 @@ class Variant {
   friend Variant operator-(const Variant& a, const Variant& b);
   friend Variant operator*(const Variant& a, const Variant& b);
   friend Variant operator/(const Variant& a, const Variant& b);
+
+  friend std::ostream& operator<<(std::ostream& out, const Variant& v) {
+    return out << v.AsString();
+  }
 
  private:
   bool IsIntegral() const { return Kind() == TKind::Integer || Kind() == TKind::Boolean; }

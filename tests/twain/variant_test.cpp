@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "twain.h"
+
 TEST(Variant, KindsAndConversions) {
   EXPECT_EQ(Variant().Kind(), Variant::TKind::Integer);
   EXPECT_EQ(Variant(uint16_t{5}).Kind(), Variant::TKind::Integer);
   EXPECT_EQ(Variant(2.5).Kind(), Variant::TKind::Double);
   EXPECT_EQ(Variant(true).Kind(), Variant::TKind::Boolean);
   EXPECT_EQ(Variant("abc").Kind(), Variant::TKind::Text);
+  EXPECT_EQ(Variant(TWDE_PAPERJAM).Kind(), Variant::TKind::Integer);
+  EXPECT_EQ(Variant(TWDE_PAPERJAM).AsInteger(), 13);
 
   EXPECT_EQ(Variant(2.5).AsInteger(), 2);
   EXPECT_EQ(Variant(3.5).AsInteger(), 4);
