@@ -9,9 +9,12 @@
 //   one value    ItemType u16, the item at 2                           262 bytes
 //   range        ItemType u16, MinValue, MaxValue, StepSize, DefaultValue, CurrentValue
 //                (u32 each, at 2, 6, 10, 14, 18)                       22 bytes
-// The one-value block lives as long as the container; for an enumeration or a range it
-// mirrors the current item whenever the container's data is fetched. Whatever a caller or a
-// TWAIN peer hands in, a container never reads or writes outside its blocks.
+// The one-value block lives as long as the container (it grows beyond 262 bytes only for the
+// wider TWTY_STR1024 and TWTY_UNI512 items); for an enumeration or a range it mirrors the
+// current item whenever the container's data is fetched. A list block always holds its
+// NumItems items at the slot size of its ItemType, and a range writes at most 4 bytes into each
+// of its fields, so whatever a caller or a TWAIN peer hands in, a container never reads or
+// writes outside its blocks.
 #pragma once
 
 #include <cstdint>
