@@ -152,6 +152,21 @@ class TDIB {
   // ---- Pixel-format conversions ----
 
   // ---- Histograms, measures and thresholds ----
+  // 256 bins of 64-bit counts indexed by gray level; every operation that fills one clears it
+  // first. A plain value that the caller owns.
+  struct THistogram {
+    uint64_t Bins[256];
+    uint64_t& operator[](int32_t Level) { return Bins[Level]; }
+    uint64_t operator[](int32_t Level) const { return Bins[Level]; }
+  };
+  // 1-bit, 24-bit and gray 8-bit pages by value, other 8-bit pages through the palette; other
+  // types raise. A page without pixels gives a cleared histogram.
+  void Histogram(THistogram& Histogram) const;
+  // 1-bit: bin 1 set pixels, bin 0 the others; 8-bit: byte values; 24-bit: gray values. Other
+  // types leave the histogram cleared.
+  void HistogramDirect(THistogram& Histogram) const;
+  // 8-bit only: the blue byte of each pixel's palette entry.
+  void HistogramByPalette(THistogram& Histogram) const;
 
   // ---- Despeckle and connected components ----
 
@@ -195,6 +210,15 @@ class TDIB {
 // ---- Pixel-format conversions: free functions ----
 
 // ---- Histograms, measures and thresholds: free functions ----
+using THistogram = TDIB::THistogram;
+
+// Gray value of a 24-bit pixel stored blue, green, red: Trunc(0.3 R + 0.59 G + 0.11 B).
+uint8_t GrayOf24(const uint8_t* BlueGreenRed);
+
+// The lowest and highest bins whose count exceeds Limit; both left as they were when none does.
+void HistogramRange(const THistogram& Histogram, int32_t Limit, int32_t& First, int32_t& Last);
+// Trunc(mean + K x standard deviation) of the histogram's levels.
+int32_t MeanStdDevLevel(const THistogram& Histogram, double K);
 
 // ---- Despeckle and connected components: free functions ----
 
