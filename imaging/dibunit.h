@@ -150,7 +150,29 @@ class TDIB {
   // ---- TIFF and JPEG ----
 
   // ---- Pixel-format conversions ----
+  // In place, in the same memory block (the handle stays), to pixel type 1, 2, 3 or 6, with a
+  // fresh standard palette. The current type does nothing; another value raises. A page whose
+  // bit count has no pixel type, and an empty object, are left as they are.
+  void ConvertPixelType(uint8_t NewType);
+  // 24-bit to 8-bit gray over the selected channels, weighted 0.3 red, 0.59 green, 0.11 blue
+  // or averaged.
+  void RGBToGray(bool Weighted, bool UseRed, bool UseGreen, bool UseBlue);
+  // A new gray page of a 1-bit page at Percent per cent of its size with Levels gray levels, by
+  // counting set pixels in boxes; nullptr when it cannot be made.
+  std::unique_ptr<TDIB> ScaleToGray(int32_t Levels, double Percent) const;
 
+ private:
+  // The single steps of ConvertPixelType, each from the type its name gives.
+  void Convert8To1();
+  void Convert4To1();
+  void Convert8To4();
+  void Convert1To8();
+  void Convert1To4();
+  void Convert4To8();
+  void Convert8To24();
+  void Convert4To24();
+
+ public:
   // ---- Histograms, measures and thresholds ----
   // 256 bins of 64-bit counts indexed by gray level; every operation that fills one clears it
   // first. A plain value that the caller owns.
