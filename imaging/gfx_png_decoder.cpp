@@ -272,6 +272,14 @@ void DecodePasses(TPNGImage& Image, TInflater& Inflater, const TRowFormat& Forma
   }
 }
 
+// Deflate packs at most 1032 bytes into one: data too small to hold the rows is refused
+// before the bitmap is allocated.
+void CheckInflatable(size_t DataBytes, uint32_t Width, uint32_t Height, const TRowFormat& Format) {
+  constexpr uint64_t kMostInflatedPerByte = 1032;
+  uint64_t pixelBytes = uint64_t{Width} * Height * Format.FileBits / 8;
+  if (DataBytes * kMostInflatedPerByte + 1024 < pixelBytes) RaiseCorrupted();
+}
+
 }  // namespace
 
 void TChunkIDAT::Decode() {
@@ -290,6 +298,7 @@ void TChunkIDAT::Decode() {
   uint32_t height = ihdr.Height();
   if (width == 0 || height == 0) RaiseCorrupted();
   TDIB::CheckImageSize(width, height, format.PixelFormat);
+  CheckInflatable(Data().Bytes().size(), width, height, format);
 
   image.NewBitmap(static_cast<int32_t>(width), static_cast<int32_t>(height), format.PixelFormat);
   image.SetPalette(std::move(palette));

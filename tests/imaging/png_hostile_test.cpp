@@ -44,6 +44,8 @@ TEST(PngHostile, RefusedWithAClearMessage) {
       {"IHDR too short", TPngFile().Chunk("IHDR", shortIHDR).IDAT(rows).IEND().Bytes, kCorrupted},
       {"IHDR too long", TPngFile().Chunk("IHDR", longIHDR).IDAT(rows).IEND().Bytes, kCorrupted},
       {"zero width", TPngFile().IHDR(0, 4, 8, 0).IDAT(rows).IEND().Bytes, kCorrupted},
+      {"rows a small stream cannot hold",
+       TPngFile().IHDR(30000, 30000, 8, 0).IDAT(rows).IEND().Bytes, kCorrupted},
       {"zlib stops short", TPngFile().IHDR(4, 5, 8, 0).IDAT(rows).IEND().Bytes, kCorrupted},
       {"zlib damaged", TPngFile().IHDR(4, 4, 8, 0).Chunk("IDAT", {0x78, 0x9C, 0xFF, 0xFF}).Bytes,
        kCorrupted},
