@@ -114,7 +114,10 @@ void TPNGImage::ApplyTransparency() {
 void TPNGImage::PrepareChunksForSave() {
   if (FChunks->Count() == 0) ResetChunks();
   if (FChunks->Items(0).ClassType() != &TChunkIHDR::New) {
-    FChunks->Move(FChunks->IndexOf(FChunks->AddNew(&TChunkIHDR::New)), 0);
+    // An IHDR further down is brought to the front rather than written twice.
+    int32_t ihdr = FChunks->IndexOfClass(&TChunkIHDR::New);
+    if (ihdr < 0) ihdr = FChunks->IndexOf(FChunks->AddNew(&TChunkIHDR::New));
+    FChunks->Move(ihdr, 0);
   }
   bool paletted = FPixelFormat == pf1bit || FPixelFormat == pf4bit || FPixelFormat == pf8bit;
   if (paletted && FChunks->First<TChunkPLTE>() == nullptr) {

@@ -180,6 +180,10 @@ TEST(PngEncoder, ChunkOrder) {
   list.AddNew(&TChunkGAMA::New);
   EXPECT_EQ(ChunkTypes(Saved(png)),
             (std::vector<std::string>{"IHDR", "pHYs", "gAMA", "IDAT", "IEND"}));
+  // An IHDR that is not first is moved there, not written twice.
+  list.Move(0, 2);
+  EXPECT_EQ(ChunkTypes(Saved(png)),
+            (std::vector<std::string>{"IHDR", "pHYs", "gAMA", "IDAT", "IEND"}));
   // A loaded transparent image loses its tRNS once it is no longer transparent.
   TPNGImage opaque;
   Load(opaque, TPngFile()
