@@ -40,9 +40,10 @@ bool TDIB::IsGray() const {
 // Only 24-bit rows hold three bytes a pixel: on other pages the swap would run past the rows.
 void TDIB::SwapRedBlue() {
   if (Empty() || BitCount() != 24) return;
-  for (int32_t y = 0; y < Height(); ++y) {
+  const int32_t height = Height(), width = Width();
+  for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = FLines[y];
-    for (int32_t x = 0; x < Width(); ++x) std::swap(row[3 * x], row[3 * x + 2]);
+    for (int32_t x = 0; x < width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
   }
 }
 

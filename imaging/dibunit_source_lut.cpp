@@ -37,9 +37,11 @@ void TDIB::StretchLUT(TLookupTable& Table, double Percentage) {
 }
 
 void TDIB::ApplyLUT(const TLookupTable& Table) {
-  for (int32_t y = 0; y < Height(); ++y) {
+  // Locals, so that the byte writes cannot alias the members.
+  const int32_t height = Height(), lineBytes = FLineBytes;
+  for (int32_t y = 0; y < height; ++y) {
     uint8_t* row = FLines[y];
-    for (int32_t i = 0; i < FLineBytes; ++i) row[i] = Table[row[i]];
+    for (int32_t i = 0; i < lineBytes; ++i) row[i] = Table[row[i]];
   }
 }
 

@@ -90,6 +90,7 @@ void TakeRows(TDIB& Page, const TDIB& Scratch) {
     Page.Lock();
     if (!resized) {
       Page.ParseHeader();
+      Page.BuildLineTable();
       throw Exception(win32::ErrorText(error));
     }
     auto* info = static_cast<win32::BITMAPINFOHEADER*>(Page.Memory());
