@@ -108,7 +108,7 @@ void TakeRows(TDIB& Page, const TDIB& Scratch) {
 // writes stay in the cache while the tile is done.
 constexpr int32_t kTile = 64;
 
-// Copies every pixel (x, y) of the page to (Column(x, y), Line(x, y)) of the scratch page.
+// Copies every pixel (x, y) of the page to the column and line Map(x, y) of the scratch page.
 template <class TPixels, class TMap>
 void TurnInto(const TDIB& Page, TDIB& Scratch, TMap Map) {
   int32_t width = Page.Width();
