@@ -8,16 +8,16 @@ constexpr int32_t kMaxResolution = 65535;
 
 void CheckResolution(const char* Name, int32_t DPI) {
   if (DPI <= 0 || DPI > kMaxResolution) {
-    throw Exception(std::string("Invalid ") + Name + " resolution in scan request: " +
-                    std::to_string(DPI));
+    throw Exception(std::string("Invalid ") + Name +
+                    " resolution in scan request: " + std::to_string(DPI));
   }
 }
 
 int64_t PixelsOf(const char* Name, double Inches, int32_t DPI) {
   double pixels = Inches * DPI;
   if (!std::isfinite(Inches) || Inches <= 0 || pixels > kMaxImageDimension) {
-    throw Exception(std::string("Invalid page ") + Name + " in scan request: " +
-                    std::to_string(Inches) + " inches");
+    throw Exception(std::string("Invalid page ") + Name +
+                    " in scan request: " + std::to_string(Inches) + " inches");
   }
   return static_cast<int64_t>(std::llround(pixels));
 }
@@ -48,7 +48,7 @@ uint8_t TargetPixelType(int32_t RequestPixelType) {
 }
 
 std::string PaperList(int32_t Sizes) {
-  static const char* const kNames[] = {"A6;", "A5;",     "A4;",    "A3;",
+  static const char* const kNames[] = {"A6;",        "A5;",     "A4;",    "A3;",
                                        "Statement;", "Letter;", "Legal;", "Ledger;"};
   std::string list;
   for (int bit = 0; bit < 8; ++bit) {
@@ -134,8 +134,7 @@ void TProcessingPipeline::Resample(TDIB& Page, int32_t TargetXDPI, int32_t Targe
   int32_t xdpi = Page.XResolution(), ydpi = Page.YResolution();
   if (xdpi == TargetXDPI && ydpi == TargetYDPI) return;
   double width = xdpi > 0 ? static_cast<double>(TargetXDPI) / xdpi * Page.Width() : Page.Width();
-  double height =
-      ydpi > 0 ? static_cast<double>(TargetYDPI) / ydpi * Page.Height() : Page.Height();
+  double height = ydpi > 0 ? static_cast<double>(TargetYDPI) / ydpi * Page.Height() : Page.Height();
   TDIB::CheckImageSize(std::llround(width), std::llround(height), Page.PixelType());
   Page.Resize(Round(width), Round(height), false);
   Page.SetXResolution(TargetXDPI);
