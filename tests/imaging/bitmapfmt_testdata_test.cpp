@@ -8,6 +8,7 @@
 
 #include "bitmapfmt.h"
 #include "bitmapfmt_images.h"
+#include "gfx_png.h"
 #include "testdata.h"
 
 using namespace bitmapfmt;
@@ -44,6 +45,39 @@ std::vector<TRgb> Rendered(const TImage& image) {
           break;
         case 8:
           out.push_back(image.Palette[row[x]]);
+          break;
+        default:
+          out.push_back({row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+      }
+    }
+  }
+  return out;
+}
+
+// The colours of a PNG file, top row first.
+std::vector<TRgb> PngColours(const std::string& path) {
+  TMemoryStream stream(ReadFileBytes(path));
+  TPNGImage png;
+  png.LoadFromStream(stream);
+  const uint8_t format = png.PixelFormat();
+  const std::vector<TPNGColor>& palette = png.Palette();
+  auto entry = [&](unsigned i) {
+    const TPNGColor c = palette.at(i);
+    return TRgb{c.Red, c.Green, c.Blue};
+  };
+  std::vector<TRgb> out;
+  for (int y = 0; y < png.Height(); ++y) {
+    const uint8_t* row = png.ScanLine(y);
+    for (int x = 0; x < png.Width(); ++x) {
+      switch (format) {
+        case pf1bit:
+          out.push_back(entry((row[x / 8] >> (7 - x % 8)) & 1));
+          break;
+        case pf4bit:
+          out.push_back(entry((x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4));
+          break;
+        case pf8bit:
+          out.push_back(entry(row[x]));
           break;
         default:
           out.push_back({row[3 * x + 2], row[3 * x + 1], row[3 * x]});
@@ -189,6 +223,38 @@ TEST(BitmapFmtTestData, VariantsOfOnePictureAgree) {
       ASSERT_EQ(other.Code, kOk) << group[i];
       EXPECT_TRUE(Rendered(other.Image) == expected) << group[i] << " differs from " << group[0];
     }
+  }
+}
+
+// Files that come with their expected pixels as PNG (without transparency).
+TEST(BitmapFmtTestData, PixelsLikeTheirReference) {
+  const char* const names[] = {
+      "pcx/kde/16color",
+      "pcx/kde/indexed4",
+      "pcx/kde/indexed8",
+      "pcx/kde/mono",
+      "pcx/kde/rgb",
+      "tga/kde/bw",
+      "tga/kde/rgb16",
+      "tga/kde/rgb-gimp-2.8.10-bottom-left",
+      "tga/kde/rgb-gimp-2.8.10-top-left",
+      "tga/kde/rgb-gimp-2.8.10-rle-bottom-left",
+      "tga/kde/rgb-gimp-2.8.10-rle-top-left",
+      "tga/pillow/common/1x1_l",
+      "tga/pillow/common/200x32_l",
+      "tga/pillow/common/200x32_p",
+      "tga/pillow/common/200x32_rgb",
+  };
+  if (TestDataDir().empty()) GTEST_SKIP() << "no ../shared/testdata";
+  for (const std::string name : names) {
+    const std::string base = TestDataDir() + "/" + name;
+    const bool tga = name.rfind("tga/", 0) == 0;
+    const std::string file = tga && name.find("pillow") != std::string::npos
+                                 ? base + "_tl_raw.tga"
+                                 : base + (tga ? ".tga" : ".pcx");
+    const TReading r = ReadFile(file);
+    ASSERT_EQ(r.Code, kOk) << file;
+    EXPECT_TRUE(Rendered(r.Image) == PngColours(base + ".png")) << file;
   }
 }
 
