@@ -1,5 +1,4 @@
-// The default file callbacks of the bitmap format module, over the host's file streams, and the
-// callbacks the module uses now.
+// The default file callbacks of the bitmap format module, over the host's file streams.
 #pragma once
 
 #include "bitmapfmt.h"
