@@ -1,27 +1,17 @@
 // Connected components of black pixels, despeckling, and the pixel counters over lines,
 // columns and runs that skew and border detection use.
 #include <algorithm>
-#include <array>
 #include <climits>
 
 #include "dibunit.h"
+#include "dibunit_runcount.h"
 
 namespace {
 
 const char* const kNeeds1Bit = "This operation requires 1 bit per pixel bitmap !";
 
-constexpr std::array<uint8_t, 256> MakeBitCounts() {
-  std::array<uint8_t, 256> counts{};
-  for (int i = 0; i < 256; ++i) {
-    for (int b = i; b != 0; b >>= 1) counts[i] += b & 1;
-  }
-  return counts;
-}
-constexpr std::array<uint8_t, 256> kBitCounts = MakeBitCounts();
-
-// The bits of a byte from pixel X mod 8 onwards, and up to pixel X mod 8.
-constexpr uint8_t kFirstMask[8] = {255, 127, 63, 31, 15, 7, 3, 1};
-constexpr uint8_t kLastMask[8] = {128, 192, 224, 240, 248, 252, 254, 255};
+using runcount::kBitCounts;
+using runcount::kLastMask;
 
 void Require1Bit(const TDIB& Page) {
   if (Page.Empty() || Page.PixelType() != pt1bit) throw Exception(kNeeds1Bit);
@@ -200,34 +190,14 @@ int32_t TDIB::CountColumnBits(int32_t X) const {
 
 int32_t TDIB::CountRunBits(int32_t X, int32_t Y, int32_t N, bool CountSet) const {
   if (N <= 0) return 0;
-  const uint8_t* row = FLines[Y];
-  const int32_t first = X >> 3, last = (X + N - 1) >> 3;
-  const uint8_t firstMask = kFirstMask[X & 7], lastMask = kLastMask[(X + N - 1) & 7];
-  int32_t count;
-  if (first == last) {
-    count = kBitCounts[row[first] & firstMask & lastMask];
-  } else {
-    count = kBitCounts[row[first] & firstMask] + kBitCounts[row[last] & lastMask];
-    for (int32_t i = first + 1; i < last; ++i) count += kBitCounts[row[i]];
-  }
+  const int32_t count = runcount::SetBits(FLines[Y], X, N);
   return CountSet ? count : N - count;
 }
 
 int32_t TDIB::CountRunBelow(int32_t X, int32_t Y, int32_t N, uint8_t Level) const {
-  if (N <= 0) return 0;
-  const uint8_t* run = FLines[Y] + X;
-  int32_t count = 0;
-  for (int32_t i = 0; i < N; ++i) count += run[i] < Level;
-  return count;
+  return N <= 0 ? 0 : runcount::BytesBelow(FLines[Y] + X, N, Level);
 }
 
 int32_t TDIB::CountRunBelow24(int32_t X, int32_t Y, int32_t N, uint8_t Level) const {
-  if (N <= 0) return 0;
-  const uint8_t* p = FLines[Y] + 3 * X;
-  // The gray value (11 blue + 59 green + 30 red) div 100 lies below Level exactly when the
-  // weighted sum lies below 100 x Level.
-  const int32_t limit = 100 * Level;
-  int32_t count = 0;
-  for (int32_t i = 0; i < N; ++i, p += 3) count += 11 * p[0] + 59 * p[1] + 30 * p[2] < limit;
-  return count;
+  return N <= 0 ? 0 : runcount::GrayBelow(FLines[Y] + 3 * X, N, Level);
 }

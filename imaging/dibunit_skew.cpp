@@ -1,15 +1,17 @@
 // Skew detection: for each candidate slope, the dark pixels along a staircase of one-line
 // segments are summed per band of lines; the slope whose band profile varies most follows the
 // text lines.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_runcount.h"
 
 namespace {
 
-// Runs the staircase search with Dark(X, Y, N), the number of dark pixels among X..X+N-1 of
-// line Y.
+// Runs the staircase search with Dark(Row, X, N), the number of dark pixels among X..X+N-1 of
+// a line (N > 0).
 template <class TDark>
 double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
                   TDark&& Dark) {
@@ -41,16 +43,22 @@ double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double M
     for (int32_t k = 0; k <= d + 1; ++k) {
       starts[k] = static_cast<int32_t>(int64_t{k} * width / (d + 1));
     }
-    for (int32_t i = 0; i < bands; ++i) {
-      const int32_t b = i * step;
-      int32_t p = 0, q = 0;
-      for (int32_t k = 0; k <= d; ++k) {
+    // Band i takes segment k from line i x step + k. The sums run line by line, so that the
+    // segments taken from one line are read together and the lines in order.
+    std::fill(down.begin(), down.begin() + bands, 0);
+    std::fill(up.begin(), up.begin() + bands, 0);
+    const int32_t lastLine = (bands - 1) * step + d;
+    for (int32_t y = 0; y <= lastLine; ++y) {
+      const uint8_t* row = Page.Lines(y);
+      const int32_t firstBand = y > d ? (y - d + step - 1) / step : 0;
+      const int32_t lastBand = std::min(bands - 1, y / step);
+      for (int32_t i = firstBand; i <= lastBand; ++i) {
+        const int32_t k = y - i * step;
         const int32_t n = starts[k + 1] - starts[k];
-        p += Dark(starts[k], b + k, n);
-        q += Dark(width - starts[k + 1], b + k, n);
+        if (n <= 0) continue;
+        down[i] += Dark(row, starts[k], n);
+        up[i] += Dark(row, width - starts[k + 1], n);
       }
-      down[i] = p;
-      up[i] = q;
     }
     const int64_t downScore = ProfileScore(down.data(), bands);
     if (downScore > best) {
@@ -99,23 +107,29 @@ double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) con
 }
 
 double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  // The same counts as CountRunBits, with the kernel inline.
   const bool blackIsSet = BlackIndex() == 1;
-  return SearchSkew(*this, LineStep, AngleStep, MaxAngle, [&](int32_t x, int32_t y, int32_t n) {
-    return CountRunBits(x, y, n, blackIsSet);
-  });
+  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      const int32_t set = runcount::SetBits(row, x, n);
+                      return blackIsSet ? set : n - set;
+                    });
 }
 
 double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
   if (std::fabs(MaxAngle) < 0.1) return 0;
   const uint8_t level = MeanLevel(*this);
   return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](int32_t x, int32_t y, int32_t n) { return CountRunBelow(x, y, n, level); });
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      return runcount::BytesBelow(row + x, n, level);  // as CountRunBelow
+                    });
 }
 
 double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
   if (std::fabs(MaxAngle) < 0.1) return 0;
   const uint8_t level = MeanLevel(*this);
-  return SearchSkew(*this, LineStep, AngleStep, MaxAngle, [&](int32_t x, int32_t y, int32_t n) {
-    return CountRunBelow24(x, y, n, level);
-  });
+  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      return runcount::GrayBelow(row + 3 * x, n, level);  // as CountRunBelow24
+                    });
 }
