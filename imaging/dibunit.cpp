@@ -1,5 +1,7 @@
 #include "dibunit.h"
 
+#include "rounding.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -45,9 +47,9 @@ int64_t LineBytesFor(int64_t Width, int64_t Bits) {
 }  // namespace
 
 int32_t Round(double value) {
-  double rounded = std::nearbyint(value);
-  if (!(rounded >= std::numeric_limits<int32_t>::min() &&
-        rounded <= std::numeric_limits<int32_t>::max())) {
+  int64_t rounded = RoundHalfEven(value);
+  if (rounded < std::numeric_limits<int32_t>::min() ||
+      rounded > std::numeric_limits<int32_t>::max()) {
     throw Exception("Invalid floating point operation");
   }
   return static_cast<int32_t>(rounded);

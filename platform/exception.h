@@ -32,3 +32,9 @@ class EWriteError : public Exception {
  public:
   using Exception::Exception;
 };
+
+// Memory for a block could not be had.
+class EOutOfMemory : public Exception {
+ public:
+  using Exception::Exception;
+};
