@@ -56,8 +56,8 @@ inline int32_t BytesBelow(const uint8_t* Run, int32_t N, uint8_t Level) {
   // The rest of a run of at least 16 bytes: its last 16 bytes, without those counted above.
   if (i < N && N >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Run + N - 16));
-    const uint32_t below = static_cast<uint32_t>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, top), bytes)));
+    const uint32_t below =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, top), bytes)));
     const uint32_t rest = below >> (16 - (N - i));
     return count + kBitCounts[rest & 0xFF] + kBitCounts[rest >> 8];
   }
