@@ -191,10 +191,122 @@ class TDIB {
   void HistogramByPalette(THistogram& Histogram) const;
 
   // ---- Despeckle and connected components ----
+  // The bounding box (Right and Bottom inclusive) and pixel count of one component.
+  struct TBlob {
+    int32_t Left, Top, Right, Bottom;
+    int32_t Reserved;  // always 0
+    int32_t Count;
+    int32_t Data1, Data2;
+  };
+  // The components that a search kept, in the order it found them.
+  class TBlobList {
+   public:
+    int32_t Add(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t Count,
+                int32_t Data1, int32_t Data2);
+    const TBlob& Items(int32_t Index) const;
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    void Clear() { FItems.clear(); }
+
+   private:
+    std::vector<TBlob> FItems;
+  };
+  struct TBlobPoint {
+    int32_t X, Y;
+    int32_t Expanded;  // 1 once the point's neighbours have been examined
+  };
+  // The growing work list of one component search.
+  class TPointList {
+   public:
+    int32_t Add(int32_t X, int32_t Y, int32_t Expanded);
+    TBlobPoint& Items(int32_t Index) { return FItems[Index]; }
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+
+   private:
+    std::vector<TBlobPoint> FItems;
+  };
+  // The 8-connected components of black pixels of a 1-bit page whose pixel count and bounding
+  // box lie in the given ranges, added to Blobs (when given) in the order of their first pixel
+  // in a column-by-column scan.
+  void FindBlobs(int32_t MinWidth, int32_t MinHeight, int32_t MinCount, int32_t MaxWidth,
+                 int32_t MaxHeight, int32_t MaxCount, TBlobList* Blobs);
+  // Paints the bounding boxes of records First..Last with Value; returns Last - First + 1.
+  int32_t EraseBlobs(const TBlobList& Blobs, int32_t First, int32_t Last, int32_t Value);
+  // Paints white every black component at most MaxWidth x MaxHeight pixels (<= 0: 0.5 mm) and
+  // returns how many there were.
+  int32_t Despeckle(int32_t MaxWidth, int32_t MaxHeight);
+  int32_t CountLineBits(int32_t Y) const;
+  int32_t CountColumnBits(int32_t X) const;
+  // Set pixels among X..X+N-1 of line Y, or the clear ones when CountSet is false (1-bit).
+  int32_t CountRunBits(int32_t X, int32_t Y, int32_t N, bool CountSet) const;
+  // Pixels among X..X+N-1 of line Y below Level: 8-bit values, or 24-bit gray values.
+  int32_t CountRunBelow(int32_t X, int32_t Y, int32_t N, uint8_t Level) const;
+  int32_t CountRunBelow24(int32_t X, int32_t Y, int32_t N, uint8_t Level) const;
 
   // ---- Geometry ----
+  // A rectangle of pixels; Right and Bottom are the last column and line inside it.
+  struct TRect {
+    int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+  };
+  // The skew of the text lines in degrees (positive: they rise to the right), from projection
+  // profiles along staircases; 0 for pixel types other than 1, 8 and 24 bits.
+  double DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) const;
+  double DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const;
+  double DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const;
+  double DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const;
+  // Turns the picture by two shears in place: clockwise on screen for positive angles.
+  void Rotate(bool FillWhite, bool UseTypeVariants, double AngleA, double AngleB, bool Enlarge);
+  void Rotate1(bool FillWhite, bool Enlarge, double AngleA, double AngleB);
+  void Rotate8(bool FillWhite, bool Enlarge, double AngleA, double AngleB);
+  void Rotate24(bool FillWhite, bool Enlarge, double AngleA, double AngleB);
+  void RotateGeneric(bool FillWhite, bool Enlarge, double Angle);
+  void FlipVertical();
+  void Resize(int32_t NewWidth, int32_t NewHeight, bool Average);
+  // Keeps the top-left content; new pixels take FillValue (its bits, for 1 and 4 bits).
+  void ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t FillValue);
+  void Crop(const TRect& Rect);
+  // Moves line Y (or every line) by N pixels, positive to the right; vacated pixels are white.
+  void ShiftLine(int32_t Y, int32_t N);
+  void ShiftHorizontal(int32_t N);
+  // Moves the picture by N lines, positive downwards; vacated lines are white.
+  void ShiftVertical(int32_t N);
+  void DrawLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Value);
+  void FrameRect(const TRect& Rect, int32_t Value);
+  void FillRect(const TRect& Rect, int32_t Value);
 
   // ---- Black borders, erase outside and auto-crop ----
+  // The rectangle inside the dark frame: the sides walk in over columns and lines that are at
+  // least (100 - Percent) percent dark, crossing light runs of at most Gap (< 0: about 1 mm).
+  void DetectBlackBorder(int32_t Gap, TRect& Rect, double Percent) const;
+  // The bounding rectangle of the dark content, walking in over columns and lines that are at
+  // least (100 - Percent) percent light.
+  void DetectContent(int32_t Gap, TRect& Rect, double Percent) const;
+  void DetectBorder1(int32_t Index, int32_t Gap, TRect& Rect, double Percent) const;
+  void DetectBorder8(uint8_t Low, uint8_t High, int32_t Gap, TRect& Rect, double Percent) const;
+  void DetectBorder24(uint8_t Low, uint8_t High, int32_t Gap, TRect& Rect, double Percent) const;
+  int32_t BorderLeft1(int32_t Index, int32_t Gap, double Percent) const;
+  int32_t BorderTop1(int32_t Index, int32_t Gap, double Percent) const;
+  int32_t BorderRight1(int32_t Index, int32_t Gap, double Percent) const;
+  int32_t BorderBottom1(int32_t Index, int32_t Gap, double Percent) const;
+  int32_t BorderLeft8(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderTop8(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderRight8(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderBottom8(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderLeft24(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderTop24(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderRight24(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  int32_t BorderBottom24(uint8_t Low, uint8_t High, int32_t Gap, double Percent) const;
+  // Pixels of a column or line with Low <= value <= High (24-bit: gray value).
+  int32_t CountColumnInRange(int32_t X, uint8_t Low, uint8_t High) const;
+  int32_t CountLineInRange(int32_t Y, uint8_t Low, uint8_t High) const;
+  int32_t CountColumnInRange24(int32_t X, uint8_t Low, uint8_t High) const;
+  int32_t CountLineInRange24(int32_t Y, uint8_t Low, uint8_t High) const;
+  // The pixel value that paints like the page's paper.
+  int32_t BackgroundValue() const;
+  // Paints everything outside the rectangle with the background value.
+  void EraseOutside(const TRect& Rect);
+  // Crops to the paper size of the list (names separated by ";"; empty: the content itself)
+  // that best fits the content widened by Margin inches, within Tolerance percent.
+  void AutoCrop(const std::string& PaperList, float Percent, float Margin, float Tolerance);
 
   // ---- Data-source image operations ----
   // A table of byte values indexed by the old value.
@@ -270,9 +382,28 @@ void HistogramRange(const THistogram& Histogram, int32_t Limit, int32_t& First, 
 int32_t MeanStdDevLevel(const THistogram& Histogram, double K);
 
 // ---- Despeckle and connected components: free functions ----
+using TBlob = TDIB::TBlob;
+using TBlobList = TDIB::TBlobList;
+using TBlobPoint = TDIB::TBlobPoint;
+using TPointList = TDIB::TPointList;
 
 // ---- Geometry: free functions ----
+using TRect = TDIB::TRect;
+// The sum of squared differences of the values from their truncated mean, in 64 bits.
+int64_t ProfileScore(const int32_t* Values, int32_t Count);
+// Each of red, green and blue of two 24-bit values mixed as F x first + (1 - F) x second.
+int32_t MixColors(int32_t First, int32_t Second, double F);
 
 // ---- Black borders, erase outside and auto-crop: free functions ----
+// A named paper size in inches, portrait.
+struct TPaperSize {
+  const char* Name;
+  double Width, Height;
+};
+inline constexpr int32_t kPaperSizeCount = 11;
+extern const TPaperSize PaperSizes[kPaperSizeCount];
+// The size of the paper of that name, ignoring letter case; false (outputs untouched) when
+// there is none.
+bool PaperSizeByName(const std::string& Name, double& Width, double& Height);
 
 // ---- Data-source image operations: free functions ----

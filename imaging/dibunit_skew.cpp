@@ -1,0 +1,135 @@
+// Skew detection: for each candidate slope, the dark pixels along a staircase of one-line
+// segments are summed per band of lines; the slope whose band profile varies most follows the
+// text lines.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "dibunit.h"
+#include "dibunit_runcount.h"
+
+namespace {
+
+// Runs the staircase search with Dark(Row, X, N), the number of dark pixels among X..X+N-1 of
+// a line (N > 0).
+template <class TDark>
+double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+                  TDark&& Dark) {
+  if (std::fabs(MaxAngle) < 0.1) return 0;
+  const int32_t width = Page.Width(), height = Page.Height();
+  if (width == 0 || height == 0) return 0;
+  const int32_t h = std::min(Round(width * std::sin(MaxAngle * M_PI / 180.0)), height);
+  // A step of 0 is taken as the usual 0.1; a step beyond the range tries the range itself.
+  if (AngleStep <= 0) AngleStep = 0.1;
+  int32_t angles = Round(MaxAngle / AngleStep);
+  if (angles == 0) angles = 1;
+  int32_t m = h / angles;
+  if (m == 0) m = 1;
+  int32_t step = LineStep > 0 ? LineStep : Round(Page.YResolution() / 2.54 / 20);
+  if (step < 2) step = 2;
+
+  std::vector<int32_t> down(static_cast<size_t>(height)), up(static_cast<size_t>(height));
+  int64_t best = 0;
+  int32_t u = 0;
+  std::vector<int32_t> starts;
+  for (int32_t d = 0; d <= h; d += m) {
+    const int32_t bands = (height - d) / step;
+    if (bands <= 0) continue;
+    // Segment k covers columns starts[k] .. starts[k + 1] - 1: the d + 1 segments share the
+    // whole width, so that the staircase falls d lines over the width. (Segments of width
+    // div (d + 1) columns each would leave up to d columns out and make the staircase steeper
+    // than the slope it stands for: the angle came out up to 0.2 degrees low at 4 degrees.)
+    starts.resize(static_cast<size_t>(d) + 2);
+    for (int32_t k = 0; k <= d + 1; ++k) {
+      starts[k] = static_cast<int32_t>(int64_t{k} * width / (d + 1));
+    }
+    // Band i takes segment k from line i x step + k. The sums run line by line, so that the
+    // segments taken from one line are read together and the lines in order.
+    std::fill(down.begin(), down.begin() + bands, 0);
+    std::fill(up.begin(), up.begin() + bands, 0);
+    const int32_t lastLine = (bands - 1) * step + d;
+    for (int32_t y = 0; y <= lastLine; ++y) {
+      const uint8_t* row = Page.Lines(y);
+      const int32_t firstBand = y > d ? (y - d + step - 1) / step : 0;
+      const int32_t lastBand = std::min(bands - 1, y / step);
+      for (int32_t i = firstBand; i <= lastBand; ++i) {
+        const int32_t k = y - i * step;
+        const int32_t n = starts[k + 1] - starts[k];
+        if (n <= 0) continue;
+        down[i] += Dark(row, starts[k], n);
+        up[i] += Dark(row, width - starts[k + 1], n);
+      }
+    }
+    const int64_t downScore = ProfileScore(down.data(), bands);
+    if (downScore > best) {
+      best = downScore;
+      u = -d;
+    }
+    const int64_t upScore = ProfileScore(up.data(), bands);
+    if (upScore > best) {
+      best = upScore;
+      u = d;
+    }
+  }
+  return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
+}
+
+// The mean gray level of the page: pixels below it count as dark.
+uint8_t MeanLevel(const TDIB& Page) {
+  THistogram histogram;
+  Page.Histogram(histogram);
+  return static_cast<uint8_t>(MeanStdDevLevel(histogram, 0));
+}
+
+}  // namespace
+
+int64_t ProfileScore(const int32_t* Values, int32_t Count) {
+  if (Count <= 0) return 0;
+  int64_t sum = 0;
+  for (int32_t i = 0; i < Count; ++i) sum += Values[i];
+  const int64_t mean = sum / Count;
+  int64_t score = 0;
+  for (int32_t i = 0; i < Count; ++i) score += (Values[i] - mean) * (Values[i] - mean);
+  return score;
+}
+
+double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  switch (FPixelType) {
+    case pt1bit:
+      return DetectSkew1(LineStep, AngleStep, MaxAngle);
+    case pt8bit:
+      return DetectSkew8(LineStep, AngleStep, MaxAngle);
+    case pt24bit:
+      return DetectSkew24(LineStep, AngleStep, MaxAngle);
+    default:
+      return 0;
+  }
+}
+
+double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  // The same counts as CountRunBits, with the kernel inline.
+  const bool blackIsSet = BlackIndex() == 1;
+  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      const int32_t set = runcount::SetBits(row, x, n);
+                      return blackIsSet ? set : n - set;
+                    });
+}
+
+double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  if (std::fabs(MaxAngle) < 0.1) return 0;
+  const uint8_t level = MeanLevel(*this);
+  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      return runcount::BytesBelow(row + x, n, level);  // as CountRunBelow
+                    });
+}
+
+double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  if (std::fabs(MaxAngle) < 0.1) return 0;
+  const uint8_t level = MeanLevel(*this);
+  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n) {
+                      return runcount::GrayBelow(row + 3 * x, n, level);  // as CountRunBelow24
+                    });
+}

@@ -1,0 +1,82 @@
+// Skew detection, straightening, black borders and auto-crop on real scanned pages.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "dibunit.h"
+#include "testdata.h"
+
+namespace {
+
+bool IsPage(const std::string& Path) {
+  for (const char* ext : {".tif", ".TIFF", ".png", ".jpg"}) {
+    const std::string e = ext;
+    if (Path.size() > e.size() && Path.compare(Path.size() - e.size(), e.size(), e) == 0) {
+      return Path.find("GroundTruth") == std::string::npos;
+    }
+  }
+  return false;
+}
+
+// The share of dark pixels (below the middle gray) in a rectangle's outermost columns.
+double DarkShareOfColumn(const TDIB& Page, int32_t X) {
+  int32_t dark = 0;
+  for (int32_t y = 0; y < Page.Height(); ++y) {
+    const int32_t v = Page.GetPixel(X, y);
+    switch (Page.PixelType()) {
+      case pt1bit:
+        dark += v == Page.BlackIndex();
+        break;
+      case pt8bit:
+        dark += (Page.GetPaletteEntry(v) & 0xFF) < 128;
+        break;
+      default:
+        dark += ((v & 0xFF) * 30 + ((v >> 8) & 0xFF) * 59 + ((v >> 16) & 0xFF) * 11) / 100 < 128;
+    }
+  }
+  return static_cast<double>(dark) / Page.Height();
+}
+
+TEST(RealScans, DeskewBorderAndAutoCrop) {
+  const std::vector<std::string> files = TestDataFiles("scans");
+  if (files.empty()) GTEST_SKIP() << "no scanned pages in " << TestDataDir() << "/scans";
+  int32_t read = 0;
+  for (const std::string& file : files) {
+    if (!IsPage(file)) continue;
+    SCOPED_TRACE(file);
+    TDIB page;
+    try {
+      page.LoadFromFile(file);
+    } catch (const Exception& e) {
+      std::printf("skipped %s: %s\n", file.c_str(), e.what());
+      continue;
+    }
+    ++read;
+    const double angle = page.DetectSkew(0, 0.1, 5);
+    EXPECT_LE(std::fabs(angle), 5.0);
+    if (page.PixelType() != pt4bit) {
+      page.Rotate(true, true, angle, angle, false);
+      EXPECT_LT(std::fabs(page.DetectSkew(0, 0.1, 5)), 0.15) << "detected " << angle;
+    }
+    TRect rect;
+    page.DetectBlackBorder(0, rect, 0.5);
+    std::printf("%s: %d x %d, type %d, skew %.3f, border %d %d %d %d\n", file.c_str(), page.Width(),
+                page.Height(), page.PixelType(), angle, rect.Left, rect.Top, rect.Right,
+                rect.Bottom);
+    ASSERT_LE(rect.Left, rect.Right);
+    ASSERT_LE(rect.Top, rect.Bottom);
+    // Every column outside the rectangle is almost all dark; the first inside is not.
+    for (int32_t x : {rect.Left - 1, rect.Right + 1}) {
+      if (x >= 0 && x < page.Width()) {
+        EXPECT_GT(DarkShareOfColumn(page, x), 0.99) << x;
+      }
+    }
+    page.Crop(rect);
+    page.AutoCrop("A6;A5;A4;A3;Statement;Letter;Legal;Ledger;", 0.5f, 0.1f, 5);
+    EXPECT_GT(page.Width(), 0);
+  }
+  if (read == 0) GTEST_SKIP() << "none of the scanned pages can be read yet";
+}
+
+}  // namespace
