@@ -112,7 +112,7 @@ void TDIB::FreeImage() {
 }
 
 void TDIB::LayoutForType(int32_t Width, int32_t Height, uint8_t PixelType, TDIBLayout& Layout) {
-  TTypeInfo info;
+  TTypeInfo info{};
   if (!TypeInfo(PixelType, info)) return;
   Layout.Stride = static_cast<int32_t>(StrideFor(Width, info.Bits));
   Layout.LineBytes = static_cast<int32_t>(LineBytesFor(Width, info.Bits));
@@ -120,7 +120,7 @@ void TDIB::LayoutForType(int32_t Width, int32_t Height, uint8_t PixelType, TDIBL
 }
 
 void TDIB::CheckImageSize(int64_t Width, int64_t Height, uint8_t PixelType) {
-  TTypeInfo info;
+  TTypeInfo info{};
   if (!TypeInfo(PixelType, info)) throw Exception("Bit depht not allowed");
   if (Width < 0 || Height < 0 || Width > kMaxImageDimension || Height > kMaxImageDimension) {
     throw Exception("Image size not allowed: " + std::to_string(Width) + " x " +
@@ -136,7 +136,7 @@ void TDIB::CheckImageSize(int64_t Width, int64_t Height, uint8_t PixelType) {
 void TDIB::NewImage(int32_t Width, int32_t Height, uint8_t PixelType, int32_t XDPI, int32_t YDPI) {
   FreeImage();
   CheckImageSize(Width, Height, PixelType);
-  TTypeInfo info;
+  TTypeInfo info{};
   TypeInfo(PixelType, info);
   int32_t xPels = Round(XDPI * kPelsPerMeterPerDPI);
   int32_t yPels = Round(YDPI * kPelsPerMeterPerDPI);

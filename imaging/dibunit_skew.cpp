@@ -1,6 +1,7 @@
 // Skew detection: for each candidate slope, the dark pixels along a staircase of one-line
 // segments are summed per band of lines; the slope whose band profile varies most follows the
-// text lines.
+// text lines. The search looks only inside the dark surround of the sheet: the surround's
+// full-dark lines would otherwise outweigh every text line and hold the result at 0.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -10,14 +11,30 @@
 
 namespace {
 
+// Lines and columns that are at least this dark (in percent) belong to the surround.
+constexpr double kSurroundLightPercent = 10;
+
+// The part of the page inside its dark surround; the whole page when there is none, or when
+// nothing but surround is there.
+TDIB::TRect SheetOf(const TDIB& Page) {
+  TDIB::TRect rect;
+  Page.DetectBlackBorder(0, rect, kSurroundLightPercent);
+  if (rect.Right < rect.Left || rect.Bottom < rect.Top) {
+    rect = {0, 0, Page.Width() - 1, Page.Height() - 1};
+  }
+  return rect;
+}
+
 // Runs the staircase search with Dark(Row, X, N), the number of dark pixels among X..X+N-1 of
 // a line (N > 0).
 template <class TDark>
 double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
                   TDark&& Dark) {
   if (std::fabs(MaxAngle) < 0.1) return 0;
-  const int32_t width = Page.Width(), height = Page.Height();
-  if (width == 0 || height == 0) return 0;
+  if (Page.Width() == 0 || Page.Height() == 0) return 0;
+  const TDIB::TRect sheet = SheetOf(Page);
+  const int32_t left = sheet.Left, top = sheet.Top;
+  const int32_t width = sheet.Right - sheet.Left + 1, height = sheet.Bottom - sheet.Top + 1;
   const int32_t h = std::min(Round(width * std::sin(MaxAngle * M_PI / 180.0)), height);
   // A step of 0 is taken as the usual 0.1; a step beyond the range tries the range itself.
   if (AngleStep <= 0) AngleStep = 0.1;
@@ -49,15 +66,15 @@ double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double M
     std::fill(up.begin(), up.begin() + bands, 0);
     const int32_t lastLine = (bands - 1) * step + d;
     for (int32_t y = 0; y <= lastLine; ++y) {
-      const uint8_t* row = Page.Lines(y);
+      const uint8_t* row = Page.Lines(top + y);
       const int32_t firstBand = y > d ? (y - d + step - 1) / step : 0;
       const int32_t lastBand = std::min(bands - 1, y / step);
       for (int32_t i = firstBand; i <= lastBand; ++i) {
         const int32_t k = y - i * step;
         const int32_t n = starts[k + 1] - starts[k];
         if (n <= 0) continue;
-        down[i] += Dark(row, starts[k], n);
-        up[i] += Dark(row, width - starts[k + 1], n);
+        down[i] += Dark(row, left + starts[k], n);
+        up[i] += Dark(row, left + width - starts[k + 1], n);
       }
     }
     const int64_t downScore = ProfileScore(down.data(), bands);

@@ -46,7 +46,7 @@ TEST(DetectBlackBorder, FindsTheGeneratedFrame) {
     o.Height = 900;
     o.Margin = 100;
     o.PixelType = type;
-    o.SkewDegrees = 1.5;
+    o.SkewDegrees = 0;  // an upright sheet: its frame has straight inner edges
     o.FrameLeft = 40;
     o.FrameTop = 25;
     o.FrameRight = 61;

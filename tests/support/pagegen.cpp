@@ -159,20 +159,17 @@ std::unique_ptr<TDIB> MakeReferencePage(const TPageOptions& o) {
   double c = std::cos(a), s = std::sin(a);
   double cx = o.Width / 2.0, cy = o.Height / 2.0;
   std::vector<uint8_t> kind(static_cast<size_t>(o.Width));
+  const int32_t sheetRight = o.Width - o.FrameRight, sheetBottom = o.Height - o.FrameBottom;
   for (int32_t y = 0; y < o.Height; ++y) {
-    bool frameRow = y < o.FrameTop || y >= o.Height - o.FrameBottom;
     double dy = y - cy;
     for (int32_t x = 0; x < o.Width; ++x) {
-      if (frameRow || x < o.FrameLeft || x >= o.Width - o.FrameRight) {
-        kind[x] = 2;
-        continue;
-      }
       double dx = x - cx;
       // A counter-clockwise turn on the screen (y down) maps upright (u, v) to
       // (c u + s v, -s u + c v); its inverse is (c dx - s dy, s dx + c dy).
       auto u = static_cast<int32_t>(std::floor(cx + c * dx - s * dy));
       auto v = static_cast<int32_t>(std::floor(cy + s * dx + c * dy));
-      kind[x] = ink.At(u, v) ? 1 : 0;
+      bool sheet = u >= o.FrameLeft && u < sheetRight && v >= o.FrameTop && v < sheetBottom;
+      kind[x] = !sheet ? 2 : ink.At(u, v) ? 1 : 0;
     }
     WriteRow(*page, y, kind, lv);
   }

@@ -15,7 +15,8 @@ struct TPageOptions {
   // The text lines rise to the right by this many degrees (a counter-clockwise turn of the
   // page content about its centre, as a person looking at the page sees it).
   double SkewDegrees = 0;
-  // Dark frame bands along each edge, in pixels (the scanner lid around the sheet).
+  // Dark surround along each edge of the upright page, in pixels: the scanner's background
+  // around a smaller sheet. It turns with the sheet, as a skewed sheet lies on the glass.
   int32_t FrameLeft = 0;
   int32_t FrameTop = 0;
   int32_t FrameRight = 0;
