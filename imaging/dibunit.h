@@ -320,6 +320,9 @@ class TDIB {
   // angle), nearest sample. With Enlarge the canvas grows to hold the turned corners; pixels
   // that come from outside the page take Fill (a pixel value).
   void RotateByAngle(bool Enlarge, int32_t Fill, double Angle);
+  // Detects the skew (up to MaxAngle degrees) and straightens the page by it, without enlarging
+  // the canvas; returns the detected angle.
+  double AutoDeskew(bool FillWhite, bool UseTypeVariants, double MaxAngle);
   // Lookup tables for a percentage: contrast about 127, a clipping stretch, a proportional gain.
   static void ContrastLUT(TLookupTable& Table, double Percentage);
   static void StretchLUT(TLookupTable& Table, double Percentage);
@@ -407,3 +410,6 @@ extern const TPaperSize PaperSizes[kPaperSizeCount];
 bool PaperSizeByName(const std::string& Name, double& Width, double& Height);
 
 // ---- Data-source image operations: free functions ----
+// The name of the first paper size of exactly Width x Height inches (portrait and landscape
+// differ); false, the name untouched, when there is none.
+bool PaperNameBySize(double Width, double Height, std::string& Name);

@@ -1,5 +1,5 @@
 // Page operations of the data source: copies of a rectangle, the gray test, the red-blue swap
-// of memory transfers and the plane count.
+// of memory transfers, the plane count, and the paper name of a page size.
 #include <cstdlib>
 #include <utility>
 
@@ -49,4 +49,14 @@ void TDIB::SwapRedBlue() {
 
 int32_t TDIB::Planes() const {
   return Empty() ? 0 : FHeader->biPlanes;
+}
+
+bool PaperNameBySize(double Width, double Height, std::string& Name) {
+  for (const TPaperSize& paper : PaperSizes) {
+    if (paper.Width == Width && paper.Height == Height) {
+      Name = paper.Name;
+      return true;
+    }
+  }
+  return false;
 }

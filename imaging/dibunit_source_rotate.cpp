@@ -1,55 +1,17 @@
 // Quarter turns and turns by any angle of a whole page, through a scratch page whose rows are
 // copied back into the page's own block.
 //
-// The pixel loops are written once over a pixel-access policy per depth, chosen once per page;
-// each policy reads and writes a pixel exactly as the page's own getter and setter do.
+// The pixel loops are written once over the row pixel policy of each depth, chosen once per
+// page; each policy reads and writes a pixel exactly as the page's own getter and setter do.
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_rowpixels.h"
 
 namespace {
-
-struct TPixels1 {
-  static int32_t Get(const uint8_t* Row, int32_t X) { return (Row[X >> 3] >> (7 - (X & 7))) & 1; }
-  static void Set(uint8_t* Row, int32_t X, int32_t Value) {
-    uint8_t mask = static_cast<uint8_t>(0x80 >> (X & 7));
-    uint8_t& b = Row[X >> 3];
-    b = static_cast<uint8_t>(Value <= 0 ? b & ~mask : b | mask);
-  }
-};
-
-struct TPixels4 {
-  static int32_t Get(const uint8_t* Row, int32_t X) {
-    uint8_t b = Row[X >> 1];
-    return (X & 1) != 0 ? b & 0x0F : b >> 4;
-  }
-  static void Set(uint8_t* Row, int32_t X, int32_t Value) {
-    uint8_t& b = Row[X >> 1];
-    b = static_cast<uint8_t>((X & 1) != 0 ? (b & 0xF0) | (Value & 0x0F)
-                                          : (b & 0x0F) | ((Value << 4) & 0xF0));
-  }
-};
-
-struct TPixels8 {
-  static int32_t Get(const uint8_t* Row, int32_t X) { return Row[X]; }
-  static void Set(uint8_t* Row, int32_t X, int32_t Value) { Row[X] = static_cast<uint8_t>(Value); }
-};
-
-struct TPixels24 {
-  static int32_t Get(const uint8_t* Row, int32_t X) {
-    const uint8_t* p = Row + 3 * X;
-    return p[2] | (p[1] << 8) | (p[0] << 16);
-  }
-  static void Set(uint8_t* Row, int32_t X, int32_t Value) {
-    uint8_t* p = Row + 3 * X;
-    p[0] = static_cast<uint8_t>(Value >> 16);
-    p[1] = static_cast<uint8_t>(Value >> 8);
-    p[2] = static_cast<uint8_t>(Value);
-  }
-};
 
 // Runs Body with the pixel policy of the page's depth. A depth without pixel methods raises as
 // the page's own getter does, before anything is allocated.
@@ -57,13 +19,13 @@ template <class TBody>
 void WithPixels(const TDIB& Page, TBody Body) {
   switch (Page.BitCount()) {
     case 1:
-      return Body(TPixels1{});
+      return Body(TRowPixels1{});
     case 4:
-      return Body(TPixels4{});
+      return Body(TRowPixels4{});
     case 8:
-      return Body(TPixels8{});
+      return Body(TRowPixels8{});
     case 24:
-      return Body(TPixels24{});
+      return Body(TRowPixels24{});
     default:
       throw Exception("Pixel access not allowed on a " + std::to_string(Page.BitCount()) +
                       " bits per pixel bitmap");
@@ -78,30 +40,9 @@ struct TPoint {
 // Gives the page the scratch page's size, keeping its handle, header and palette, and copies
 // the scratch page's rows (padding included) into it.
 void TakeRows(TDIB& Page, const TDIB& Scratch) {
-  int32_t width = Scratch.Width();
-  int32_t height = Scratch.Height();
-  if (width != Page.Width() || height != Page.Height()) {
-    TDIBLayout layout;
-    TDIB::LayoutForType(width, height, Page.PixelType(), layout);
-    Page.UnlockAll();
-    bool resized = win32::GlobalReAlloc(Page.Handle(), static_cast<size_t>(layout.BlockSize),
-                                        win32::GMEM_MOVEABLE | win32::GMEM_ZEROINIT) != nullptr;
-    uint32_t error = win32::GetLastError();
-    Page.Lock();
-    if (!resized) {
-      Page.ParseHeader();
-      Page.BuildLineTable();
-      throw Exception(win32::ErrorText(error));
-    }
-    auto* info = static_cast<win32::BITMAPINFOHEADER*>(Page.Memory());
-    info->biWidth = width;
-    info->biHeight = height;
-    info->biSizeImage = static_cast<uint32_t>(height * layout.Stride);
-    Page.FileHeader() = {};
-    Page.ParseHeader();
-    Page.BuildLineTable();
-  }
-  std::memcpy(Page.Bits(), Scratch.Bits(), static_cast<size_t>(height) * Scratch.Stride());
+  Page.ResizeCanvas(Scratch.Width(), Scratch.Height(), 0);
+  std::memcpy(Page.Bits(), Scratch.Bits(),
+              static_cast<size_t>(Scratch.Height()) * Scratch.Stride());
 }
 
 // Source pixels are walked in square tiles, so that the lines of the scratch page that a tile
@@ -140,13 +81,6 @@ void QuarterTurns(TDIB& Page, int32_t ScratchWidth, int32_t ScratchHeight, TMap 
     TurnInto<decltype(Pixels)>(Page, scratch, Map);
     TakeRows(Page, scratch);
   });
-}
-
-// Round to nearest, halves to even, for values well inside +-2^51: adding and taking away
-// 1.5 * 2^52 leaves no fraction bits, so the addition rounds in the machine's default mode.
-inline int32_t RoundNear(double Value) {
-  constexpr double kShifter = 6755399441055744.0;
-  return static_cast<int32_t>((Value + kShifter) - kShifter);
 }
 
 // The smallest rectangle that holds a set of points.
@@ -213,8 +147,9 @@ void MapBack(const TDIB& Page, TDIB& Result, double Theta, int32_t Fill) {
     double q = cy + (i - rcy) * c;
     uint8_t* row = Result.Lines(i);
     for (int32_t j = 0; j < resultWidth; ++j) {
-      int32_t x = RoundNear(a[j] + p);
-      int32_t y = RoundNear(b[j] + q);
+      // Points left of or above the page round alike: both only fail the test below.
+      int32_t x = RoundPixel(a[j] + p);
+      int32_t y = RoundPixel(b[j] + q);
       bool inside = static_cast<uint32_t>(x) < width && static_cast<uint32_t>(y) < height;
       TPixels::Set(row, j, inside ? TPixels::Get(Page.Lines(y), x) : Fill);
     }
@@ -250,4 +185,11 @@ void TDIB::RotateByAngle(bool Enlarge, int32_t Fill, double Angle) {
     MapBack<decltype(Pixels)>(*this, result, theta, Fill);
     TakeRows(*this, result);
   });
+}
+
+double TDIB::AutoDeskew(bool FillWhite, bool UseTypeVariants, double MaxAngle) {
+  if (Empty()) return 0;
+  double angle = DetectSkew(0, 0.1, MaxAngle);
+  Rotate(FillWhite, UseTypeVariants, angle, angle, false);
+  return angle;
 }

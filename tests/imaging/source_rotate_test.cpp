@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "dibunit.h"
+#include "pagegen.h"
 #include "source_pages.h"
 
 namespace {
@@ -266,6 +267,51 @@ TEST(RotateByAngle, AngleThatIsNoNumberRaisesAndKeepsThePage) {
   EXPECT_THROW(page->RotateByAngle(true, 0, std::nan("")), Exception);
   EXPECT_THROW(page->RotateByAngle(false, 0, INFINITY), Exception);
   EXPECT_EQ(std::memcmp(BlockBytes(*page), BlockBytes(*before), page->BlockSize()), 0);
+}
+
+// A small skewed page: text lines rising to the right by Skew degrees.
+std::unique_ptr<TDIB> SkewedPage(uint8_t type, double skew) {
+  TPageOptions o;
+  o.Width = 1240;
+  o.Height = 900;
+  o.DPI = 150;
+  o.Margin = 80;
+  o.PixelType = type;
+  o.SkewDegrees = skew;
+  return MakeReferencePage(o);
+}
+
+TEST(AutoDeskew, DetectsTheSkewAndTurnsByItWithTheGivenFlags) {
+  struct {
+    uint8_t type;
+    double skew;
+    bool fillWhite, useTypeVariants;
+  } cases[] = {{pt8bit, 2.5, true, true},
+               {pt8bit, -1.5, false, false},
+               {pt1bit, 3, false, true},
+               {pt24bit, -3, true, false}};
+  for (auto c : cases) {
+    SCOPED_TRACE(testing::Message() << +c.type << " at " << c.skew);
+    auto page = SkewedPage(c.type, c.skew);
+    auto byHand = page->Duplicate();
+    double angle = page->AutoDeskew(c.fillWhite, c.useTypeVariants, 5);
+    EXPECT_NEAR(angle, c.skew, 0.15);
+    EXPECT_EQ(angle, byHand->DetectSkew(0, 0.1, 5));
+    byHand->Rotate(c.fillWhite, c.useTypeVariants, angle, angle, false);
+    ASSERT_EQ(page->BlockSize(), byHand->BlockSize());
+    EXPECT_EQ(std::memcmp(BlockBytes(*page), BlockBytes(*byHand), page->BlockSize()), 0);
+    EXPECT_LT(std::fabs(page->DetectSkew(0, 0.1, 5)), 0.15);
+  }
+}
+
+TEST(AutoDeskew, MaximumAngleBelowTheStepAndEmptyPageChangeNothing) {
+  auto page = SkewedPage(pt8bit, 2);
+  auto before = page->Duplicate();
+  EXPECT_EQ(page->AutoDeskew(true, true, 0.05), 0);
+  EXPECT_EQ(std::memcmp(BlockBytes(*page), BlockBytes(*before), page->BlockSize()), 0);
+  TDIB empty;
+  EXPECT_EQ(empty.AutoDeskew(true, true, 5), 0);
+  EXPECT_TRUE(empty.Empty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "dibunit.h"
 #include "source_pages.h"
@@ -122,3 +125,20 @@ TEST(Planes, HeaderPlaneCount) {
 }
 
 }  // namespace
+
+TEST(PaperNameBySize, ExactSizesOnlyAndTheNameKeptOtherwise) {
+  std::string name = "unchanged";
+  EXPECT_TRUE(PaperNameBySize(8.27, 11.69, name));
+  EXPECT_EQ(name, "A4");
+  EXPECT_TRUE(PaperNameBySize(11, 17, name));
+  EXPECT_EQ(name, "Ledger");
+  EXPECT_TRUE(PaperNameBySize(8.5, 14, name));
+  EXPECT_EQ(name, "Legal");
+  name = "unchanged";
+  for (auto [w, h] :
+       {std::pair{std::nextafter(8.27, 9.0), 11.69}, std::pair{8.27, std::nextafter(11.69, 0.0)},
+        std::pair{11.69, 8.27}, std::pair{0.0, 0.0}}) {
+    EXPECT_FALSE(PaperNameBySize(w, h, name)) << w << " x " << h;
+  }
+  EXPECT_EQ(name, "unchanged");
+}
