@@ -226,6 +226,33 @@ class TDIB {
   // ---- Black borders, erase outside and auto-crop ----
 
   // ---- Data-source image operations ----
+  // A table of byte values indexed by the old value.
+  using TLookupTable = uint8_t[256];
+  // Quarter turns clockwise (90) and counter-clockwise (270) and the half turn, in place. The
+  // page keeps its pixel type, header (the resolutions are not exchanged) and palette.
+  void Rotate90();
+  void Rotate180();
+  void Rotate270();
+  // Turns the page by Angle degrees about its centre (clockwise on screen for a positive
+  // angle), nearest sample. With Enlarge the canvas grows to hold the turned corners; pixels
+  // that come from outside the page take Fill (a pixel value).
+  void RotateByAngle(bool Enlarge, int32_t Fill, double Angle);
+  // Lookup tables for a percentage: contrast about 127, a clipping stretch, a proportional gain.
+  static void ContrastLUT(TLookupTable& Table, double Percentage);
+  static void StretchLUT(TLookupTable& Table, double Percentage);
+  static void GainLUT(TLookupTable& Table, double Percentage);
+  // Maps every pixel byte of every line (not the padding) through the table.
+  void ApplyLUT(const TLookupTable& Table);
+  void AdjustContrast(bool AroundMid, double Percentage);
+  void AdjustBrightness(double Percentage);
+  // A new page holding the rectangle (corners inclusive); raises when it reaches outside.
+  std::unique_ptr<TDIB> CopyRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) const;
+  // True for a 1-bit page and for an 8-bit page whose palette entries are all gray.
+  bool IsGray() const;
+  // Exchanges the red and blue bytes of every pixel of a 24-bit page.
+  void SwapRedBlue();
+  // The header's plane count.
+  int32_t Planes() const;
 
  private:
   int32_t GetPixelUnset(int32_t X, int32_t Y) const;
