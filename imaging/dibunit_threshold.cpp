@@ -30,47 +30,50 @@ struct TMaximum {
   static uint8_t Pick(uint8_t A, uint8_t B) { return A > B ? A : B; }
 };
 
-// Running extremes over windows of Window values of a sequence of N (Window <= N), each output
-// taking the window centred on it, moved inside the sequence at both ends. In blocks of Window
-// values aligned at 0, Ahead(i) is the extreme from the block's start to i and Behind(i) from i
-// to the block's end; the window starting at s is Behind(s) joined with Ahead(s + Window - 1),
-// so each value costs three comparisons whatever the window.
+// Each output takes the window of Window values centred on it, moved inside the sequence of N
+// (Window <= N) at both ends: the window's first index.
 inline int32_t WindowStart(int32_t I, int32_t Window, int32_t N) {
   return std::clamp(I - Window / 2, 0, N - Window);
 }
 
-// The horizontal pass, one line at a time, pixel by pixel.
+template <class TPick>
+void PickLines(uint8_t* __restrict Target, const uint8_t* A, const uint8_t* B, int32_t Width) {
+  for (int32_t x = 0; x < Width; ++x) Target[x] = TPick::Pick(A[x], B[x]);
+}
+
+// The horizontal pass, one line at a time in a line buffer: extremes over runs of 1, 2, 4 ... P
+// pixels (P the largest power of two up to the window), each run doubling the last in one
+// whole-line pass; a window then joins the two runs of P that cover it.
 template <class TPick>
 void HorizontalPass(const TDIB& Source, TDIB& Target, int32_t Window) {
   const int32_t width = Source.Width();
   const int32_t height = Source.Height();
-  std::vector<uint8_t> aheadLine(static_cast<size_t>(width));
-  std::vector<uint8_t> behindLine(static_cast<size_t>(width));
-  uint8_t* ahead = aheadLine.data();
-  uint8_t* behind = behindLine.data();
+  std::vector<uint8_t> buffers[2];
+  for (auto& b : buffers) b.resize(static_cast<size_t>(width));
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* in = Source.Lines(y);
+    const uint8_t* runs = Source.Lines(y);
+    int32_t run = 1;
+    for (int32_t b = 0; 2 * run <= Window; run *= 2, b ^= 1) {
+      // Runs of 2 x run start at 0 .. width - 2 x run.
+      PickLines<TPick>(buffers[b].data(), runs, runs + run, width - run);
+      runs = buffers[b].data();
+    }
     uint8_t* out = Target.Lines(y);
-    for (int32_t start = 0; start < width; start += Window) {
-      const int32_t end = std::min(start + Window, width);
-      ahead[start] = in[start];
-      for (int32_t i = start + 1; i < end; ++i) ahead[i] = TPick::Pick(in[i], ahead[i - 1]);
-      behind[end - 1] = in[end - 1];
-      for (int32_t i = end - 2; i >= start; --i) behind[i] = TPick::Pick(in[i], behind[i + 1]);
-    }
-    for (int32_t i = 0; i < width; ++i) {
-      const int32_t s = WindowStart(i, Window, width);
-      out[i] = TPick::Pick(behind[s], ahead[s + Window - 1]);
-    }
+    const int32_t last = width - Window;  // the last window start
+    const int32_t half = Window / 2;
+    const int32_t join = Window - run;
+    // Windows of the first columns start at 0, those of the last ones at the last start.
+    for (int32_t i = 0; i < half; ++i) out[i] = TPick::Pick(runs[0], runs[join]);
+    PickLines<TPick>(out + half, runs, runs + join, last + 1);
+    for (int32_t i = half + last + 1; i < width; ++i)
+      out[i] = TPick::Pick(runs[last], runs[last + join]);
   }
 }
 
-template <class TPick>
-void PickLines(uint8_t* Target, const uint8_t* A, const uint8_t* B, int32_t Width) {
-  for (int32_t x = 0; x < Width; ++x) Target[x] = TPick::Pick(A[x], B[x]);
-}
-
 // The vertical pass over the lines of the horizontal result, in place, whole lines at a time.
+// In blocks of Window lines aligned at 0, Ahead(i) is the extreme from the block's start to
+// line i and Behind(i) from i to the block's end; the window starting at s is Behind(s) joined
+// with Ahead(s + Window - 1), so each line costs three comparisons whatever the window.
 // Behind is taken for every line first; Ahead runs with the outputs and reads line e only
 // when the window's end reaches it, which is below every line written so far.
 template <class TPick>
@@ -121,13 +124,11 @@ void LocalExtreme(const TDIB& Source, TDIB& Target, int32_t AreaWidth, int32_t A
 
 void TDIB::Threshold(uint8_t Level, bool Convert, uint8_t DarkValue, uint8_t LightValue) {
   Require8Bit(*this);
-  uint8_t map[256];
-  for (int32_t v = 0; v < 256; ++v) map[v] = v > Level ? LightValue : DarkValue;
   const int32_t width = Width();
   const int32_t height = Height();
   for (int32_t y = 0; y < height; ++y) {
     uint8_t* line = Lines(y);
-    for (int32_t x = 0; x < width; ++x) line[x] = map[line[x]];
+    for (int32_t x = 0; x < width; ++x) line[x] = line[x] > Level ? LightValue : DarkValue;
   }
   if (Convert) ConvertPixelType(pt1bit);
 }
