@@ -189,6 +189,35 @@ class TDIB {
   void HistogramDirect(THistogram& Histogram) const;
   // 8-bit only: the blue byte of each pixel's palette entry.
   void HistogramByPalette(THistogram& Histogram) const;
+  // The mean gray level 0..255 of the page's pixels, seen through the palette's red bytes when
+  // there is a palette; 0 for a page without pixels.
+  double MeasureBrightness() const;
+  // Absolute differences between each interior pixel and its eight or four neighbours.
+  void DifferenceHistogram(bool EightNeighbours, THistogram& Histogram) const;
+  void DifferenceHistogram8(THistogram& Histogram) const;
+  void DifferenceHistogram4(THistogram& Histogram) const;
+  // The mean neighbour difference above the split level (negative: the middle of the
+  // differences that occur), 0 when fewer than MinimumCount (negative: one per thousand pixels).
+  double MeasureContrast(bool EightNeighbours, int32_t SplitLevel, int32_t MinimumCount) const;
+  // A level from the rank statistics of the page's 2 x 2 blocks; 127 without a block.
+  int32_t BlockRankLevel() const;
+  // Method 0 Otsu, 1 mean, 2 intermeans, 3 block rank, 4 mean; others 127. Thresholds the page
+  // at the level (its low byte) and returns that.
+  uint8_t AutoThreshold(uint8_t Method, bool Convert, uint8_t DarkValue, uint8_t LightValue);
+  // Bytes above the level become the light value, the others the dark value; Convert turns the
+  // page to 1 bit afterwards.
+  void Threshold(uint8_t Level, bool Convert, uint8_t DarkValue, uint8_t LightValue);
+  // Local minimum/maximum threshold: where the local contrast is below the limit, the global
+  // level decides, else the middle of the local minimum and maximum.
+  void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                         uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue);
+  // The minimum (maximum) of an 8-bit page over a window about each pixel, into Target, an
+  // 8-bit page of the same size.
+  void LocalMinimum(TDIB& Target, int32_t AreaWidth, int32_t AreaHeight) const;
+  void LocalMaximum(TDIB& Target, int32_t AreaWidth, int32_t AreaHeight) const;
+  // Local mean and deviation threshold with k = -Aggressivity / 100.
+  void NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
+                        uint8_t LightValue);
 
   // ---- Despeckle and connected components ----
   // The bounding box (Right and Bottom inclusive) and pixel count of one component.
@@ -376,6 +405,9 @@ class TDIB {
 // ---- Histograms, measures and thresholds: free functions ----
 using THistogram = TDIB::THistogram;
 
+// Drop the fraction (towards zero); raises, as Round does, on NaN or beyond 32 bits.
+int32_t Trunc(double Value);
+
 // Gray value of a 24-bit pixel stored blue, green, red: Trunc(0.3 R + 0.59 G + 0.11 B).
 uint8_t GrayOf24(const uint8_t* BlueGreenRed);
 
@@ -383,6 +415,13 @@ uint8_t GrayOf24(const uint8_t* BlueGreenRed);
 void HistogramRange(const THistogram& Histogram, int32_t Limit, int32_t& First, int32_t& Last);
 // Trunc(mean + K x standard deviation) of the histogram's levels.
 int32_t MeanStdDevLevel(const THistogram& Histogram, double K);
+// The level of maximum between-class variance; 127 when no level splits the histogram.
+int32_t OtsuLevel(const THistogram& Histogram);
+// The rounded mean level; -1 for an empty histogram.
+int32_t MeanLevel(const THistogram& Histogram);
+// The level halfway between the means below and above it, found by iteration; 127 for an
+// empty histogram.
+int32_t IntermeansLevel(const THistogram& Histogram);
 
 // ---- Despeckle and connected components: free functions ----
 using TBlob = TDIB::TBlob;

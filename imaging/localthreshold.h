@@ -1,0 +1,21 @@
+// The local mean and deviation threshold: each pixel of a gray page against the mean and
+// standard deviation of the pixels in a window about it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "dibunit.h"
+
+inline constexpr int32_t kSqrtTableSize = 16642;
+
+// Entry i holds floor(sqrt(i)) for i = 0..16640; that covers every variance the threshold can
+// meet (below 128 x 128 with the truncated mean). The last entry is never used.
+extern const std::array<int32_t, kSqrtTableSize> SqrtTable;
+
+// Writes 255 or 0 for each pixel of Source into Target (8-bit pages of the same size): 255
+// unless the pixel is darker than the local mean + K x the local deviation (about).
+void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Source, TDIB& Target,
+                      double K);
+// LocalStatsFilter with a square window.
+void LocalStatsThreshold(int32_t Window, const TDIB& Source, TDIB& Target, double K);
