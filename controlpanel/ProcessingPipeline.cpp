@@ -63,6 +63,8 @@ void TProcessingPipeline::WriteLog(const std::string& Text) {
 
 void TProcessingPipeline::ProcessPage(TDIB& Page, uint8_t TargetType, int32_t TargetXDPI,
                                       int32_t TargetYDPI) {
+  CheckResolution("target horizontal", TargetXDPI);
+  CheckResolution("target vertical", TargetYDPI);
   if (Checks.Deskew) Deskew(Page);
   if (TargetType == pt1bit && Page.PixelType() != pt1bit) ToBlackAndWhite(Page);
   if (TargetType == pt8bit && Page.PixelType() == pt1bit) ToGray(Page);
@@ -118,7 +120,8 @@ void TProcessingPipeline::ToGray(TDIB& Page) {
 }
 
 void TProcessingPipeline::RemoveBlackBorder(TDIB& Page) {
-  TRect rect = Page.DetectBlackBorder(0, 100 - Parameters.BlackBorderThreshold);
+  TDIB::TRect rect;
+  Page.DetectBlackBorder(0, rect, 100 - Parameters.BlackBorderThreshold);
   if (Parameters.BlackBorderCrop) {
     Page.Crop(rect);
   } else {
@@ -129,8 +132,6 @@ void TProcessingPipeline::RemoveBlackBorder(TDIB& Page) {
 // A page without a resolution is taken to be at the target resolution on that axis: there is
 // nothing to scale it by, so it keeps its pixels and gets the target's resolution.
 void TProcessingPipeline::Resample(TDIB& Page, int32_t TargetXDPI, int32_t TargetYDPI) {
-  CheckResolution("target horizontal", TargetXDPI);
-  CheckResolution("target vertical", TargetYDPI);
   int32_t xdpi = Page.XResolution(), ydpi = Page.YResolution();
   if (xdpi == TargetXDPI && ydpi == TargetYDPI) return;
   double width = xdpi > 0 ? static_cast<double>(TargetXDPI) / xdpi * Page.Width() : Page.Width();
