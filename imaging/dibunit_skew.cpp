@@ -1,7 +1,7 @@
 // Skew detection: for each candidate slope, the dark pixels along a staircase of one-line
 // segments are summed per band of lines; the slope whose band profile varies most follows the
 // text lines. The search looks only inside the dark surround of the sheet: the surround's
-// full-dark lines would otherwise outweigh every text line and hold the result at 0.
+// dark lines would otherwise outweigh every text line and hold the result near 0.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -11,16 +11,19 @@
 
 namespace {
 
-// Lines and columns that are at least this dark (in percent) belong to the surround.
-constexpr double kSurroundLightPercent = 10;
+// A line or column that is at least this dark (in percent) belongs to the sheet's surround, or
+// to the dark wedges that a skewed sheet leaves inside the surround's straight lines. Text
+// lines are far lighter.
+constexpr double kSurroundDarkPercent = 30;
 
 // The part of the page inside its dark surround; the whole page when there is none, or when
-// nothing but surround is there.
+// little but surround is there.
 TDIB::TRect SheetOf(const TDIB& Page) {
+  const int32_t width = Page.Width(), height = Page.Height();
   TDIB::TRect rect;
-  Page.DetectBlackBorder(0, rect, kSurroundLightPercent);
-  if (rect.Right < rect.Left || rect.Bottom < rect.Top) {
-    rect = {0, 0, Page.Width() - 1, Page.Height() - 1};
+  Page.DetectBlackBorder(0, rect, 100 - kSurroundDarkPercent);
+  if (rect.Right - rect.Left < width / 4 || rect.Bottom - rect.Top < height / 4) {
+    rect = {0, 0, width - 1, height - 1};
   }
   return rect;
 }
