@@ -10,7 +10,7 @@ namespace tiffstream {
 namespace {
 
 TStream& StreamOf(thandle_t Client) {
-  return *static_cast<TStream*>(Client);
+  return *static_cast<TTIFFClient*>(Client)->Stream;
 }
 
 // The client procedures. A stream's exception must not cross libtiff's C frames: each one
@@ -54,11 +54,32 @@ toff_t StreamSizeProc(thandle_t Client) {
   }
 }
 
-int StreamMapProc(thandle_t, void**, toff_t*) {
-  return 0;
+// The whole stream copied into memory, from its start; 0 (no mapping) when it is too large
+// or cannot be read.
+int StreamMapProc(thandle_t Handle, void** Base, toff_t* Size) {
+  auto& client = *static_cast<TTIFFClient*>(Handle);
+  try {
+    int64_t size = client.Stream->Size();
+    if (size <= 0 || size > kMaxMappedStream) return 0;
+    int64_t position = client.Stream->Position();
+    client.Mapped.resize(static_cast<size_t>(size));
+    client.Stream->SetPosition(0);
+    int64_t got = client.Stream->Read(client.Mapped.data(), size);
+    client.Stream->SetPosition(position);
+    if (got != size) return 0;
+  } catch (...) {
+    return 0;
+  }
+  *Base = client.Mapped.data();
+  *Size = client.Mapped.size();
+  return 1;
 }
 
-void StreamUnmapProc(thandle_t, void*, toff_t) {}
+void StreamUnmapProc(thandle_t Handle, void*, toff_t) {
+  auto& client = *static_cast<TTIFFClient*>(Handle);
+  client.Mapped.clear();
+  client.Mapped.shrink_to_fit();
+}
 
 int QuietHandler(TIFF*, void*, const char*, const char*, va_list) {
   return 1;  // handled: libtiff prints nothing
@@ -96,15 +117,34 @@ struct TOptionsFree {
 
 TTIFFHandle TIFFStreamOpen(TStream& Stream, uint8_t Mode) {
   const char* mode = ModeText(Mode);
-  if (mode == nullptr) return nullptr;
+  if (mode == nullptr) return {};
   SilenceProcessHandlers();
   std::unique_ptr<TIFFOpenOptions, TOptionsFree> options(::TIFFOpenOptionsAlloc());
   ::TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAlloc);
   ::TIFFOpenOptionsSetErrorHandlerExtR(options.get(), QuietHandler, nullptr);
   ::TIFFOpenOptionsSetWarningHandlerExtR(options.get(), QuietHandler, nullptr);
-  return TTIFFHandle(::TIFFClientOpenExt("", mode, &Stream, StreamReadProc, StreamWriteProc,
-                                         StreamSeekProc, StreamCloseProc, StreamSizeProc,
-                                         StreamMapProc, StreamUnmapProc, options.get()));
+  auto client = std::make_unique<TTIFFClient>();
+  client->Stream = &Stream;
+  TIFF* tiff = ::TIFFClientOpenExt("", mode, client.get(), StreamReadProc, StreamWriteProc,
+                                   StreamSeekProc, StreamCloseProc, StreamSizeProc, StreamMapProc,
+                                   StreamUnmapProc, options.get());
+  if (tiff == nullptr) return {};
+  return TTIFFHandle(std::move(client), tiff);
+}
+
+TTIFFHandle& TTIFFHandle::operator=(TTIFFHandle&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    FClient = std::move(Other.FClient);
+    FTiff = std::exchange(Other.FTiff, nullptr);
+  }
+  return *this;
+}
+
+void TTIFFHandle::Close() {
+  if (FTiff != nullptr) ::TIFFClose(FTiff);
+  FTiff = nullptr;
+  FClient.reset();
 }
 
 void RaiseTagError(const char* Function, uint32_t Tag) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "streams.h"
 
@@ -20,11 +22,38 @@ inline constexpr uint8_t tmAppend = 2;  // a new directory at the end of an exis
 // The largest single block libtiff may allocate for one file (strip buffers, tag arrays).
 inline constexpr int64_t kMaxLibtiffAlloc = int64_t{256} << 20;
 
-struct TTIFFCloser {
-  void operator()(TIFF* Handle) const { ::TIFFClose(Handle); }
+// Files opened for reading are mapped into a copy of the stream's bytes, up to this size:
+// libtiff reads uncompressed tiles right only from a mapped file.
+inline constexpr int64_t kMaxMappedStream = int64_t{256} << 20;
+
+// What libtiff's client procedures work on: the stream, and the copy that maps it.
+struct TTIFFClient {
+  TStream* Stream = nullptr;
+  std::vector<uint8_t> Mapped;
 };
-// Closing the handle writes a directory being built; the stream stays open.
-using TTIFFHandle = std::unique_ptr<TIFF, TTIFFCloser>;
+
+// An open TIFF and its client. Closing writes a directory being built; the stream stays open.
+class TTIFFHandle {
+ public:
+  TTIFFHandle() = default;
+  TTIFFHandle(std::unique_ptr<TTIFFClient> Client, TIFF* Tiff)
+      : FClient(std::move(Client)), FTiff(Tiff) {}
+  ~TTIFFHandle() { Close(); }
+  TTIFFHandle(TTIFFHandle&& Other) noexcept
+      : FClient(std::move(Other.FClient)), FTiff(std::exchange(Other.FTiff, nullptr)) {}
+  TTIFFHandle& operator=(TTIFFHandle&& Other) noexcept;
+  TTIFFHandle(const TTIFFHandle&) = delete;
+  TTIFFHandle& operator=(const TTIFFHandle&) = delete;
+
+  TIFF* get() const { return FTiff; }
+  explicit operator bool() const { return FTiff != nullptr; }
+
+ private:
+  void Close();
+
+  std::unique_ptr<TTIFFClient> FClient;
+  TIFF* FTiff = nullptr;
+};
 
 // libtiff over the stream, offsets counted from the stream's start; empty when libtiff cannot
 // open it (or the mode is unknown).
