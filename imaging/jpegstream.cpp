@@ -14,8 +14,6 @@ struct TStreamSource {
   jpeg_source_mgr Pub;  // first, as the library sees it
   TStream* Stream = nullptr;
   bool StartOfFile = true;
-  // Set once every row is read: an end marker missing after the last scan is then forgiven.
-  bool RowsDone = false;
   JOCTET Buffer[kBlockSize];
 };
 
@@ -86,11 +84,8 @@ boolean FillInputBuffer(j_decompress_ptr Info) {
   int64_t got = ReadBlock(Info, source);
   if (got < 0) ERREXIT(Info, JERR_FILE_READ);
   if (got == 0) {
-    if (source.StartOfFile) ERREXIT(Info, JERR_INPUT_EMPTY);
-    if (!source.RowsDone) ERREXIT(Info, JERR_INPUT_EOF);
-    source.Buffer[0] = 0xFF;
-    source.Buffer[1] = JPEG_EOI;
-    got = 2;
+    // A stream that ends before the end marker is a file cut short.
+    ERREXIT(Info, source.StartOfFile ? JERR_INPUT_EMPTY : JWRN_JPEG_EOF);
   }
   source.Pub.next_input_byte = source.Buffer;
   source.Pub.bytes_in_buffer = static_cast<size_t>(got);
@@ -213,7 +208,6 @@ void TJpegDecompressor::ReadScanline(uint8_t* Row) {
 }
 
 void TJpegDecompressor::FinishDecompress() {
-  FSource->RowsDone = true;
   Guarded([this] { jpeg_finish_decompress(&FInfo); });
 }
 

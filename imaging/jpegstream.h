@@ -65,7 +65,6 @@ class TJpegDecompressor {
   void SetOutColorSpace(int ColorSpace);
   void StartDecompress();
   void ReadScanline(uint8_t* Row);
-  // After the last row: the end marker may then be missing from the stream.
   void FinishDecompress();
 
  private:
