@@ -91,17 +91,22 @@ void ReadTags(TIFF* Tif, TTIFFPage& Page) {
 }
 
 void ChoosePath(TIFF* Tif, TTIFFPage& Page) {
+  // Separated, YCbCr, CIELab and the other colour models are libtiff's to turn into RGB.
   bool whole = Page.Compression == COMPRESSION_JPEG || ::TIFFIsTiled(Tif) != 0 ||
-               Page.Photometric == PHOTOMETRIC_SEPARATED || Page.Photometric == PHOTOMETRIC_YCBCR ||
-               Page.BitsPerSample > 8 || Page.Planar > PLANARCONFIG_CONTIG;
+               Page.Photometric > PHOTOMETRIC_PALETTE || Page.BitsPerSample > 8 ||
+               Page.Planar > PLANARCONFIG_CONTIG;
   Page.Path = whole ? TReadPath::WholeImage : Page.CCITT ? TReadPath::Scanline : TReadPath::Strip;
 }
 
 void CheckBitCount(TIFF* Tif, TTIFFPage& Page) {
   Page.ScanlineSize = static_cast<int64_t>(::TIFFScanlineSize64(Tif));
   if (Page.ScanlineSize <= 0) throw Exception("TIFFScanlineSize");
-  Page.BytesPerPixel =
-      std::max(1, Round(static_cast<double>(Page.ScanlineSize) / static_cast<double>(Page.Width)));
+  // YCbCr rows are packed by their chroma subsampling; libtiff's RGBA reader turns every one
+  // of their pixels into three bytes.
+  Page.BytesPerPixel = Page.Photometric == PHOTOMETRIC_YCBCR
+                           ? 3
+                           : std::max(1, Round(static_cast<double>(Page.ScanlineSize) /
+                                               static_cast<double>(Page.Width)));
   int64_t bitCount = std::min<int64_t>(int64_t{Page.BitsPerSample} * Page.BytesPerPixel, 24);
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24) {
     throw Exception("Unsupported bit count: " + std::to_string(bitCount));
