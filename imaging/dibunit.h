@@ -164,8 +164,45 @@ class TDIB {
   void SaveJPEGToStream(TStream& Stream, bool Progressive, uint8_t Quality);
 
   // ---- Pixel-format conversions ----
+  // In place, in the same memory block (the handle stays), to pixel type 1, 2, 3 or 6, with a
+  // fresh standard palette. The current type does nothing; another value raises. A page whose
+  // bit count has no pixel type, and an empty object, are left as they are.
+  void ConvertPixelType(uint8_t NewType);
+  // 24-bit to 8-bit gray over the selected channels, weighted 0.3 red, 0.59 green, 0.11 blue
+  // or averaged.
+  void RGBToGray(bool Weighted, bool UseRed, bool UseGreen, bool UseBlue);
+  // A new gray page of a 1-bit page at Percent per cent of its size with Levels gray levels, by
+  // counting set pixels in boxes; nullptr when it cannot be made.
+  std::unique_ptr<TDIB> ScaleToGray(int32_t Levels, double Percent) const;
 
+ private:
+  // The single steps of ConvertPixelType, each from the type its name gives.
+  void Convert8To1();
+  void Convert4To1();
+  void Convert8To4();
+  void Convert1To8();
+  void Convert1To4();
+  void Convert4To8();
+  void Convert8To24();
+  void Convert4To24();
+
+ public:
   // ---- Histograms, measures and thresholds ----
+  // 256 bins of 64-bit counts indexed by gray level; every operation that fills one clears it
+  // first. A plain value that the caller owns.
+  struct THistogram {
+    uint64_t Bins[256];
+    uint64_t& operator[](int32_t Level) { return Bins[Level]; }
+    uint64_t operator[](int32_t Level) const { return Bins[Level]; }
+  };
+  // 1-bit, 24-bit and gray 8-bit pages by value, other 8-bit pages through the palette; other
+  // types raise. A page without pixels gives a cleared histogram.
+  void Histogram(THistogram& Histogram) const;
+  // 1-bit: bin 1 set pixels, bin 0 the others; 8-bit: byte values; 24-bit: gray values. Other
+  // types leave the histogram cleared.
+  void HistogramDirect(THistogram& Histogram) const;
+  // 8-bit only: the blue byte of each pixel's palette entry.
+  void HistogramByPalette(THistogram& Histogram) const;
 
   // ---- Despeckle and connected components ----
 
@@ -174,6 +211,33 @@ class TDIB {
   // ---- Black borders, erase outside and auto-crop ----
 
   // ---- Data-source image operations ----
+  // A table of byte values indexed by the old value.
+  using TLookupTable = uint8_t[256];
+  // Quarter turns clockwise (90) and counter-clockwise (270) and the half turn, in place. The
+  // page keeps its pixel type, header (the resolutions are not exchanged) and palette.
+  void Rotate90();
+  void Rotate180();
+  void Rotate270();
+  // Turns the page by Angle degrees about its centre (clockwise on screen for a positive
+  // angle), nearest sample. With Enlarge the canvas grows to hold the turned corners; pixels
+  // that come from outside the page take Fill (a pixel value).
+  void RotateByAngle(bool Enlarge, int32_t Fill, double Angle);
+  // Lookup tables for a percentage: contrast about 127, a clipping stretch, a proportional gain.
+  static void ContrastLUT(TLookupTable& Table, double Percentage);
+  static void StretchLUT(TLookupTable& Table, double Percentage);
+  static void GainLUT(TLookupTable& Table, double Percentage);
+  // Maps every pixel byte of every line (not the padding) through the table.
+  void ApplyLUT(const TLookupTable& Table);
+  void AdjustContrast(bool AroundMid, double Percentage);
+  void AdjustBrightness(double Percentage);
+  // A new page holding the rectangle (corners inclusive); raises when it reaches outside.
+  std::unique_ptr<TDIB> CopyRect(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) const;
+  // True for a 1-bit page and for an 8-bit page whose palette entries are all gray.
+  bool IsGray() const;
+  // Exchanges the red and blue bytes of every pixel of a 24-bit page.
+  void SwapRedBlue();
+  // The header's plane count.
+  int32_t Planes() const;
 
  private:
   int32_t GetPixelUnset(int32_t X, int32_t Y) const;
@@ -219,6 +283,15 @@ void WriteJPEG(TDIB& Image, TStream& Stream, bool Progressive, bool Optimize, ui
 // ---- Pixel-format conversions: free functions ----
 
 // ---- Histograms, measures and thresholds: free functions ----
+using THistogram = TDIB::THistogram;
+
+// Gray value of a 24-bit pixel stored blue, green, red: Trunc(0.3 R + 0.59 G + 0.11 B).
+uint8_t GrayOf24(const uint8_t* BlueGreenRed);
+
+// The lowest and highest bins whose count exceeds Limit; both left as they were when none does.
+void HistogramRange(const THistogram& Histogram, int32_t Limit, int32_t& First, int32_t& Last);
+// Trunc(mean + K x standard deviation) of the histogram's levels.
+int32_t MeanStdDevLevel(const THistogram& Histogram, double K);
 
 // ---- Despeckle and connected components: free functions ----
 

@@ -127,7 +127,7 @@ TEST(BMP, ShortPalettesAndGapsBecomeThePackedLayout) {
   EXPECT_EQ(dib.GetPaletteEntry(1), 0x22u);
   EXPECT_EQ(dib.GetPaletteEntry(2), 0u);
   EXPECT_EQ(dib.GetPixel(3, 1), 0x55);
-  EXPECT_EQ(dib.FileHeader().bfOffBits, 1078u);
+  EXPECT_EQ(uint32_t{dib.FileHeader().bfOffBits}, 1078u);
 
   TBmpBytes gap;  // a 24-bit file with 12 bytes between header and rows
   gap.info.biBitCount = 24;

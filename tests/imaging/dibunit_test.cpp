@@ -25,7 +25,7 @@ TEST_P(DIBLayout, StrideLineBytesAndBlock) {
   EXPECT_EQ(dib.BlockSize(), c.headerAndPalette + 7 * c.stride);
   EXPECT_EQ(win32::GlobalSize(dib.Handle()), static_cast<size_t>(dib.BlockSize()));
   EXPECT_EQ(dib.PixelType(), c.type);
-  EXPECT_EQ(dib.FileHeader().bfOffBits, static_cast<uint32_t>(14 + c.headerAndPalette));
+  EXPECT_EQ(uint32_t{dib.FileHeader().bfOffBits}, static_cast<uint32_t>(14 + c.headerAndPalette));
   EXPECT_EQ(dib.Header()->biSizeImage, static_cast<uint32_t>(7 * c.stride));
   EXPECT_EQ(dib.Header()->biClrUsed, static_cast<uint32_t>(dib.ColorCount()));
   EXPECT_EQ(dib.Lines(0), dib.Bits() + 6 * c.stride);
