@@ -37,6 +37,14 @@ TJpegErrorManager& ErrorOf(j_common_ptr Info) {
 
 void OutputMessage(j_common_ptr) {}
 
+// Warnings are counted, never printed; entropy data that ends before its scan does (a file
+// cut short or corrupt) is an error, so that no page is made of the zeros put in its place.
+void EmitMessage(j_common_ptr Info, int Level) {
+  if (Level >= 0) return;
+  ++Info->err->num_warnings;
+  if (Info->err->msg_code == JWRN_HIT_MARKER) ErrorExit(Info);
+}
+
 // Runs after setjmp returned from a jump: raise what failed, a stream's own exception first.
 [[noreturn]] void RaiseJpegError(TJpegErrorManager& Error) {
   if (Error.Pending) {
@@ -51,6 +59,7 @@ void InstallErrorManager(TJpegErrorManager& Error) {
   jpeg_std_error(&Error.Pub);
   Error.Pub.error_exit = ErrorExit;
   Error.Pub.output_message = OutputMessage;
+  Error.Pub.emit_message = EmitMessage;
   Error.Message[0] = '\0';
 }
 

@@ -125,6 +125,9 @@ TEST(JPEG, RefusesWhatIsNoWholeJPEG) {
       {whole.Bytes().begin(), whole.Bytes().begin() + 20},
       {whole.Bytes().begin(), whole.Bytes().end() - 2},  // only the end marker missing
   };
+  std::vector<uint8_t> scanCut(whole.Bytes().begin(), whole.Bytes().begin() + whole.Size() / 2);
+  scanCut.insert(scanCut.end(), {0xFF, 0xD9});  // the scan cut short, the end marker kept
+  broken.push_back(scanCut);
   for (auto& bytes : broken) {
     TMemoryStream s(bytes);
     TDIB back;
