@@ -13,6 +13,10 @@ namespace {
 using tiffstream::TTIFFHandle;
 
 enum class TReadPath { Strip, Scanline, WholeImage };
+
+// The whole-image path renders the page into 4 bytes a pixel first; larger rasters are
+// refused (64 M pixels: an A4 page at 600 dpi needs 35 M).
+inline constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
 enum class TPaletteKind { None, BlackAndWhite, Gray16, Gray256, ColorMap };
 
 // What the reader takes from the chosen directory and what it decides from it.
@@ -278,7 +282,7 @@ void CopyRasterRow(TDIB& Image, int32_t Y, const uint32_t* Source, int32_t Width
 
 void ReadWholeImage(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
   int64_t bytes = int64_t{Page.Width} * Page.Height * 4;
-  if (bytes > kMaxImageBlockSize) {
+  if (bytes > kMaxRasterBytes) {
     throw Exception("Image too large: " + std::to_string(Page.Width) + " x " +
                     std::to_string(Page.Height) + " pixels need " + std::to_string(bytes) +
                     " bytes");
