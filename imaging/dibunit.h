@@ -148,6 +148,20 @@ class TDIB {
   // ---- PNG ----
 
   // ---- TIFF and JPEG ----
+  // The number of pages of a TIFF file; 1 for any other file.
+  static int32_t PageCount(const std::string& FileName);
+  // The pages of the TIFF at the stream's start; raises "TIFFOpen" when it is none.
+  static int32_t PageCountFromStream(TStream& Stream);
+  // Compression is the program's code: 0 by pixel type (1 bit Group 4, 4 bits PackBits, 8 and
+  // 24 bits JPEG), 1 none, 2 PackBits, 3 Group 3, 4 Group 3 2-D, 5 Group 4, 6 Deflate, 7 JPEG,
+  // 8 LZW, any other none. RowsPerStrip of 0 or less means 16; JPEG always uses 8.
+  // With Append and an existing file the page becomes the file's last page.
+  void SaveTIFF(const std::string& FileName, bool Append, uint8_t Compression,
+                int32_t RowsPerStrip);
+  void SaveTIFFToStream(TStream& Stream, bool Append, uint8_t Compression, int32_t RowsPerStrip);
+  // 8 and 24-bit pages only; the JFIF density carries the page's resolution in dots per inch.
+  void SaveJPEG(const std::string& FileName, bool Progressive, uint8_t Quality);
+  void SaveJPEGToStream(TStream& Stream, bool Progressive, uint8_t Quality);
 
   // ---- Pixel-format conversions ----
   // In place, in the same memory block (the handle stays), to pixel type 1, 2, 3 or 6, with a
@@ -399,6 +413,16 @@ class TDIB {
 // ---- PNG: free functions ----
 
 // ---- TIFF and JPEG: free functions ----
+// Page PageIndex (from 0) of the TIFF at the stream's position into Image; offsets count from
+// the stream's start. A page index past the last page raises.
+void ReadTIFF(TDIB& Image, TStream& Stream, int32_t PageIndex);
+void ReadJPEG(TDIB& Image, TStream& Stream);
+// Exchanges the first and third byte of each whole 3-byte group in the first Count bytes.
+void SwapRGBTriples(uint8_t* Buffer, int64_t Count);
+// Mode: 0 read, 1 write, 2 append (see tiffstream.h); Compression as for TDIB::SaveTIFF.
+void WriteTIFF(TDIB& Image, TStream& Stream, uint8_t Mode, uint8_t Compression,
+               int32_t RowsPerStrip);
+void WriteJPEG(TDIB& Image, TStream& Stream, bool Progressive, bool Optimize, uint8_t Quality);
 
 // ---- Pixel-format conversions: free functions ----
 

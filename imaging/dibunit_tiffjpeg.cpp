@@ -1,11 +1,381 @@
-#include "dibunit.h"
+// Reading a TIFF page or a JPEG image into a page: which TIFF layouts become which pixel type,
+// with which palette and polarity, and which of libtiff's decoding paths reads the pixels.
+#include <cmath>
+#include <cstring>
+#include <limits>
 
-void TDIB::LoadTIFF(TStream&, int32_t) {
-  FreeImage();
-  throw Exception("TIFF pages cannot be read yet");
+#include "dibunit.h"
+#include "jpegstream.h"
+#include "tiffstream.h"
+
+namespace {
+
+using tiffstream::TTIFFHandle;
+
+enum class TReadPath { Strip, Scanline, WholeImage };
+
+// The whole-image path renders the page into 4 bytes a pixel first; larger rasters are
+// refused (64 M pixels: an A4 page at 600 dpi needs 35 M).
+inline constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
+enum class TPaletteKind { None, BlackAndWhite, Gray16, Gray256, ColorMap };
+
+// What the reader takes from the chosen directory and what it decides from it.
+struct TTIFFPage {
+  uint32_t Width = 0;
+  uint32_t Height = 0;
+  uint16_t Photometric = PHOTOMETRIC_MINISWHITE;
+  uint16_t Compression = COMPRESSION_NONE;
+  uint16_t BitsPerSample = 1;
+  uint16_t Planar = PLANARCONFIG_CONTIG;
+  uint32_t RowsPerStrip = 0;
+  int32_t XDPI = 0;
+  int32_t YDPI = 0;
+  bool CCITT = false;
+  TReadPath Path = TReadPath::Strip;
+  int64_t ScanlineSize = 0;
+  int32_t BytesPerPixel = 1;
+  uint8_t PixelType = pt24bit;
+  TPaletteKind Palette = TPaletteKind::None;
+  bool Invert = false;
+};
+
+TTIFFHandle OpenForReading(TStream& Stream) {
+  TTIFFHandle tif = tiffstream::TIFFStreamOpen(Stream, tiffstream::tmRead);
+  if (!tif) {
+    Stream.SetPosition(0);
+    tif = tiffstream::TIFFStreamOpen(Stream, tiffstream::tmRead);
+  }
+  if (!tif) throw Exception("TIFFOpen");
+  return tif;
 }
 
-void TDIB::LoadJPEG(TStream&) {
+void SelectPage(TIFF* Tif, int32_t PageIndex) {
+  if (PageIndex < 0 || ::TIFFSetDirectory(Tif, static_cast<tdir_t>(PageIndex)) != 1) {
+    throw Exception("TIFFSetDirectory: Page = " + std::to_string(PageIndex) +
+                    " is past the last page");
+  }
+}
+
+template <typename T>
+T TagOr(TIFF* Tif, uint32_t Tag, T Missing) {
+  T value{};
+  return ::TIFFGetField(Tif, Tag, &value) == 1 ? value : Missing;
+}
+
+bool IsCCITT(uint16_t Compression) {
+  return Compression == COMPRESSION_CCITTRLE || Compression == COMPRESSION_CCITTFAX3 ||
+         Compression == COMPRESSION_CCITTFAX4 || Compression == COMPRESSION_CCITTRLEW;
+}
+
+// Inches as they are, any other unit as centimetres; kept as a 16-bit number. A value that
+// no resolution can have counts as none.
+int32_t ResolutionDPI(float Value, uint16_t Unit) {
+  double dpi = Unit == RESUNIT_INCH ? Value : Value * 2.54;
+  if (!(std::fabs(dpi) < std::numeric_limits<int32_t>::max())) return 0;
+  return static_cast<uint16_t>(Round(dpi));
+}
+
+void ReadTags(TIFF* Tif, TTIFFPage& Page) {
+  tiffstream::TIFFGetField(Tif, TIFFTAG_IMAGEWIDTH, &Page.Width);
+  tiffstream::TIFFGetField(Tif, TIFFTAG_IMAGELENGTH, &Page.Height);
+  Page.Photometric = TagOr<uint16_t>(Tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  tiffstream::TIFFGetField(Tif, TIFFTAG_COMPRESSION, &Page.Compression);
+  Page.CCITT = IsCCITT(Page.Compression);
+  if (::TIFFGetField(Tif, TIFFTAG_BITSPERSAMPLE, &Page.BitsPerSample) != 1) {
+    if (!Page.CCITT) tiffstream::RaiseTagError("TIFFGetField", TIFFTAG_BITSPERSAMPLE);
+    Page.BitsPerSample = 1;
+  }
+  tiffstream::TIFFGetField(Tif, TIFFTAG_PLANARCONFIG, &Page.Planar);
+  uint16_t unit = TagOr<uint16_t>(Tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  Page.XDPI = ResolutionDPI(TagOr<float>(Tif, TIFFTAG_XRESOLUTION, 0), unit);
+  Page.YDPI = ResolutionDPI(TagOr<float>(Tif, TIFFTAG_YRESOLUTION, 0), unit);
+  // The strips libtiff itself uses: without the tag the image is one strip.
+  ::TIFFGetFieldDefaulted(Tif, TIFFTAG_ROWSPERSTRIP, &Page.RowsPerStrip);
+  if (Page.RowsPerStrip == 0 || Page.RowsPerStrip > Page.Height) Page.RowsPerStrip = Page.Height;
+}
+
+void ChoosePath(TIFF* Tif, TTIFFPage& Page) {
+  // Separated, YCbCr, CIELab and the other colour models are libtiff's to turn into RGB.
+  bool whole = Page.Compression == COMPRESSION_JPEG || ::TIFFIsTiled(Tif) != 0 ||
+               Page.Photometric > PHOTOMETRIC_PALETTE || Page.BitsPerSample > 8 ||
+               Page.Planar > PLANARCONFIG_CONTIG;
+  Page.Path = whole ? TReadPath::WholeImage : Page.CCITT ? TReadPath::Scanline : TReadPath::Strip;
+}
+
+void CheckBitCount(TIFF* Tif, TTIFFPage& Page) {
+  Page.ScanlineSize = static_cast<int64_t>(::TIFFScanlineSize64(Tif));
+  if (Page.ScanlineSize <= 0) throw Exception("TIFFScanlineSize");
+  // YCbCr rows are packed by their chroma subsampling; libtiff's RGBA reader turns every one
+  // of their pixels into three bytes.
+  Page.BytesPerPixel = Page.Photometric == PHOTOMETRIC_YCBCR
+                           ? 3
+                           : std::max(1, Round(static_cast<double>(Page.ScanlineSize) /
+                                               static_cast<double>(Page.Width)));
+  int64_t bitCount = std::min<int64_t>(int64_t{Page.BitsPerSample} * Page.BytesPerPixel, 24);
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24) {
+    throw Exception("Unsupported bit count: " + std::to_string(bitCount));
+  }
+}
+
+// libtiff's RGBA reader already turns every photometric into colours, so only rows taken as
+// they are stored need inverting.
+void ChooseType(TTIFFPage& Page) {
+  uint16_t photometric = Page.Photometric;
+  if (Page.CCITT && photometric == PHOTOMETRIC_MINISBLACK) photometric = PHOTOMETRIC_MINISWHITE;
+  bool gray = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+  bool whole = Page.Path == TReadPath::WholeImage;
+  uint16_t bits = Page.BitsPerSample;
+  if (gray && (bits == 1 || bits == 4 || bits == 8)) {
+    Page.PixelType = bits == 1 ? pt1bit : bits == 4 ? pt4bit : pt8bit;
+    Page.Palette = bits == 1   ? TPaletteKind::BlackAndWhite
+                   : bits == 4 ? TPaletteKind::Gray16
+                               : TPaletteKind::Gray256;
+    Page.Invert = photometric == PHOTOMETRIC_MINISWHITE && !whole;
+  } else if (photometric == PHOTOMETRIC_PALETTE && !whole) {
+    // Indices stay indices: 1-bit rows in a 1-bit page, 4 and 8 bits in their own.
+    Page.PixelType = bits == 1 ? pt1bit : bits <= 4 ? pt4bit : pt8bit;
+    Page.Palette = TPaletteKind::ColorMap;
+  }
+  // Everything else, palette images read as colours included, is a 24-bit page.
+}
+
+void ReadPage(TIFF* Tif, TTIFFPage& Page) {
+  ReadTags(Tif, Page);
+  if (Page.Width == 0 || Page.Height == 0) {
+    throw Exception("Image size not allowed: " + std::to_string(Page.Width) + " x " +
+                    std::to_string(Page.Height) + " pixels");
+  }
+  ChoosePath(Tif, Page);
+  CheckBitCount(Tif, Page);
+  ChooseType(Page);
+}
+
+void SetGrayPalette(TDIB& Image, int32_t Count, int32_t Step) {
+  win32::LOGPALETTE log{0x300, static_cast<uint16_t>(Count), {}};
+  for (int32_t i = 0; i < Count; ++i) {
+    auto level = static_cast<uint8_t>(i * Step);
+    log.palPalEntry[i] = {level, level, level, 0};
+  }
+  Image.SetPaletteFromLog(log);
+}
+
+// The file's colour map, at most as many entries as the page has; 16-bit maps are scaled.
+void SetColorMapPalette(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  uint16_t* red = nullptr;
+  uint16_t* green = nullptr;
+  uint16_t* blue = nullptr;
+  tiffstream::TIFFGetField3(Tif, TIFFTAG_COLORMAP, &red, &green, &blue);
+  int32_t count = static_cast<int32_t>(std::min<int64_t>(
+      int64_t{1} << std::min<int32_t>(Page.BitsPerSample, 16), Image.ColorCount()));
+  bool wide = false;
+  for (int32_t i = 0; i < count; ++i)
+    wide = wide || red[i] > 255 || green[i] > 255 || blue[i] > 255;
+  auto level = [wide](uint16_t v) {
+    return static_cast<uint8_t>(wide ? v * 255 / 65535 : v & 0xFF);
+  };
+  win32::LOGPALETTE log{0x300, static_cast<uint16_t>(count), {}};
+  for (int32_t i = 0; i < count; ++i) {
+    log.palPalEntry[i] = {level(red[i]), level(green[i]), level(blue[i]), 0};
+  }
+  Image.SetPaletteFromLog(log);
+}
+
+void SetPalette(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  switch (Page.Palette) {
+    case TPaletteKind::BlackAndWhite:
+      SetGrayPalette(Image, 2, 255);
+      break;
+    case TPaletteKind::Gray16:
+      SetGrayPalette(Image, 16, 17);
+      break;
+    case TPaletteKind::Gray256:
+      SetGrayPalette(Image, 256, 1);
+      break;
+    case TPaletteKind::ColorMap:
+      SetColorMapPalette(Image, Tif, Page);
+      break;
+    case TPaletteKind::None:
+      break;
+  }
+}
+
+std::vector<uint8_t> RowBuffer(int64_t Bytes) {
+  if (Bytes > kMaxImageBlockSize) {
+    throw Exception("TIFF strip too large: " + std::to_string(Bytes) + " bytes");
+  }
+  return std::vector<uint8_t>(static_cast<size_t>(Bytes));
+}
+
+// Rows are never copied beyond the page's own line length, whatever libtiff's scanline is.
+void CopyRow(TDIB& Image, int32_t Y, const uint8_t* Source, int64_t SourceBytes) {
+  std::memcpy(Image.Lines(Y), Source,
+              static_cast<size_t>(std::min<int64_t>(SourceBytes, Image.LineBytes())));
+}
+
+void ReadScanlines(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  std::vector<uint8_t> buffer = RowBuffer(Page.ScanlineSize);
+  for (uint32_t row = 0; row < Page.Height; ++row) {
+    if (::TIFFReadScanline(Tif, buffer.data(), row, 0) == -1) throw Exception("TIFFReadScanline");
+    CopyRow(Image, static_cast<int32_t>(row), buffer.data(), Page.ScanlineSize);
+  }
+}
+
+// Rows of 3 or 4 bytes a pixel: red, green, blue (a fourth byte dropped). A 24-bit page takes
+// the bytes straight; other pages go through their per-depth setter.
+void CopyColorRow(TDIB& Image, int32_t Y, const uint8_t* Source, const TTIFFPage& Page) {
+  int64_t pixels = std::min<int64_t>(Page.Width, Page.ScanlineSize / Page.BytesPerPixel);
+  int32_t step = Page.BytesPerPixel;
+  if (Image.PixelType() == pt24bit) {
+    uint8_t* target = Image.Lines(Y);
+    for (int64_t x = 0; x < pixels; ++x, Source += step, target += 3) {
+      target[0] = Source[2];
+      target[1] = Source[1];
+      target[2] = Source[0];
+    }
+    return;
+  }
+  TDIB::TPixelSetter setter = Image.PixelSetter();
+  for (int64_t x = 0; x < pixels; ++x, Source += step) {
+    (Image.*setter)(static_cast<int32_t>(x), Y, Source[0] | (Source[1] << 8) | (Source[2] << 16));
+  }
+}
+
+void ReadStrips(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  std::vector<uint8_t> buffer = RowBuffer(int64_t{Page.RowsPerStrip} * Page.ScanlineSize);
+  bool color = Page.BytesPerPixel == 3 || Page.BytesPerPixel == 4;
+  for (uint32_t row = 0; row < Page.Height; row += Page.RowsPerStrip) {
+    uint32_t rows = std::min(Page.RowsPerStrip, Page.Height - row);
+    uint32_t strip = ::TIFFComputeStrip(Tif, row, 0);
+    if (::TIFFReadEncodedStrip(Tif, strip, buffer.data(), Page.ScanlineSize * rows) == -1) {
+      throw Exception("TIFFReadEncodedStrip");
+    }
+    for (uint32_t i = 0; i < rows; ++i) {
+      const uint8_t* source = buffer.data() + i * Page.ScanlineSize;
+      auto y = static_cast<int32_t>(row + i);
+      if (color) {
+        CopyColorRow(Image, y, source, Page);
+      } else {
+        CopyRow(Image, y, source, Page.ScanlineSize);
+      }
+    }
+  }
+}
+
+// One raster row (ABGR words) into picture row Y, by the page's depth.
+void CopyRasterRow(TDIB& Image, int32_t Y, const uint32_t* Source, int32_t Width) {
+  uint8_t* target = Image.Lines(Y);
+  if (Image.PixelType() == pt24bit) {
+    for (int32_t x = 0; x < Width; ++x, target += 3) {
+      target[0] = static_cast<uint8_t>(TIFFGetB(Source[x]));
+      target[1] = static_cast<uint8_t>(TIFFGetG(Source[x]));
+      target[2] = static_cast<uint8_t>(TIFFGetR(Source[x]));
+    }
+  } else if (Image.PixelType() == pt8bit) {
+    for (int32_t x = 0; x < Width; ++x) target[x] = static_cast<uint8_t>(TIFFGetR(Source[x]));
+  } else {
+    TDIB::TPixelSetter setter = Image.PixelSetter();
+    for (int32_t x = 0; x < Width; ++x) {
+      (Image.*setter)(x, Y, static_cast<int32_t>(Source[x] & 0xFFFFFF));
+    }
+  }
+}
+
+void ReadWholeImage(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  int64_t bytes = int64_t{Page.Width} * Page.Height * 4;
+  if (bytes > kMaxRasterBytes) {
+    throw Exception("Image too large: " + std::to_string(Page.Width) + " x " +
+                    std::to_string(Page.Height) + " pixels need " + std::to_string(bytes) +
+                    " bytes");
+  }
+  std::vector<uint32_t> raster(static_cast<size_t>(bytes / 4));
+  if (::TIFFReadRGBAImage(Tif, Page.Width, Page.Height, raster.data(), 1) != 1) {
+    throw Exception("TIFFReadRGBAImage");
+  }
+  // The raster's first row is the bottom picture row.
+  auto height = static_cast<int32_t>(Page.Height);
+  for (int32_t r = 0; r < height; ++r) {
+    CopyRasterRow(Image, height - 1 - r, raster.data() + int64_t{r} * Page.Width,
+                  static_cast<int32_t>(Page.Width));
+  }
+}
+
+}  // namespace
+
+void SwapRGBTriples(uint8_t* Buffer, int64_t Count) {
+  for (int64_t i = 0; i + 2 < Count; i += 3) std::swap(Buffer[i], Buffer[i + 2]);
+}
+
+void ReadTIFF(TDIB& Image, TStream& Stream, int32_t PageIndex) {
+  TTIFFHandle tif = OpenForReading(Stream);
+  SelectPage(tif.get(), PageIndex);
+  TTIFFPage page;
+  ReadPage(tif.get(), page);
+  TDIB::CheckImageSize(page.Width, page.Height, page.PixelType);
+  Image.NewImage(static_cast<int32_t>(page.Width), static_cast<int32_t>(page.Height),
+                 page.PixelType, page.XDPI, page.YDPI);
+  SetPalette(Image, tif.get(), page);
+  switch (page.Path) {
+    case TReadPath::Scanline:
+      ReadScanlines(Image, tif.get(), page);
+      break;
+    case TReadPath::Strip:
+      ReadStrips(Image, tif.get(), page);
+      break;
+    case TReadPath::WholeImage:
+      ReadWholeImage(Image, tif.get(), page);
+      break;
+  }
+  if (page.Invert) Image.InvertBits();
+}
+
+void ReadJPEG(TDIB& Image, TStream& Stream) {
+  jpegstream::TJpegDecompressor jpeg;
+  jpeg.SetSource(Stream);
+  jpeg.ReadHeader();
+  jpegstream::TJpegHeaderInfo info = jpeg.GetHeaderInfo();
+  bool gray = info.ColorSpace == JCS_GRAYSCALE;
+  jpeg.SetOutColorSpace(gray ? jpegstream::jcGrayscale : jpegstream::jcRGB);
+  TDIB::CheckImageSize(info.ImageWidth, info.ImageHeight, gray ? pt8bit : pt24bit);
+  jpeg.StartDecompress();
+  info = jpeg.GetHeaderInfo();
+  if (info.OutputComponents != 1 && info.OutputComponents != 3) {
+    throw Exception("Invalid samples count: " + std::to_string(info.OutputComponents));
+  }
+  int32_t xdpi = 0;
+  int32_t ydpi = 0;
+  if (info.DensityUnit == 1) {
+    xdpi = info.XDensity;
+    ydpi = info.YDensity;
+  } else if (info.DensityUnit == 2) {
+    xdpi = Round(info.XDensity * 2.54);
+    ydpi = Round(info.YDensity * 2.54);
+  }
+  uint8_t type = info.OutputComponents == 1 ? pt8bit : pt24bit;
+  Image.NewImage(static_cast<int32_t>(info.OutputWidth), static_cast<int32_t>(info.OutputHeight),
+                 type, xdpi, ydpi);
+  for (int32_t row = 0; row < Image.Height(); ++row) {
+    jpeg.ReadScanline(Image.Lines(row));
+    if (type == pt24bit) SwapRGBTriples(Image.Lines(row), int64_t{Image.Width()} * 3);
+  }
+  jpeg.FinishDecompress();
+}
+
+void TDIB::LoadTIFF(TStream& Stream, int32_t PageIndex) {
   FreeImage();
-  throw Exception("JPEG pages cannot be read yet");
+  try {
+    ReadTIFF(*this, Stream, PageIndex);
+  } catch (...) {
+    FreeImage();
+    throw;
+  }
+}
+
+void TDIB::LoadJPEG(TStream& Stream) {
+  FreeImage();
+  try {
+    ReadJPEG(*this, Stream);
+  } catch (...) {
+    FreeImage();
+    throw;
+  }
 }

@@ -1,0 +1,284 @@
+#include "jpegstream.h"
+
+#include <jerror.h>
+
+#include <cstring>
+
+#include "exception.h"
+
+namespace jpegstream {
+
+inline constexpr size_t kBlockSize = 4096;
+
+struct TStreamSource {
+  jpeg_source_mgr Pub;  // first, as the library sees it
+  TStream* Stream = nullptr;
+  bool StartOfFile = true;
+  JOCTET Buffer[kBlockSize];
+};
+
+struct TStreamDestination {
+  jpeg_destination_mgr Pub;  // first, as the library sees it
+  TStream* Stream = nullptr;
+  JOCTET Buffer[kBlockSize];
+};
+
+namespace {
+
+TJpegErrorManager& ErrorOf(j_common_ptr Info) {
+  return *reinterpret_cast<TJpegErrorManager*>(Info->err);
+}
+
+[[noreturn]] void ErrorExit(j_common_ptr Info) {
+  TJpegErrorManager& error = ErrorOf(Info);
+  (*Info->err->format_message)(Info, error.Message);
+  std::longjmp(error.Jump, 1);
+}
+
+void OutputMessage(j_common_ptr) {}
+
+// Warnings are counted, never printed; entropy data that ends before its scan does (a file
+// cut short or corrupt) is an error, so that no page is made of the zeros put in its place.
+void EmitMessage(j_common_ptr Info, int Level) {
+  if (Level >= 0) return;
+  ++Info->err->num_warnings;
+  if (Info->err->msg_code == JWRN_HIT_MARKER) ErrorExit(Info);
+}
+
+// Runs after setjmp returned from a jump: raise what failed, a stream's own exception first.
+[[noreturn]] void RaiseJpegError(TJpegErrorManager& Error) {
+  if (Error.Pending) {
+    std::exception_ptr pending = Error.Pending;
+    Error.Pending = nullptr;
+    std::rethrow_exception(pending);
+  }
+  throw Exception(Error.Message);
+}
+
+void InstallErrorManager(TJpegErrorManager& Error) {
+  jpeg_std_error(&Error.Pub);
+  Error.Pub.error_exit = ErrorExit;
+  Error.Pub.output_message = OutputMessage;
+  Error.Pub.emit_message = EmitMessage;
+  Error.Message[0] = '\0';
+}
+
+// The stream calls of the managers: a caught exception is kept for the wrapper to raise, and
+// the library is told through its error exit, outside any C++ scope.
+int64_t ReadBlock(j_decompress_ptr Info, TStreamSource& Source) {
+  try {
+    return Source.Stream->Read(Source.Buffer, kBlockSize);
+  } catch (...) {
+    ErrorOf(reinterpret_cast<j_common_ptr>(Info)).Pending = std::current_exception();
+  }
+  return -1;
+}
+
+bool WriteBlock(j_compress_ptr Info, TStreamDestination& Destination, size_t Count) {
+  try {
+    Destination.Stream->WriteBuffer(Destination.Buffer, static_cast<int64_t>(Count));
+    return true;
+  } catch (...) {
+    ErrorOf(reinterpret_cast<j_common_ptr>(Info)).Pending = std::current_exception();
+  }
+  return false;
+}
+
+void InitSource(j_decompress_ptr Info) {
+  reinterpret_cast<TStreamSource*>(Info->src)->StartOfFile = true;
+}
+
+boolean FillInputBuffer(j_decompress_ptr Info) {
+  auto& source = *reinterpret_cast<TStreamSource*>(Info->src);
+  int64_t got = ReadBlock(Info, source);
+  if (got < 0) ERREXIT(Info, JERR_FILE_READ);
+  if (got == 0) {
+    // A stream that ends before the end marker is a file cut short.
+    ERREXIT(Info, source.StartOfFile ? JERR_INPUT_EMPTY : JWRN_JPEG_EOF);
+  }
+  source.Pub.next_input_byte = source.Buffer;
+  source.Pub.bytes_in_buffer = static_cast<size_t>(got);
+  source.StartOfFile = false;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr Info, long Count) {
+  if (Count <= 0) return;
+  auto& source = *reinterpret_cast<TStreamSource*>(Info->src);
+  auto count = static_cast<size_t>(Count);
+  if (count <= source.Pub.bytes_in_buffer) {
+    source.Pub.next_input_byte += count;
+    source.Pub.bytes_in_buffer -= count;
+    return;
+  }
+  int64_t beyond = static_cast<int64_t>(count - source.Pub.bytes_in_buffer);
+  source.Pub.bytes_in_buffer = 0;
+  bool failed = false;
+  try {
+    source.Stream->Seek(beyond, TSeekOrigin::soCurrent);
+  } catch (...) {
+    ErrorOf(reinterpret_cast<j_common_ptr>(Info)).Pending = std::current_exception();
+    failed = true;
+  }
+  if (failed) ERREXIT(Info, JERR_FILE_READ);
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void InitDestination(j_compress_ptr Info) {
+  auto& destination = *reinterpret_cast<TStreamDestination*>(Info->dest);
+  destination.Pub.next_output_byte = destination.Buffer;
+  destination.Pub.free_in_buffer = kBlockSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr Info) {
+  auto& destination = *reinterpret_cast<TStreamDestination*>(Info->dest);
+  if (!WriteBlock(Info, destination, kBlockSize)) ERREXIT(Info, JERR_FILE_WRITE);
+  destination.Pub.next_output_byte = destination.Buffer;
+  destination.Pub.free_in_buffer = kBlockSize;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr Info) {
+  auto& destination = *reinterpret_cast<TStreamDestination*>(Info->dest);
+  size_t count = kBlockSize - destination.Pub.free_in_buffer;
+  if (count > 0 && !WriteBlock(Info, destination, count)) ERREXIT(Info, JERR_FILE_WRITE);
+}
+
+void CountScans(j_common_ptr Info) {
+  auto* decompressor = reinterpret_cast<j_decompress_ptr>(Info);
+  if (decompressor->input_scan_number > kMaxJpegScans) {
+    TJpegErrorManager& error = ErrorOf(Info);
+    std::snprintf(error.Message, sizeof error.Message, "JPEG image has more than %d scans",
+                  kMaxJpegScans);
+    std::longjmp(error.Jump, 1);
+  }
+}
+
+}  // namespace
+
+// ---- TJpegDecompressor ----
+
+template <typename TCall>
+auto TJpegDecompressor::Guarded(TCall&& Call) {
+  if (setjmp(FError.Jump) != 0) RaiseJpegError(FError);
+  return Call();
+}
+
+TJpegDecompressor::TJpegDecompressor() {
+  InstallErrorManager(FError);
+  FInfo.err = &FError.Pub;
+  Guarded([this] { jpeg_create_decompress(&FInfo); });
+  FInfo.mem->max_memory_to_use = kMaxJpegMemory;
+  FProgress.progress_monitor = CountScans;
+  FInfo.progress = &FProgress;
+}
+
+TJpegDecompressor::~TJpegDecompressor() {
+  jpeg_destroy_decompress(&FInfo);
+}
+
+void TJpegDecompressor::SetSource(TStream& Stream) {
+  FSource = std::make_unique<TStreamSource>();
+  FSource->Stream = &Stream;
+  FSource->Pub.init_source = InitSource;
+  FSource->Pub.fill_input_buffer = FillInputBuffer;
+  FSource->Pub.skip_input_data = SkipInputData;
+  FSource->Pub.resync_to_restart = jpeg_resync_to_restart;
+  FSource->Pub.term_source = TermSource;
+  FSource->Pub.bytes_in_buffer = 0;
+  FSource->Pub.next_input_byte = nullptr;
+  FInfo.src = &FSource->Pub;
+}
+
+void TJpegDecompressor::ReadHeader() {
+  Guarded([this] { jpeg_read_header(&FInfo, TRUE); });
+}
+
+TJpegHeaderInfo TJpegDecompressor::GetHeaderInfo() const {
+  return {FInfo.image_width,   FInfo.image_height,      FInfo.output_width,
+          FInfo.output_height, FInfo.output_components, FInfo.density_unit,
+          FInfo.X_density,     FInfo.Y_density,         FInfo.jpeg_color_space};
+}
+
+void TJpegDecompressor::SetOutColorSpace(int ColorSpace) {
+  FInfo.out_color_space = ColorSpace == jcGrayscale ? JCS_GRAYSCALE : JCS_RGB;
+}
+
+void TJpegDecompressor::StartDecompress() {
+  Guarded([this] { jpeg_start_decompress(&FInfo); });
+}
+
+void TJpegDecompressor::ReadScanline(uint8_t* Row) {
+  Guarded([this, Row] {
+    JSAMPROW rows[1] = {Row};
+    jpeg_read_scanlines(&FInfo, rows, 1);
+  });
+}
+
+void TJpegDecompressor::FinishDecompress() {
+  Guarded([this] { jpeg_finish_decompress(&FInfo); });
+}
+
+// ---- TJpegCompressor ----
+
+template <typename TCall>
+auto TJpegCompressor::Guarded(TCall&& Call) {
+  if (setjmp(FError.Jump) != 0) RaiseJpegError(FError);
+  return Call();
+}
+
+TJpegCompressor::TJpegCompressor() {
+  InstallErrorManager(FError);
+  FInfo.err = &FError.Pub;
+  Guarded([this] { jpeg_create_compress(&FInfo); });
+}
+
+TJpegCompressor::~TJpegCompressor() {
+  jpeg_destroy_compress(&FInfo);
+}
+
+void TJpegCompressor::SetDestination(TStream& Stream) {
+  FDestination = std::make_unique<TStreamDestination>();
+  FDestination->Stream = &Stream;
+  FDestination->Pub.init_destination = InitDestination;
+  FDestination->Pub.empty_output_buffer = EmptyOutputBuffer;
+  FDestination->Pub.term_destination = TermDestination;
+  FInfo.dest = &FDestination->Pub;
+}
+
+void TJpegCompressor::SetCompressParams(uint32_t Width, uint32_t Height, int Components,
+                                        uint8_t DensityUnit, uint16_t XDensity, uint16_t YDensity,
+                                        int ColorSpace, int Quality, bool Progressive,
+                                        bool Optimize) {
+  Guarded([&] {
+    FInfo.image_width = Width;
+    FInfo.image_height = Height;
+    FInfo.input_components = Components;
+    FInfo.in_color_space = ColorSpace == jcGrayscale ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&FInfo);
+    FInfo.density_unit = DensityUnit;
+    FInfo.X_density = XDensity;
+    FInfo.Y_density = YDensity;
+    jpeg_set_quality(&FInfo, Quality, TRUE);
+    if (Progressive) jpeg_simple_progression(&FInfo);
+    FInfo.optimize_coding = Optimize ? TRUE : FALSE;
+  });
+}
+
+void TJpegCompressor::StartCompress() {
+  Guarded([this] { jpeg_start_compress(&FInfo, TRUE); });
+}
+
+void TJpegCompressor::WriteScanline(const uint8_t* Row) {
+  Guarded([this, Row] {
+    JSAMPROW rows[1] = {const_cast<JSAMPLE*>(Row)};
+    jpeg_write_scanlines(&FInfo, rows, 1);
+  });
+}
+
+void TJpegCompressor::FinishCompress() {
+  Guarded([this] { jpeg_finish_compress(&FInfo); });
+}
+
+}  // namespace jpegstream
