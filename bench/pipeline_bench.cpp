@@ -1,0 +1,115 @@
+// The whole clean-up pipeline for a black-and-white target, and each of its steps, on the A4
+// 300 dpi reference page and on the benchmark page that other tools were timed on. Pages are
+// loaded once; each run works on a fresh copy that is not timed.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <functional>
+
+#include "ProcessingPipeline.h"
+#include "pagegen.h"
+
+namespace {
+
+enum TPage { kReference, kBenchmarkPage };
+
+const TDIB& Source(TPage which) {
+  static std::unique_ptr<TDIB> pages[2];
+  if (!pages[which]) {
+    pages[which] = std::make_unique<TDIB>();
+    if (which == kReference) {
+      pages[which] = MakeReferencePage(ReferencePageOptions(pt8bit));
+    } else {
+      pages[which]->LoadFromFile(CLARIVO_TESTDATA "/bench/page-a4-300-gray.png");
+    }
+  }
+  return *pages[which];
+}
+
+// The first-start settings plus despeckle, black-border removal and auto-crop.
+TProcessingPipeline Pipeline() {
+  TProcessingPipeline p;
+  p.Checks.Despeckle = p.Checks.BlackBorderRemoval = p.Checks.AutoCrop = true;
+  p.ScanRequest.Threshold = 128;
+  return p;
+}
+
+bool Available(benchmark::State& state, TPage which) {
+  try {
+    Source(which);
+    return true;
+  } catch (const Exception& e) {
+    state.SkipWithError(e.what());
+    return false;
+  }
+}
+
+void BM_Pipeline(benchmark::State& state) {
+  const auto which = static_cast<TPage>(state.range(0));
+  if (!Available(state, which)) return;
+  const TDIB& source = Source(which);
+  TProcessingPipeline pipeline = Pipeline();
+  double peakRatio = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<TDIB> page = source.Duplicate();
+    const size_t before = win32::GlobalLiveBytes();
+    win32::GlobalResetPeak();
+    state.ResumeTiming();
+    pipeline.ProcessPage(*page, pt1bit, 300, 300);
+    state.PauseTiming();
+    peakRatio = static_cast<double>(win32::GlobalPeakBytes() - before) / source.BlockSize();
+    state.ResumeTiming();
+  }
+  state.counters["peak_extra_per_page_block"] = peakRatio;
+}
+BENCHMARK(BM_Pipeline)->Arg(kReference)->Arg(kBenchmarkPage)->Unit(benchmark::kMillisecond);
+
+// The steps one by one, each on the page as the steps before it left it.
+using TStep = std::function<void(TDIB&)>;
+
+const TStep kSteps[] = {
+    [](TDIB& page) {
+      double angle = page.DetectSkew(0, 0.1, 4);
+      if (std::fabs(angle) >= 0.25) page.Rotate(true, false, angle, angle, false);
+    },
+    [](TDIB& page) { page.AdaptiveThreshold(50, 9, 9, 128, true, 0, 255); },
+    [](TDIB& page) { page.Despeckle(3, 3); },
+    [](TDIB& page) {
+      TDIB::TRect rect;
+      page.DetectBlackBorder(0, rect, 0.5);
+      page.Crop(rect);
+    },
+    [](TDIB& page) { page.AutoCrop(PaperList(56), 0.5f, 0, 5.0f); },
+};
+const char* const kStepNames[] = {"deskew", "threshold", "despeckle", "black_border", "auto_crop"};
+
+// The page before step Index.
+const TDIB& Before(TPage which, int Index) {
+  static std::unique_ptr<TDIB> cache[2][std::size(kSteps)];
+  std::unique_ptr<TDIB>& slot = cache[which][Index];
+  if (!slot) {
+    slot = Index == 0 ? Source(which).Duplicate() : Before(which, Index - 1).Duplicate();
+    if (Index > 0) kSteps[Index - 1](*slot);
+  }
+  return *slot;
+}
+
+void BM_Step(benchmark::State& state) {
+  const auto which = static_cast<TPage>(state.range(0));
+  const auto index = static_cast<int>(state.range(1));
+  if (!Available(state, which)) return;
+  state.SetLabel(kStepNames[index]);
+  const TDIB& page = Before(which, index);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::unique_ptr<TDIB> copy = page.Duplicate();
+    state.ResumeTiming();
+    kSteps[index](*copy);
+  }
+}
+BENCHMARK(BM_Step)
+    ->ArgsProduct({{kReference, kBenchmarkPage}, {0, 1, 2, 3, 4}})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
