@@ -1,6 +1,6 @@
 // Rotation by two shears done in place: a row shear that moves each line sideways, then a
-// column shear that moves each column up or down; the per-depth variants mix neighbouring
-// pixels by the fraction of the shift, the generic one moves whole pixels of any depth.
+// column shear that moves each column up or down. The per-depth variants here mix neighbouring
+// pixels by the fraction of the shift; RotateGeneric (its own file) moves whole pixels.
 #include <cmath>
 #include <vector>
 
@@ -164,46 +164,4 @@ void TDIB::Rotate24(bool FillWhite, bool Enlarge, double AngleA, double AngleB) 
   // A canvas grown for a colour page is white whatever the background.
   RotateByShears<TRowPixels24>(*this, FillWhite, Enlarge, AngleA, AngleB,
                                [](int32_t) { return uint8_t{255}; });
-}
-
-void TDIB::RotateGeneric(bool FillWhite, bool Enlarge, double Angle) {
-  if (std::fabs(Angle) < 0.1 || Empty() || Width() == 0 || Height() == 0) return;
-  const int32_t hRow = Round(Height() * SinDegrees(Angle));
-  const int32_t vCol = Round(Width() * SinDegrees(Angle));
-  const double w = static_cast<double>(std::abs(hRow)) / Height();
-  const double v = static_cast<double>(std::abs(vCol)) / Width();
-  const int32_t bg = FillWhite ? WhiteIndex() : BlackIndex();
-  if (Enlarge) {
-    uint8_t fill = static_cast<uint8_t>(bg);
-    if (FPixelType == pt24bit) fill = 255;
-    if (FPixelType == pt1bit) fill = RepeatBit(bg);
-    if (FPixelType == pt4bit) fill = static_cast<uint8_t>((bg & 0x0F) * 0x11);
-    ResizeCanvas(Width() + std::abs(hRow), Height() + std::abs(vCol), fill);
-    if (vCol < 0) ShiftVertical(-vCol);
-    if (hRow > 0) ShiftHorizontal(hRow);
-  }
-  const int32_t width = Width(), height = Height();
-  const bool positive = Angle >= 0;
-  // Lines: left by their shift for a positive angle (x ascending), else right (x descending).
-  for (int32_t y = 0; y < height; ++y) {
-    const int32_t s = Round(w * y);
-    if (s == 0) continue;
-    for (int32_t n = 0; n < width; ++n) {
-      const int32_t x = positive ? n : width - 1 - n;
-      const int32_t from = positive ? x + s : x - s;
-      SetPixel(x, y, from >= 0 && from < width ? GetPixel(from, y) : bg);
-    }
-  }
-  // Columns: down for a positive angle (lines bottom up), else up (lines top down).
-  std::vector<int32_t> shifts(static_cast<size_t>(width));
-  for (int32_t x = 0; x < width; ++x) shifts[x] = Round(v * x);
-  for (int32_t n = 0; n < height; ++n) {
-    const int32_t k = positive ? height - 1 - n : n;
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t s = shifts[x];
-      if (s == 0) continue;
-      const int32_t from = positive ? k - s : k + s;
-      SetPixel(x, k, from >= 0 && from < height ? GetPixel(x, from) : bg);
-    }
-  }
 }

@@ -16,6 +16,7 @@ inline int32_t RoundPixel(double Value) {
 }
 
 struct TRowPixels1 {
+  static constexpr int32_t Bits = 1;
   static int32_t Get(const uint8_t* Row, int32_t X) { return (Row[X >> 3] >> (7 - (X & 7))) & 1; }
   static void Set(uint8_t* Row, int32_t X, int32_t Value) {
     uint8_t mask = static_cast<uint8_t>(0x80 >> (X & 7));
@@ -25,6 +26,7 @@ struct TRowPixels1 {
 };
 
 struct TRowPixels4 {
+  static constexpr int32_t Bits = 4;
   static int32_t Get(const uint8_t* Row, int32_t X) {
     return (X & 1) != 0 ? Row[X >> 1] & 0x0F : Row[X >> 1] >> 4;
   }
@@ -36,12 +38,14 @@ struct TRowPixels4 {
 };
 
 struct TRowPixels8 {
+  static constexpr int32_t Bits = 8;
   static int32_t Get(const uint8_t* Row, int32_t X) { return Row[X]; }
   static void Set(uint8_t* Row, int32_t X, int32_t Value) { Row[X] = static_cast<uint8_t>(Value); }
   static int32_t Mix(int32_t A, int32_t B, double F, double G) { return RoundPixel(F * A + G * B); }
 };
 
 struct TRowPixels24 {
+  static constexpr int32_t Bits = 24;
   static int32_t Get(const uint8_t* Row, int32_t X) {
     const uint8_t* p = Row + 3 * X;
     return p[2] | (p[1] << 8) | (p[0] << 16);
