@@ -1,5 +1,5 @@
-// Counting kernels over a run of pixels in one row, shared by the run counters of the page
-// and by skew detection, which calls them millions of times per page and needs them inline.
+// Counting kernels over a run of pixels in one row, for the run counters of the page. (Skew
+// detection counts the same pixels through its dark map.)
 #pragma once
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dibunit.h"
-#include "dibunit_runcount.h"
+#include "dibunit_darkmap.h"
 
 namespace {
 
@@ -28,15 +28,13 @@ TDIB::TRect SheetOf(const TDIB& Page) {
   return rect;
 }
 
-// Runs the staircase search with Dark(Row, X, N), the number of dark pixels among X..X+N-1 of
-// a line (N > 0).
-template <class TDark>
+// Runs the staircase search over the dark pixels that Mark sets in a dark map of the sheet.
+template <class TMark>
 double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
-                  TDark&& Dark) {
+                  TMark&& Mark) {
   if (std::fabs(MaxAngle) < 0.1) return 0;
   if (Page.Width() == 0 || Page.Height() == 0) return 0;
   const TDIB::TRect sheet = SheetOf(Page);
-  const int32_t left = sheet.Left, top = sheet.Top;
   const int32_t width = sheet.Right - sheet.Left + 1, height = sheet.Bottom - sheet.Top + 1;
   const int32_t h = std::min(Round(width * std::sin(MaxAngle * M_PI / 180.0)), height);
   // A step of 0 is taken as the usual 0.1; a step beyond the range tries the range itself.
@@ -47,6 +45,8 @@ double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double M
   if (m == 0) m = 1;
   int32_t step = LineStep > 0 ? LineStep : Round(Page.YResolution() / 2.54 / 20);
   if (step < 2) step = 2;
+  if (h < 0) return 0;  // no candidate
+  const TDarkMap map(Page, sheet, Mark);
 
   std::vector<int32_t> down(static_cast<size_t>(height)), up(static_cast<size_t>(height));
   int64_t best = 0;
@@ -69,15 +69,13 @@ double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double M
     std::fill(up.begin(), up.begin() + bands, 0);
     const int32_t lastLine = (bands - 1) * step + d;
     for (int32_t y = 0; y <= lastLine; ++y) {
-      const uint8_t* row = Page.Lines(top + y);
+      const TDarkMap::TLine line = map.Line(y);
       const int32_t firstBand = y > d ? (y - d + step - 1) / step : 0;
       const int32_t lastBand = std::min(bands - 1, y / step);
       for (int32_t i = firstBand; i <= lastBand; ++i) {
         const int32_t k = y - i * step;
-        const int32_t n = starts[k + 1] - starts[k];
-        if (n <= 0) continue;
-        down[i] += Dark(row, left + starts[k], n);
-        up[i] += Dark(row, left + width - starts[k + 1], n);
+        down[i] += line.Upto(starts[k + 1]) - line.Upto(starts[k]);
+        up[i] += line.Upto(width - starts[k]) - line.Upto(width - starts[k + 1]);
       }
     }
     const int64_t downScore = ProfileScore(down.data(), bands);
@@ -126,13 +124,13 @@ double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) con
   }
 }
 
+// The dark pixels are those that CountRunBits, CountRunBelow and CountRunBelow24 count.
+
 double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  // The same counts as CountRunBits, with the kernel inline.
   const bool blackIsSet = BlackIndex() == 1;
   return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n) {
-                      const int32_t set = runcount::SetBits(row, x, n);
-                      return blackIsSet ? set : n - set;
+                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
+                      darkmap::MarkBits(row, x, n, blackIsSet, bits);
                     });
 }
 
@@ -140,8 +138,8 @@ double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) co
   if (std::fabs(MaxAngle) < 0.1) return 0;
   const uint8_t level = MeanLevel(*this);
   return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n) {
-                      return runcount::BytesBelow(row + x, n, level);  // as CountRunBelow
+                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
+                      darkmap::MarkBytesBelow(row, x, n, level, bits);
                     });
 }
 
@@ -149,7 +147,7 @@ double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) c
   if (std::fabs(MaxAngle) < 0.1) return 0;
   const uint8_t level = MeanLevel(*this);
   return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n) {
-                      return runcount::GrayBelow(row + 3 * x, n, level);  // as CountRunBelow24
+                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
+                      darkmap::MarkGrayBelow(row, x, n, level, bits);
                     });
 }

@@ -13,17 +13,18 @@
 
 // A skewed page of text strokes, specks and a dark frame; Width 601 leaves a partly used last
 // byte in 1-bit lines and padding after 8-bit and 24-bit lines. Narrower pages are cut from a
-// page 600 wide; 4-bit pages take the 8-bit page's values divided by 16.
+// page 600 wide; SpecksOnly leaves out the text. 4-bit pages take the 8-bit page's values divided
+// by 16.
 inline std::unique_ptr<TDIB> SmallPage(uint8_t Type, int32_t Width = 600, int32_t Height = 400,
-                                       uint32_t Seed = 1) {
+                                       uint32_t Seed = 1, bool SpecksOnly = false) {
   TPageOptions o;
   o.Width = std::max(Width, 600);
   o.Height = Height;
   o.PixelType = Type == pt4bit ? pt8bit : Type;
   o.SkewDegrees = 1.5;
   o.FrameLeft = o.FrameTop = o.FrameRight = o.FrameBottom = 12;
-  o.Speckles = 300;
-  o.Margin = 30;
+  o.Speckles = SpecksOnly ? 3000 : 300;
+  o.Margin = SpecksOnly ? o.Width / 2 : 30;  // margins that meet leave no room for text
   o.Seed = Seed;
   std::unique_ptr<TDIB> page = MakeReferencePage(o);
   if (Width < o.Width) page->Crop({0, 0, Width - 1, Height - 1});

@@ -1,0 +1,89 @@
+#include "dibunit_darkmap.h"
+
+#include <algorithm>
+
+#include "dibunit_runcount.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+void SetBit(uint8_t* Bits, int32_t I) {
+  Bits[I >> 3] |= static_cast<uint8_t>(1 << (I & 7));
+}
+
+constexpr std::array<uint8_t, 256> MakeReversed() {
+  std::array<uint8_t, 256> reversed{};
+  for (int i = 0; i < 256; ++i) {
+    for (int b = 0; b < 8; ++b) reversed[i] |= static_cast<uint8_t>(((i >> b) & 1) << (7 - b));
+  }
+  return reversed;
+}
+constexpr std::array<uint8_t, 256> kReversed = MakeReversed();
+
+}  // namespace
+
+void TDarkMap::Allocate(int32_t Width, int32_t Height) {
+  FBits.assign(static_cast<size_t>(Width) / 8 + 1, 0);
+  FEntries.resize(Offset(Height));
+}
+
+void TDarkMap::Enter(int32_t Y) {
+  const uint8_t* bits = FBits.data();
+  uint32_t* entries = FEntries.data() + Offset(Y);
+  const auto n = static_cast<int32_t>(FBits.size());
+  uint32_t before = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    entries[i] = before << 8 | bits[i];
+    before += runcount::kBitCounts[bits[i]];
+  }
+}
+
+void darkmap::MarkBytesBelow(const uint8_t* Row, int32_t X, int32_t N, uint8_t Level,
+                             uint8_t* Bits) {
+  if (Level == 0) return;
+  const uint8_t* run = Row + X;
+  int32_t i = 0;
+#ifdef __SSE2__
+  // A byte is below Level when min(byte, Level - 1) is the byte.
+  const __m128i top = _mm_set1_epi8(static_cast<char>(Level - 1));
+  for (; i + 16 <= N; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run + i));
+    const int below = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, top), bytes));
+    Bits[i >> 3] = static_cast<uint8_t>(below);
+    Bits[(i >> 3) + 1] = static_cast<uint8_t>(below >> 8);
+  }
+#endif
+  for (; i < N; ++i) {
+    if (run[i] < Level) SetBit(Bits, i);
+  }
+}
+
+// The gray value (11 blue + 59 green + 30 red) div 100 of a pixel stored blue, green, red lies
+// below Level exactly when the weighted sum lies below 100 x Level.
+void darkmap::MarkGrayBelow(const uint8_t* Row, int32_t X, int32_t N, uint8_t Level,
+                            uint8_t* Bits) {
+  const int32_t limit = 100 * Level;
+  const uint8_t* p = Row + 3 * X;
+  for (int32_t i = 0; i < N; ++i, p += 3) {
+    if (11 * p[0] + 59 * p[1] + 30 * p[2] < limit) SetBit(Bits, i);
+  }
+}
+
+// Eight pixels at a time: the row's bytes hold their first pixel in the high bit, the map's
+// in the low bit. A byte after the last pixel's byte is never read.
+void darkmap::MarkBits(const uint8_t* Row, int32_t X, int32_t N, bool Set, uint8_t* Bits) {
+  const uint8_t flip = Set ? 0x00 : 0xFF;
+  const int32_t shift = X & 7;
+  const uint8_t* p = Row + (X >> 3);
+  const uint8_t* last = Row + ((X + N - 1) >> 3);
+  for (int32_t i = 0; i < N; i += 8, ++p) {
+    uint32_t pair = static_cast<uint32_t>(p[0]) << 8;
+    if (shift != 0 && p < last) pair |= p[1];
+    auto eight = static_cast<uint8_t>(((pair << shift) >> 8) ^ flip);
+    if (N - i < 8) eight &= static_cast<uint8_t>(0xFF00 >> (N - i));
+    Bits[i >> 3] = kReversed[eight];
+  }
+}
