@@ -1,0 +1,135 @@
+#include "dibunit_components.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+struct TRun {
+  int32_t First, Last;  // columns, inclusive
+};
+
+// Pixels 64 J .. 64 J + 63 of a 1-bit row as a word, the first pixel in the high bit; the
+// bytes at and after End (the bytes of the line that hold pixels) count as 0.
+uint64_t WordAt(const uint8_t* Row, int32_t J, int32_t End) {
+  const int32_t from = 8 * J, n = std::min(8, End - from);
+  uint64_t word = 0;
+  for (int32_t i = 0; i < 8; ++i) word = word << 8 | (i < n ? Row[from + i] : 0);
+  return word;
+}
+
+// Appends the runs of one line of Width pixels whose bit equals Foreground, left to right.
+// A run starts at a foreground pixel after a background one and ends before a background
+// pixel after a foreground one; the edges of a word are found all at once.
+void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, std::vector<TRun>& Runs) {
+  const int32_t bytes = (Width + 7) / 8, words = (Width + 63) / 64;
+  const size_t first = Runs.size();
+  uint64_t before = 0;  // the pixel before the word, in the high bit
+  for (int32_t j = 0; j < words; ++j) {
+    uint64_t word = WordAt(Row, j, bytes);
+    if (!Foreground) word = ~word;
+    const int32_t rest = Width - 64 * j;
+    if (rest < 64) word &= ~uint64_t{0} << (64 - rest);
+    const uint64_t previous = word >> 1 | before;  // each pixel's left neighbour
+    uint64_t edges = (word & ~previous) | (~word & previous);
+    while (edges != 0) {
+      const int32_t b = __builtin_clzll(edges);
+      const uint64_t bit = (uint64_t{1} << 63) >> b;
+      if ((word & bit) != 0) {
+        Runs.push_back({64 * j + b, -1});
+      } else {
+        Runs.back().Last = 64 * j + b - 1;
+      }
+      edges ^= bit;
+    }
+    before = word << 63;
+  }
+  if (Runs.size() > first && Runs.back().Last < 0) Runs.back().Last = Width - 1;
+}
+
+class TUnion {
+ public:
+  explicit TUnion(size_t Size) : FParent(Size) {
+    for (size_t i = 0; i < Size; ++i) FParent[i] = static_cast<int32_t>(i);
+  }
+  int32_t Find(int32_t I) {
+    while (FParent[I] != I) {
+      FParent[I] = FParent[FParent[I]];
+      I = FParent[I];
+    }
+    return I;
+  }
+  // The root of a set is its smallest member.
+  void Join(int32_t A, int32_t B) {
+    A = Find(A);
+    B = Find(B);
+    if (A < B) {
+      FParent[B] = A;
+    } else if (B < A) {
+      FParent[A] = B;
+    }
+  }
+
+ private:
+  std::vector<int32_t> FParent;
+};
+
+// Joins the runs First .. End - 1 of a line with the runs AboveFirst .. AboveEnd - 1 of the
+// line above that touch them; both run left to right.
+void JoinLines(TUnion& Sets, const std::vector<TRun>& Runs, int32_t AboveFirst, int32_t AboveEnd,
+               int32_t First, int32_t End) {
+  int32_t a = AboveFirst;
+  for (int32_t c = First; c < End; ++c) {
+    const TRun run = Runs[c];
+    while (a < AboveEnd && Runs[a].Last + 1 < run.First) ++a;
+    for (int32_t q = a; q < AboveEnd && Runs[q].First <= run.Last + 1; ++q) Sets.Join(c, q);
+  }
+}
+
+}  // namespace
+
+std::vector<TComponent> FindComponents(const TDIB& Page, bool Foreground) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  std::vector<TRun> runs;
+  std::vector<int32_t> lineStart(static_cast<size_t>(height) + 1);
+  for (int32_t y = 0; y < height; ++y) {
+    lineStart[y] = static_cast<int32_t>(runs.size());
+    LineRuns(Page.Lines(y), width, Foreground, runs);
+  }
+  lineStart[height] = static_cast<int32_t>(runs.size());
+
+  TUnion sets(runs.size());
+  for (int32_t y = 1; y < height; ++y) {
+    JoinLines(sets, runs, lineStart[y - 1], lineStart[y], lineStart[y], lineStart[y + 1]);
+  }
+
+  // A component's root is its first run in the line-by-line scan, met before its other runs.
+  std::vector<TComponent> components;
+  std::vector<int64_t> counts;
+  std::vector<int32_t> index(runs.size());
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t r = lineStart[y]; r < lineStart[y + 1]; ++r) {
+      const TRun run = runs[r];
+      const int32_t root = sets.Find(r);
+      if (root == r) {
+        index[r] = static_cast<int32_t>(components.size());
+        components.push_back({run.First, y, run.First, y, run.Last, y, 0});
+        counts.push_back(0);
+      }
+      const int32_t i = index[root];
+      TComponent& c = components[i];
+      if (run.First < c.FirstX) {
+        c.FirstX = run.First;
+        c.FirstY = y;
+      }
+      c.Left = std::min(c.Left, run.First);
+      c.Right = std::max(c.Right, run.Last);
+      c.Bottom = y;
+      counts[i] += run.Last - run.First + 1;
+    }
+  }
+  for (size_t i = 0; i < components.size(); ++i) {
+    components[i].Count = static_cast<int32_t>(std::min<int64_t>(counts[i], INT32_MAX));
+  }
+  return components;
+}
