@@ -18,6 +18,17 @@ void Require1Bit(const TDIB& Page) {
   if (Page.Empty() || Page.PixelType() != pt1bit) throw Exception(kNeeds1Bit);
 }
 
+// Sorts Items stably by Key(item), which lies in 0 .. Range - 1.
+template <class T, class TKey>
+void CountingSort(std::vector<T>& Items, int32_t Range, TKey Key) {
+  std::vector<size_t> starts(static_cast<size_t>(Range) + 1);
+  for (const T& item : Items) ++starts[Key(item) + 1];
+  for (int32_t k = 0; k < Range; ++k) starts[k + 1] += starts[k];
+  std::vector<T> sorted(Items.size());
+  for (const T& item : Items) sorted[starts[Key(item)]++] = item;
+  Items.swap(sorted);
+}
+
 }  // namespace
 
 // ---- Lists ----
@@ -53,10 +64,9 @@ void TDIB::FindBlobs(int32_t MinWidth, int32_t MinHeight, int32_t MinCount, int3
     if (w < MinWidth || w > MaxWidth || h < MinHeight || h > MaxHeight) continue;
     found.push_back(c);
   }
-  // In the order of their first pixel in a column-by-column scan.
-  std::sort(found.begin(), found.end(), [](const TComponent& a, const TComponent& b) {
-    return a.FirstX != b.FirstX ? a.FirstX < b.FirstX : a.FirstY < b.FirstY;
-  });
+  // In the order of their first pixel in a column-by-column scan: by line, then by column.
+  CountingSort(found, Height(), [](const TComponent& c) { return c.FirstY; });
+  CountingSort(found, Width(), [](const TComponent& c) { return c.FirstX; });
   for (const TComponent& c : found) Blobs->Add(c.Left, c.Top, c.Right, c.Bottom, c.Count, 0, 0);
 }
 
