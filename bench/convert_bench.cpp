@@ -1,38 +1,16 @@
 // Pixel-type conversions and scale-to-gray on the A4 300 dpi reference page.
 #include <benchmark/benchmark.h>
 
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
-
-const TDIB& ReferencePage(uint8_t type) {
-  static std::unique_ptr<TDIB> pages[7];
-  if (!pages[type]) {
-    if (type == pt4bit) {
-      pages[type] = MakeReferencePage(ReferencePageOptions(pt8bit));
-      pages[type]->ConvertPixelType(pt4bit);
-    } else {
-      pages[type] = MakeReferencePage(ReferencePageOptions(type));
-    }
-  }
-  return *pages[type];
-}
 
 void BM_ConvertPixelType(benchmark::State& state) {
   const auto from = static_cast<uint8_t>(state.range(0));
   const auto to = static_cast<uint8_t>(state.range(1));
-  const TDIB& source = ReferencePage(from);
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto page = source.Duplicate();
-    state.ResumeTiming();
-    page->ConvertPixelType(to);
-    benchmark::DoNotOptimize(page->Memory());
-    state.PauseTiming();
-    page.reset();
-    state.ResumeTiming();
-  }
+  OnCopies(state, ReferencePage(from), [to](TDIB& page) { page.ConvertPixelType(to); });
 }
+
 void ConversionPaths(benchmark::internal::Benchmark* bench) {
   const int64_t types[] = {pt1bit, pt4bit, pt8bit, pt24bit};
   for (int64_t from : types)

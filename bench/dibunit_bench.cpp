@@ -1,17 +1,12 @@
 // The page object on the A4 300 dpi reference page.
 #include <benchmark/benchmark.h>
 
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
 
-const TDIB& ReferencePage8() {
-  static std::unique_ptr<TDIB> page = MakeReferencePage(ReferencePageOptions(pt8bit));
-  return *page;
-}
-
 void BM_Duplicate(benchmark::State& state) {
-  const TDIB& page = ReferencePage8();
+  const TDIB& page = ReferencePage(pt8bit);
   for (auto _ : state) {
     auto copy = page.Duplicate();
     benchmark::DoNotOptimize(copy->Memory());
@@ -21,7 +16,7 @@ void BM_Duplicate(benchmark::State& state) {
 BENCHMARK(BM_Duplicate)->Unit(benchmark::kMillisecond);
 
 void BM_InvertBits(benchmark::State& state) {
-  auto page = ReferencePage8().Duplicate();
+  auto page = ReferencePage(pt8bit).Duplicate();
   for (auto _ : state) {
     page->InvertBits();
     benchmark::ClobberMemory();

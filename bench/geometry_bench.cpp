@@ -2,33 +2,15 @@
 // reference page.
 #include <benchmark/benchmark.h>
 
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
-
-const TDIB& ReferencePage(uint8_t Type) {
-  static std::unique_ptr<TDIB> pages[7];
-  if (!pages[Type]) pages[Type] = MakeReferencePage(ReferencePageOptions(Type));
-  return *pages[Type];
-}
 
 void BM_DetectSkew(benchmark::State& state) {
   const TDIB& page = ReferencePage(static_cast<uint8_t>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(page.DetectSkew(0, 0.1, 4));
 }
 BENCHMARK(BM_DetectSkew)->Arg(pt1bit)->Arg(pt8bit)->Arg(pt24bit)->Unit(benchmark::kMillisecond);
-
-// Runs Operation on a fresh copy of the page each time; the copy is not timed.
-template <class TOperation>
-void OnCopies(benchmark::State& state, const TDIB& Page, TOperation&& Operation) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::unique_ptr<TDIB> copy = Page.Duplicate();
-    state.ResumeTiming();
-    Operation(*copy);
-    benchmark::ClobberMemory();
-  }
-}
 
 void BM_Rotate(benchmark::State& state) {
   OnCopies(state, ReferencePage(static_cast<uint8_t>(state.range(0))),

@@ -1,15 +1,9 @@
 // Histograms, measures and thresholds on the A4 300 dpi reference page.
 #include <benchmark/benchmark.h>
 
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
-
-const TDIB& ReferencePage(uint8_t type) {
-  static std::unique_ptr<TDIB> pages[7];
-  if (!pages[type]) pages[type] = MakeReferencePage(ReferencePageOptions(type));
-  return *pages[type];
-}
 
 void BM_Histogram(benchmark::State& state) {
   const TDIB& page = ReferencePage(static_cast<uint8_t>(state.range(0)));
@@ -44,21 +38,10 @@ void BM_BlockRankLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_BlockRankLevel)->Unit(benchmark::kMillisecond);
 
-// Each threshold runs on a fresh copy of the gray page, as the pipeline calls it (to 1 bit);
-// the copy is not timed.
+// Each threshold runs on a fresh copy of the gray page, as the pipeline calls it (to 1 bit).
 template <class TRun>
 void OnFreshCopies(benchmark::State& state, TRun Run) {
-  const TDIB& source = ReferencePage(pt8bit);
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto page = source.Duplicate();
-    state.ResumeTiming();
-    Run(*page);
-    benchmark::DoNotOptimize(page->Memory());
-    state.PauseTiming();
-    page.reset();
-    state.ResumeTiming();
-  }
+  OnCopies(state, ReferencePage(pt8bit), Run);
 }
 
 void BM_AutoThreshold(benchmark::State& state) {

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "ProcessingPipeline.h"
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
 
@@ -100,13 +100,7 @@ void BM_Step(benchmark::State& state) {
   const auto index = static_cast<int>(state.range(1));
   if (!Available(state, which)) return;
   state.SetLabel(kStepNames[index]);
-  const TDIB& page = Before(which, index);
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::unique_ptr<TDIB> copy = page.Duplicate();
-    state.ResumeTiming();
-    kSteps[index](*copy);
-  }
+  OnCopies(state, Before(which, index), kSteps[index]);
 }
 BENCHMARK(BM_Step)
     ->ArgsProduct({{kReference, kBenchmarkPage}, {0, 1, 2, 3, 4}})

@@ -2,16 +2,9 @@
 // any angle and lookup tables.
 #include <benchmark/benchmark.h>
 
-#include "pagegen.h"
+#include "benchpages.h"
 
 namespace {
-
-const TDIB& ReferencePage(uint8_t PixelType) {
-  static std::unique_ptr<TDIB> pages[7];
-  std::unique_ptr<TDIB>& page = pages[PixelType];
-  if (!page) page = MakeReferencePage(ReferencePageOptions(PixelType));
-  return *page;
-}
 
 // Each run turns the same page again: the work does not depend on the picture.
 template <void (TDIB::*Turn)()>
