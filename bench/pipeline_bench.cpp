@@ -16,11 +16,13 @@ enum TPage { kReference, kBenchmarkPage };
 const TDIB& Source(TPage which) {
   static std::unique_ptr<TDIB> pages[2];
   if (!pages[which]) {
-    pages[which] = std::make_unique<TDIB>();
     if (which == kReference) {
       pages[which] = MakeReferencePage(ReferencePageOptions(pt8bit));
     } else {
-      pages[which]->LoadFromFile(CLARIVO_TESTDATA "/bench/page-a4-300-gray.png");
+      // Kept only once it has loaded, so that a missing file is reported on every run.
+      auto page = std::make_unique<TDIB>();
+      page->LoadFromFile(CLARIVO_TESTDATA "/bench/page-a4-300-gray.png");
+      pages[which] = std::move(page);
     }
   }
   return *pages[which];
