@@ -1,21 +1,7 @@
 // Arbitrary bytes loaded as a page: a clear exception or a sound page, nothing else.
-#include <cstddef>
-#include <cstdint>
-
-#include "dibunit.h"
+#include "loadpage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TMemoryStream stream(std::vector<uint8_t>(data, data + size));
-  TDIB dib;
-  try {
-    dib.LoadFromStream(stream);
-    if (dib.Width() > 0 && dib.Height() > 0) {
-      dib.GetPixel(dib.Width() - 1, 0);
-      dib.GetPixel(0, dib.Height() - 1);
-      TMemoryStream out;
-      dib.SaveToStream(out);
-    }
-  } catch (const Exception&) {
-  }
+  LoadAndSave(data, size, 0);
   return 0;
 }
