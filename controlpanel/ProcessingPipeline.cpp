@@ -22,6 +22,14 @@ int64_t PixelsOf(const char* Name, double Inches, int32_t DPI) {
   return static_cast<int64_t>(std::llround(pixels));
 }
 
+// A page without a resolution has nothing to be scaled by: it is taken to be at the target
+// resolution on that axis, so that it keeps its pixels, and a gray reduction of it is scaled
+// back to them.
+void AssumeResolution(TDIB& Page, int32_t TargetXDPI, int32_t TargetYDPI) {
+  if (Page.XResolution() <= 0) Page.SetXResolution(TargetXDPI);
+  if (Page.YResolution() <= 0) Page.SetYResolution(TargetYDPI);
+}
+
 }  // namespace
 
 void CheckScanRequest(const TScanRequest& Request) {
@@ -65,6 +73,7 @@ void TProcessingPipeline::ProcessPage(TDIB& Page, uint8_t TargetType, int32_t Ta
                                       int32_t TargetYDPI) {
   CheckResolution("target horizontal", TargetXDPI);
   CheckResolution("target vertical", TargetYDPI);
+  AssumeResolution(Page, TargetXDPI, TargetYDPI);
   if (Checks.Deskew) Deskew(Page);
   if (TargetType == pt1bit && Page.PixelType() != pt1bit) ToBlackAndWhite(Page);
   if (TargetType == pt8bit && Page.PixelType() == pt1bit) ToGray(Page);
@@ -129,8 +138,7 @@ void TProcessingPipeline::RemoveBlackBorder(TDIB& Page) {
   }
 }
 
-// A page without a resolution is taken to be at the target resolution on that axis: there is
-// nothing to scale it by, so it keeps its pixels and gets the target's resolution.
+// A resolution of 1 to 3 dpi that the gray reduction took to 0 is treated as the target's.
 void TProcessingPipeline::Resample(TDIB& Page, int32_t TargetXDPI, int32_t TargetYDPI) {
   int32_t xdpi = Page.XResolution(), ydpi = Page.YResolution();
   if (xdpi == TargetXDPI && ydpi == TargetYDPI) return;

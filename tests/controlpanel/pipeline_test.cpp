@@ -151,15 +151,18 @@ TEST(Pipeline, ResamplingOnlyWhenTheResolutionDiffers) {
 }
 
 // A page without a resolution has nothing to be scaled by: it keeps its pixels and takes the
-// target resolution.
+// target resolution, also through the quarter-size gray reduction of a 1-bit page.
 TEST(Pipeline, PageWithoutResolutionKeepsItsSize) {
   TProcessingPipeline p = Bare();
-  auto page = Page(120, 80, pt8bit, 0, 200);
-  p.ProcessPage(*page, pt8bit, 300, 200);
-  EXPECT_EQ(page->Width(), 120);
-  EXPECT_EQ(page->Height(), 80);
-  EXPECT_EQ(page->XResolution(), 300);
-  EXPECT_EQ(page->YResolution(), 200);
+  for (uint8_t type : {pt8bit, pt1bit}) {
+    auto page = Page(120, 80, type, 0, 0xFF);
+    p.ProcessPage(*page, pt8bit, 300, 200);
+    EXPECT_EQ(page->PixelType(), pt8bit);
+    EXPECT_EQ(page->Width(), 120) << int{type};
+    EXPECT_EQ(page->Height(), 80) << int{type};
+    EXPECT_EQ(page->XResolution(), 300);
+    EXPECT_EQ(page->YResolution(), 200);
+  }
 }
 
 TEST(Pipeline, FailuresEndProcessingWithAFreeablePage) {
@@ -229,6 +232,14 @@ TEST(QualityCheck, FlagsAndMeasures) {
   EXPECT_TRUE(p.QualityCheck(*bits));
   p.Parameters.MaxBrightness = 255;
   EXPECT_FALSE(p.QualityCheck(*bits));
+
+  // Stripes 4 pixels wide: an eighth-size reduction averages each pair of stripes to a flat
+  // gray, where a quarter-size one would keep them apart.
+  auto stripes = Page(64, 64, pt1bit, 300, 0xF0);
+  p.Parameters.MaxContrast = 10;
+  EXPECT_FALSE(p.QualityCheck(*stripes));
+  p.Parameters.MaxBrightness = 120;
+  EXPECT_TRUE(p.QualityCheck(*stripes));  // its brightness is about 128
 }
 
 }  // namespace
