@@ -86,17 +86,20 @@ int CheckImage(int index, const TBitmapDesc* desc, const std::vector<TRgb>* pale
 
 }  // namespace
 
+// The callbacks are copied first and swapped in whole, so a failed copy leaves the installed
+// set as it was.
 int SetIo(const TBitmapIo& io) {
-  TBitmapIo fallback = DefaultIo();
-  std::lock_guard<std::mutex> lock(IoLock());
-  TBitmapIo& installed = InstalledIo();
-  installed.Open = io.Open ? io.Open : fallback.Open;
-  installed.Create = io.Create ? io.Create : fallback.Create;
-  installed.Close = io.Close ? io.Close : fallback.Close;
-  installed.Seek = io.Seek ? io.Seek : fallback.Seek;
-  installed.Read = io.Read ? io.Read : fallback.Read;
-  installed.Write = io.Write ? io.Write : fallback.Write;
-  return kOk;
+  return Guarded(kNoMemory, [&] {
+    TBitmapIo next = DefaultIo();
+    if (io.Open) next.Open = io.Open;
+    if (io.Create) next.Create = io.Create;
+    if (io.Close) next.Close = io.Close;
+    if (io.Seek) next.Seek = io.Seek;
+    if (io.Read) next.Read = io.Read;
+    if (io.Write) next.Write = io.Write;
+    std::lock_guard<std::mutex> lock(IoLock());
+    std::swap(InstalledIo(), next);
+  });
 }
 
 TBitmapIo CurrentIo() {

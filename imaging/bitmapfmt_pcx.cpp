@@ -293,6 +293,8 @@ void WriteImage(TWriteOut& out, unsigned, const TBitmapDesc& desc, const TRgb* p
                 const uint8_t* data) {
   const TLayout layout = LayoutOf(desc.Bpp);
   const size_t lineBytes = (static_cast<size_t>(desc.W) * layout.BitsPerPlane + 15) / 16 * 2;
+  // The header holds the bytes of a plane line in 16 bits.
+  if (lineBytes > 0xFFFF) Fail(kBadSize);
   WriteHeader(out, desc, palette, layout, lineBytes);
   const bool invert = desc.Bpp == 1 && Brightness(palette[0]) > Brightness(palette[1]);
   const TSplitter split = SplitterOf(desc.Bpp);

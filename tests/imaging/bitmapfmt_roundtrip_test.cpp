@@ -48,6 +48,28 @@ TEST(BitmapFmtRoundTrip, SamePixelsAndPalette) {
   }
 }
 
+// A PCX header holds a plane line's bytes in 16 bits, rounded up to an even count: the widest
+// lines that fit are written and read back, one more pixel is refused before anything is
+// written.
+TEST(BitmapFmtRoundTrip, WidestPcxLines) {
+  struct {
+    int Bpp, Widest;
+  } cases[] = {{8, 65534}, {24, 65534}, {4, 65535}};
+  TMemFiles files;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Bpp);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(WriteTo(files, kPcx, Pattern(c.Widest, 2, c.Bpp), "", &bytes), kOk);
+    TReading r = ReadBytes(files, bytes, kPcx);
+    ASSERT_EQ(r.Code, kOk);
+    EXPECT_EQ(r.Image.Desc.W, c.Widest);
+    if (c.Widest < 65535) {
+      EXPECT_EQ(WriteTo(files, kPcx, Pattern(c.Widest + 1, 2, c.Bpp), "", &bytes), kBadSize);
+      EXPECT_TRUE(bytes.empty());
+    }
+  }
+}
+
 // A 1-bit image comes back black-and-white; which bits are set depends on the options.
 TEST(BitmapFmtRoundTrip, OneBitImages) {
   struct {
