@@ -111,7 +111,12 @@ void CheckBitCount(TIFF* Tif, TTIFFPage& Page) {
                            ? 3
                            : std::max(1, Round(static_cast<double>(Page.ScanlineSize) /
                                                static_cast<double>(Page.Width)));
-  int64_t bitCount = std::min<int64_t>(int64_t{Page.BitsPerSample} * Page.BytesPerPixel, 24);
+  int64_t bitCount = int64_t{Page.BitsPerSample} * Page.BytesPerPixel;
+  // Rows of more than four bytes a pixel have no place in a page's row: they are refused
+  // rather than copied as they are, and a short file cannot ask for huge strip buffers.
+  if (Page.Path == TReadPath::WholeImage || Page.BytesPerPixel <= 4) {
+    bitCount = std::min<int64_t>(bitCount, 24);
+  }
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24) {
     throw Exception("Unsupported bit count: " + std::to_string(bitCount));
   }

@@ -261,6 +261,7 @@ TEST(TIFFRead, LayoutsBecomeTheirPixelTypes) {
       {"1 bit x 8 samples", 1, 8, 1, pt1bit, false, nullptr},
       {"2-bit", 2, 1, 1, 0, false, "Unsupported bit count: 2"},
       {"gray with alpha", 8, 2, 1, 0, false, "Unsupported bit count: 16"},
+      {"8 bits x 5 samples", 8, 5, 1, 0, false, "Unsupported bit count: 40"},
   };
   const uint32_t w = 24, h = 5;
   for (auto c : cases) {
