@@ -253,20 +253,6 @@ class TDIB {
    private:
     std::vector<TBlob> FItems;
   };
-  struct TBlobPoint {
-    int32_t X, Y;
-    int32_t Expanded;  // 1 once the point's neighbours have been examined
-  };
-  // The growing work list of one component search.
-  class TPointList {
-   public:
-    int32_t Add(int32_t X, int32_t Y, int32_t Expanded);
-    TBlobPoint& Items(int32_t Index) { return FItems[Index]; }
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-
-   private:
-    std::vector<TBlobPoint> FItems;
-  };
   // The 8-connected components of black pixels of a 1-bit page whose pixel count and bounding
   // box lie in the given ranges, added to Blobs (when given) in the order of their first pixel
   // in a column-by-column scan.
@@ -450,8 +436,6 @@ int32_t IntermeansLevel(const THistogram& Histogram);
 // ---- Despeckle and connected components: free functions ----
 using TBlob = TDIB::TBlob;
 using TBlobList = TDIB::TBlobList;
-using TBlobPoint = TDIB::TBlobPoint;
-using TPointList = TDIB::TPointList;
 
 // ---- Geometry: free functions ----
 using TRect = TDIB::TRect;

@@ -46,11 +46,6 @@ const TBlob& TBlobList::Items(int32_t Index) const {
   return FItems[Index];
 }
 
-int32_t TPointList::Add(int32_t X, int32_t Y, int32_t Expanded) {
-  FItems.push_back({X, Y, Expanded});
-  return static_cast<int32_t>(FItems.size()) - 1;
-}
-
 // ---- Components ----
 
 void TDIB::FindBlobs(int32_t MinWidth, int32_t MinHeight, int32_t MinCount, int32_t MaxWidth,
