@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stream.SetPosition(0);
     TPNGImage png;
     png.LoadFromStream(stream);
-    if (png.Width() * png.Height() <= 1 << 16) {
+    if (int64_t{png.Width()} * png.Height() <= 1 << 16) {
       TMemoryStream out;
       png.SaveToStream(out);
       out.SetPosition(0);

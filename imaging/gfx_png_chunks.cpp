@@ -203,10 +203,16 @@ void TChunkGAMA::Decode() {
   uint32_t stored = Gamma();
   if (stored == 0) RaiseCorrupted();
   double exponent = 1.0 / (stored / 100000.0 * 2.2);
-  FInverseTable.fill(0);
+  std::array<bool, 256> reached{};
   for (int i = 0; i < 256; ++i) {
     FGammaTable[i] = RoundByte(std::pow(i / 255.0, exponent) * 255.0);
     FInverseTable[FGammaTable[i]] = static_cast<uint8_t>(i);
+    reached[FGammaTable[i]] = true;
+  }
+  // A value the table never gives (a pixel set after decoding, or decoded before the chunk)
+  // is undone like the nearest one below it that the table gives, never as black.
+  for (int v = 1; v < 256; ++v) {
+    if (!reached[v]) FInverseTable[v] = FInverseTable[v - 1];
   }
 }
 

@@ -274,6 +274,14 @@ TEST(PngEncoder, GammaIsUndoneOnSave) {
   EXPECT_EQ(rows[1], gama.InverseTable()[gama.GammaTable()[100]]);
   EXPECT_NEAR(rows[1], 100, 1);
   EXPECT_NEAR(rows[3], 200, 1);
+
+  // Values the gamma table never gives are undone like the nearest one below them: the
+  // inverse rises with the value and never falls back to black.
+  const TChunkGAMA::TGammaTable& inverse = gama.InverseTable();
+  for (int v = 1; v < 256; ++v) {
+    EXPECT_GE(inverse[v], inverse[v - 1]) << v;
+    EXPECT_LE(gama.GammaTable()[inverse[v]], v) << v;
+  }
 }
 
 TEST(PngDecoder, KeepsAndDropsChunksLikeTheWriterExpects) {
