@@ -122,6 +122,12 @@ void TDIB::ReadBMPRows(TStream& Stream, const win32::BITMAPINFOHEADER& Info) {
   Lock();
   auto* block = static_cast<uint8_t*>(FMemory);
   std::memcpy(block, &Info, 40);
+  // A short palette is filled out below; the header then counts the whole of it, as the rows
+  // follow the whole of it.
+  auto* header = reinterpret_cast<win32::BITMAPINFOHEADER*>(block);
+  if (header->biClrUsed != 0 && header->biClrUsed < colors) {
+    header->biClrUsed = static_cast<uint32_t>(colors);
+  }
 
   // Palette entries that lie between the header and the rows; missing ones stay black.
   int64_t stored = std::min((offBits - 54) / 4, colors);
@@ -136,6 +142,8 @@ void TDIB::ReadBMPRows(TStream& Stream, const win32::BITMAPINFOHEADER& Info) {
 }
 
 void TDIB::SaveToStream(TStream& Stream) {
+  // An emptied page keeps its old block size but has no block to write.
+  if (Empty()) throw Exception("No image to save");
   FFileHeader = {};
   FFileHeader.bfType = win32::kBitmapSignature;
   FFileHeader.bfSize = static_cast<uint32_t>(FBlockSize + 14);

@@ -145,6 +145,8 @@ void WriteTIFF(TDIB& Image, TStream& Stream, uint8_t Mode, uint8_t Compression,
   SetPageTags(tif.get(), Image, code, RowsPerStrip);
   SetSampleTags(tif.get(), Image, code);
   WriteRows(tif.get(), Image, code);
+  // The last strip and the directory are written here; closing could not report their loss.
+  if (::TIFFFlush(tif.get()) != 1) throw Exception("TIFFFlush");
 }
 
 void WriteJPEG(TDIB& Image, TStream& Stream, bool Progressive, bool Optimize, uint8_t Quality) {

@@ -116,7 +116,8 @@ TEST(BMP, SignatureTestsNeverMoveTheStream) {
 TEST(BMP, ShortPalettesAndGapsBecomeThePackedLayout) {
   TBmpBytes bytes;
   bytes.info.biBitCount = 8;
-  bytes.palette.assign(8, 0);  // two entries
+  bytes.palette.assign(8, 0);  // two entries, and the header says so
+  bytes.info.biClrUsed = 2;
   bytes.palette[0] = 0x11;
   bytes.palette[4] = 0x22;
   TMemoryStream s = bytes.Stream();
@@ -128,6 +129,7 @@ TEST(BMP, ShortPalettesAndGapsBecomeThePackedLayout) {
   EXPECT_EQ(dib.GetPaletteEntry(2), 0u);
   EXPECT_EQ(dib.GetPixel(3, 1), 0x55);
   EXPECT_EQ(uint32_t{dib.FileHeader().bfOffBits}, 1078u);
+  EXPECT_EQ(dib.Header()->biClrUsed, 256u);  // whoever reads the block finds the rows
 
   TBmpBytes gap;  // a 24-bit file with 12 bytes between header and rows
   gap.info.biBitCount = 24;
@@ -141,6 +143,11 @@ TEST(BMP, ShortPalettesAndGapsBecomeThePackedLayout) {
   EXPECT_EQ(dib.GetPixel(0, 0), 0x040506);
   TMemoryStream again = Saved(dib);
   EXPECT_EQ(again.Size(), 62);
+
+  dib.FreeImage();
+  TMemoryStream none;
+  EXPECT_THROW(dib.SaveToStream(none), Exception);
+  EXPECT_EQ(none.Size(), 0);
 }
 
 TEST(BMP, RefusalsLeaveTheObjectEmpty) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dibunit.h"
+#include "fullstream.h"
 #include "testdata.h"
 
 namespace {
@@ -58,8 +59,12 @@ TEST(JPEG, RoundTripsGrayAndColour) {
       ASSERT_EQ(back.PixelType(), type);
       ASSERT_EQ(back.Width(), 37);
       EXPECT_LE(MaxDifference(*dib, back), 10) << progressive;
-      if (type == pt24bit) EXPECT_NEAR(back.Lines(4)[9 * 3 + 2], 200, 10);  // red is stored last
-      if (type == pt8bit) EXPECT_TRUE(back.HasGrayPalette());
+      if (type == pt24bit) {
+        EXPECT_NEAR(back.Lines(4)[9 * 3 + 2], 200, 10);  // red is stored last
+      }
+      if (type == pt8bit) {
+        EXPECT_TRUE(back.HasGrayPalette());
+      }
     }
   }
 }
@@ -101,17 +106,9 @@ TEST(JPEG, OnlyGrayAndColourPagesAreWritten) {
   std::filesystem::remove(file);
 }
 
-// A stream that takes only a few bytes, then refuses.
-class TFullStream : public TMemoryStream {
- public:
-  int64_t Write(const void* buffer, int64_t count) override {
-    return Size() + count > 5000 ? 0 : TMemoryStream::Write(buffer, count);
-  }
-};
-
 TEST(JPEG, AStreamFailureIsRaisedAsItself) {
   auto dib = Smooth(300, 300, pt24bit, 0, 0);
-  TFullStream s;
+  TFullStream s(5000);
   EXPECT_THROW(dib->SaveJPEGToStream(s, false, 100), EWriteError);
 }
 
@@ -191,7 +188,9 @@ TEST(JPEGOutside, EveryFileLoadsOrIsRefused) {
       EXPECT_EQ(ok, e.type != 0);
       if (!ok) continue;
       EXPECT_EQ(dib.PixelType(), e.type);
-      if (e.xdpi >= 0) EXPECT_EQ(dib.XResolution(), e.xdpi);
+      if (e.xdpi >= 0) {
+        EXPECT_EQ(dib.XResolution(), e.xdpi);
+      }
     }
   }
   EXPECT_GT(loaded, 20);

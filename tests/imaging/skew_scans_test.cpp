@@ -19,23 +19,24 @@ bool IsPage(const std::string& Path) {
   return false;
 }
 
-// The share of dark pixels (below the middle gray) in a rectangle's outermost columns.
-double DarkShareOfColumn(const TDIB& Page, int32_t X) {
-  int32_t dark = 0;
-  for (int32_t y = 0; y < Page.Height(); ++y) {
-    const int32_t v = Page.GetPixel(X, y);
-    switch (Page.PixelType()) {
-      case pt1bit:
-        dark += v == Page.BlackIndex();
-        break;
-      case pt8bit:
-        dark += (Page.GetPaletteEntry(v) & 0xFF) < 128;
-        break;
-      default:
-        dark += ((v & 0xFF) * 30 + ((v >> 8) & 0xFF) * 59 + ((v >> 16) & 0xFF) * 11) / 100 < 128;
-    }
+bool IsDark(const TDIB& Page, int32_t X, int32_t Y) {
+  const int32_t v = Page.GetPixel(X, Y);
+  switch (Page.PixelType()) {
+    case pt1bit:
+      return v == Page.BlackIndex();
+    case pt8bit:
+      return (Page.GetPaletteEntry(v) & 0xFF) < 128;
+    default:
+      return ((v & 0xFF) * 30 + ((v >> 8) & 0xFF) * 59 + ((v >> 16) & 0xFF) * 11) / 100 < 128;
   }
-  return static_cast<double>(dark) / Page.Height();
+}
+
+// The share of dark pixels (below the middle gray) in column X, or in line Y when X < 0.
+double DarkShare(const TDIB& Page, int32_t X, int32_t Y) {
+  const int32_t n = X >= 0 ? Page.Height() : Page.Width();
+  int32_t dark = 0;
+  for (int32_t i = 0; i < n; ++i) dark += X >= 0 ? IsDark(Page, X, i) : IsDark(Page, i, Y);
+  return static_cast<double>(dark) / n;
 }
 
 TEST(RealScans, DeskewBorderAndAutoCrop) {
@@ -66,11 +67,12 @@ TEST(RealScans, DeskewBorderAndAutoCrop) {
                 rect.Bottom);
     ASSERT_LE(rect.Left, rect.Right);
     ASSERT_LE(rect.Top, rect.Bottom);
-    // Every column outside the rectangle is almost all dark; the first inside is not.
+    // The columns and lines just outside the rectangle are almost all dark.
     for (int32_t x : {rect.Left - 1, rect.Right + 1}) {
-      if (x >= 0 && x < page.Width()) {
-        EXPECT_GT(DarkShareOfColumn(page, x), 0.99) << x;
-      }
+      if (x >= 0 && x < page.Width()) EXPECT_GT(DarkShare(page, x, -1), 0.99) << "column " << x;
+    }
+    for (int32_t y : {rect.Top - 1, rect.Bottom + 1}) {
+      if (y >= 0 && y < page.Height()) EXPECT_GT(DarkShare(page, -1, y), 0.99) << "line " << y;
     }
     page.Crop(rect);
     page.AutoCrop("A6;A5;A4;A3;Statement;Letter;Legal;Ledger;", 0.5f, 0.1f, 5);

@@ -141,7 +141,9 @@ TEST(TIFFOutside, EveryFileLoadsOrIsRefused) {
       }
       ASSERT_EQ(refusal, "");
       EXPECT_EQ(dib.PixelType(), e.type);
-      if (e.dpi >= 0) EXPECT_EQ(dib.XResolution(), e.dpi);
+      if (e.dpi >= 0) {
+        EXPECT_EQ(dib.XResolution(), e.dpi);
+      }
     }
   }
   EXPECT_EQ(matched, static_cast<int>(std::size(kExpected)));

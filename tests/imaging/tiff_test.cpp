@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "dibunit.h"
+#include "fullstream.h"
 #include "tiff_fixture.h"
 #include "tiffstream.h"
 
@@ -80,6 +81,16 @@ void ExpectLoadFails(TMemoryStream s, const std::string& message, int32_t page =
 }
 
 // ---- Writing ----
+
+// The last strip and the directory reach the stream only at the end of the write: a stream
+// that refuses them fails the save instead of leaving a file that will not open.
+TEST(TIFFWrite, AStreamThatFillsUpFailsTheSave) {
+  auto dib = Patterned(45, 21, pt8bit);
+  for (int64_t limit : {8, 100, 1000}) {
+    TFullStream s(limit);
+    EXPECT_THROW(dib->SaveTIFFToStream(s, false, 1, 16), Exception) << limit;
+  }
+}
 
 TEST(TIFFWrite, EveryCodeRoundTripsOnEveryTypeItsCodecTakes) {
   for (uint8_t type : {pt1bit, pt4bit, pt8bit, pt24bit}) {
