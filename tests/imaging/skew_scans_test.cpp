@@ -69,10 +69,14 @@ TEST(RealScans, DeskewBorderAndAutoCrop) {
     ASSERT_LE(rect.Top, rect.Bottom);
     // The columns and lines just outside the rectangle are almost all dark.
     for (int32_t x : {rect.Left - 1, rect.Right + 1}) {
-      if (x >= 0 && x < page.Width()) EXPECT_GT(DarkShare(page, x, -1), 0.99) << "column " << x;
+      if (x >= 0 && x < page.Width()) {
+        EXPECT_GT(DarkShare(page, x, -1), 0.99) << "column " << x;
+      }
     }
     for (int32_t y : {rect.Top - 1, rect.Bottom + 1}) {
-      if (y >= 0 && y < page.Height()) EXPECT_GT(DarkShare(page, -1, y), 0.99) << "line " << y;
+      if (y >= 0 && y < page.Height()) {
+        EXPECT_GT(DarkShare(page, -1, y), 0.99) << "line " << y;
+      }
     }
     page.Crop(rect);
     page.AutoCrop("A6;A5;A4;A3;Statement;Letter;Legal;Ledger;", 0.5f, 0.1f, 5);
