@@ -99,6 +99,19 @@ uint8_t MeanLevel(const TDIB& Page) {
   return static_cast<uint8_t>(MeanStdDevLevel(histogram, 0));
 }
 
+// The search over pixels darker than the page's mean level, which Mark(Row, X, N, Level, Bits)
+// marks a line at a time (8 and 24-bit pages).
+using TMarkBelow = void (*)(const uint8_t*, int32_t, int32_t, uint8_t, uint8_t*);
+double SearchBelowMean(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+                       TMarkBelow Mark) {
+  if (std::fabs(MaxAngle) < 0.1) return 0;
+  const uint8_t level = MeanLevel(Page);
+  return SearchSkew(Page, LineStep, AngleStep, MaxAngle,
+                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
+                      Mark(row, x, n, level, bits);
+                    });
+}
+
 }  // namespace
 
 int64_t ProfileScore(const int32_t* Values, int32_t Count) {
@@ -135,19 +148,9 @@ double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) co
 }
 
 double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (std::fabs(MaxAngle) < 0.1) return 0;
-  const uint8_t level = MeanLevel(*this);
-  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
-                      darkmap::MarkBytesBelow(row, x, n, level, bits);
-                    });
+  return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkBytesBelow);
 }
 
 double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (std::fabs(MaxAngle) < 0.1) return 0;
-  const uint8_t level = MeanLevel(*this);
-  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
-                      darkmap::MarkGrayBelow(row, x, n, level, bits);
-                    });
+  return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkGrayBelow);
 }
