@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../limits.h"
 #include "exception.h"
 #include "globalmem.h"
 #include "streams.h"
@@ -28,10 +29,6 @@ inline constexpr uint8_t pt24bit = 6;
 
 // Pixels per metre in one dot per inch.
 inline constexpr double kPelsPerMeterPerDPI = 39.37;
-
-// Pages from outside never make blocks beyond these.
-inline constexpr int32_t kMaxImageDimension = 65535;
-inline constexpr int64_t kMaxImageBlockSize = int64_t{1} << 30;
 
 // Round to the nearest integer, halves to the even neighbour.
 int32_t Round(double value);

@@ -13,6 +13,7 @@
 #include "bitmapfmt_fileio.h"
 #include "bitmapfmt_formats.h"
 #include "bitmapfmt_options.h"
+#include "boundaryguard.h"
 
 namespace bitmapfmt {
 
@@ -31,16 +32,22 @@ TBitmapIo& InstalledIo() {
 // Runs body and answers its code: kOk, the code it raised, kNoMemory, or otherwise failure.
 template <class F>
 int Guarded(int failure, F body) {
-  try {
-    body();
-    return kOk;
-  } catch (const EBitmapFormat& e) {
-    return e.Code();
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  } catch (...) {
-    return failure;
-  }
+  return ::Guarded(
+      [&] {
+        body();
+        return static_cast<int>(kOk);
+      },
+      [failure] {
+        try {
+          throw;
+        } catch (const EBitmapFormat& e) {
+          return e.Code();
+        } catch (const std::bad_alloc&) {
+          return static_cast<int>(kNoMemory);
+        } catch (...) {
+          return failure;
+        }
+      });
 }
 
 bool ValidIndex(int index) {

@@ -33,9 +33,6 @@ bool TypeInfo(uint8_t PixelType, TTypeInfo& Info) {
   }
 }
 
-int64_t StrideFor(int64_t Width, int64_t Bits) {
-  return ((Width * Bits + 31) / 32) * 4;
-}
 int64_t LineBytesFor(int64_t Width, int64_t Bits) {
   return (Width * Bits + 7) / 8;
 }
@@ -122,15 +119,7 @@ void TDIB::LayoutForType(int32_t Width, int32_t Height, uint8_t PixelType, TDIBL
 void TDIB::CheckImageSize(int64_t Width, int64_t Height, uint8_t PixelType) {
   TTypeInfo info{};
   if (!TypeInfo(PixelType, info)) throw Exception("Bit depht not allowed");
-  if (Width < 0 || Height < 0 || Width > kMaxImageDimension || Height > kMaxImageDimension) {
-    throw Exception("Image size not allowed: " + std::to_string(Width) + " x " +
-                    std::to_string(Height) + " pixels");
-  }
-  int64_t block = 40 + 4 * info.Colors + Height * StrideFor(Width, info.Bits);
-  if (block > kMaxImageBlockSize) {
-    throw Exception("Image too large: " + std::to_string(Width) + " x " + std::to_string(Height) +
-                    " pixels need " + std::to_string(block) + " bytes");
-  }
+  CheckPageLimits(Width, Height, info.Bits, info.Colors);
 }
 
 void TDIB::NewImage(int32_t Width, int32_t Height, uint8_t PixelType, int32_t XDPI, int32_t YDPI) {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "dibunit.h"
+#include "../limits.h"
 #include "gfx_png.h"
 #include "gfx_png_filters.h"
 
@@ -297,7 +297,7 @@ void TChunkIDAT::Decode() {
   uint32_t width = ihdr.Width();
   uint32_t height = ihdr.Height();
   if (width == 0 || height == 0) RaiseCorrupted();
-  TDIB::CheckImageSize(width, height, format.PixelFormat);
+  CheckPageLimits(width, height, format.OutBits, format.OutBits <= 8 ? 1 << format.OutBits : 0);
   CheckInflatable(Data().Bytes().size(), width, height, format);
 
   image.NewBitmap(static_cast<int32_t>(width), static_cast<int32_t>(height), format.PixelFormat);
