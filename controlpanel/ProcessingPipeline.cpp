@@ -19,7 +19,7 @@ int64_t PixelsOf(const char* Name, double Inches, int32_t DPI) {
     throw Exception(std::string("Invalid page ") + Name +
                     " in scan request: " + std::to_string(Inches) + " inches");
   }
-  return static_cast<int64_t>(std::llround(pixels));
+  return RoundHalfEven(pixels);
 }
 
 // A page without a resolution has nothing to be scaled by: it is taken to be at the target
@@ -144,8 +144,9 @@ void TProcessingPipeline::Resample(TDIB& Page, int32_t TargetXDPI, int32_t Targe
   if (xdpi == TargetXDPI && ydpi == TargetYDPI) return;
   double width = xdpi > 0 ? static_cast<double>(TargetXDPI) / xdpi * Page.Width() : Page.Width();
   double height = ydpi > 0 ? static_cast<double>(TargetYDPI) / ydpi * Page.Height() : Page.Height();
-  TDIB::CheckImageSize(std::llround(width), std::llround(height), Page.PixelType());
-  Page.Resize(Round(width), Round(height), false);
+  const int64_t newWidth = RoundHalfEven(width), newHeight = RoundHalfEven(height);
+  TDIB::CheckImageSize(newWidth, newHeight, Page.PixelType());
+  Page.Resize(static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight), false);
   Page.SetXResolution(TargetXDPI);
   Page.SetYResolution(TargetYDPI);
 }

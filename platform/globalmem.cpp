@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "exception.h"
+
 namespace win32 {
 namespace {
 
@@ -185,6 +187,10 @@ const char* ErrorText(uint32_t code) {
     default:
       return "Unknown error.";
   }
+}
+
+void RaiseLastError() {
+  throw Exception(ErrorText(GetLastError()));
 }
 
 size_t GlobalLiveBytes() {

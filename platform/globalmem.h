@@ -45,6 +45,8 @@ uint32_t GetLastError();
 void SetLastError(uint32_t code);
 // The text of an error code, as the system would show it.
 const char* ErrorText(uint32_t code);
+// Raises an Exception with the text of the last error, after a call of this layer failed.
+[[noreturn]] void RaiseLastError();
 
 // Bytes held by the live blocks of this module, and the most they ever were since the last
 // reset; benchmarks read them to measure an operation's peak memory.

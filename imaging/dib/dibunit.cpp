@@ -37,20 +37,7 @@ int64_t LineBytesFor(int64_t Width, int64_t Bits) {
   return (Width * Bits + 7) / 8;
 }
 
-[[noreturn]] void RaiseLastError() {
-  throw Exception(win32::ErrorText(win32::GetLastError()));
-}
-
 }  // namespace
-
-int32_t Round(double value) {
-  int64_t rounded = RoundHalfEven(value);
-  if (rounded < std::numeric_limits<int32_t>::min() ||
-      rounded > std::numeric_limits<int32_t>::max()) {
-    throw Exception("Invalid floating point operation");
-  }
-  return static_cast<int32_t>(rounded);
-}
 
 int32_t IntMax(int32_t a, int32_t b) {
   return a > b ? a : b;
@@ -76,7 +63,7 @@ TDIB::~TDIB() {
 void* TDIB::Lock() {
   if (FLockCount == 0) {
     FMemory = win32::GlobalLock(FHandle);
-    if (FMemory == nullptr) RaiseLastError();
+    if (FMemory == nullptr) win32::RaiseLastError();
   }
   ++FLockCount;
   return FMemory;
@@ -139,7 +126,7 @@ void TDIB::NewImage(int32_t Width, int32_t Height, uint8_t PixelType, int32_t XD
   FPixelType = PixelType;
 
   FHandle = win32::GlobalAlloc(win32::GHND, static_cast<size_t>(FBlockSize));
-  if (FHandle == nullptr) RaiseLastError();
+  if (FHandle == nullptr) win32::RaiseLastError();
   Lock();
 
   FFileHeader.bfType = win32::kBitmapSignature;

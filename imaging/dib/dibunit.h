@@ -18,6 +18,7 @@
 #include "../limits.h"
 #include "exception.h"
 #include "globalmem.h"
+#include "rounding.h"
 #include "streams.h"
 #include "wingdi.h"
 
@@ -29,9 +30,6 @@ inline constexpr uint8_t pt24bit = 6;
 
 // Pixels per metre in one dot per inch.
 inline constexpr double kPelsPerMeterPerDPI = 39.37;
-
-// Round to the nearest integer, halves to the even neighbour.
-int32_t Round(double value);
 
 int32_t IntMax(int32_t a, int32_t b);
 int32_t IntMin(int32_t a, int32_t b);

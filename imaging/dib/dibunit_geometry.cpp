@@ -11,10 +11,6 @@
 
 namespace {
 
-[[noreturn]] void RaiseLastError() {
-  throw Exception(win32::ErrorText(win32::GetLastError()));
-}
-
 // The white byte of a shift: the white index repeated over the byte for 1 and 4 bits.
 uint8_t WhiteByte(const TDIB& Page) {
   const int32_t white = Page.WhiteIndex();
@@ -201,7 +197,7 @@ void TDIB::ResizeCanvas(int32_t NewWidth, int32_t NewHeight, uint8_t FillValue) 
   if (work > win32::GlobalSize(FHandle) && !reallocate(work)) {
     ParseHeader();
     BuildLineTable();
-    RaiseLastError();
+    win32::RaiseLastError();
   }
   uint8_t* base = static_cast<uint8_t*>(FMemory);
   uint8_t* rows = base + rowsAt;

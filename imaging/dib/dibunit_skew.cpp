@@ -92,8 +92,9 @@ double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double M
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
 }
 
-// The mean gray level of the page: pixels below it count as dark.
-uint8_t MeanLevel(const TDIB& Page) {
+// The level below which a pixel counts as dark for the search: the page's mean gray level, as
+// the truncating mean of MeanStdDevLevel gives it (the public MeanLevel rounds instead).
+uint8_t DarkLevel(const TDIB& Page) {
   THistogram histogram;
   Page.Histogram(histogram);
   return static_cast<uint8_t>(MeanStdDevLevel(histogram, 0));
@@ -105,7 +106,7 @@ using TMarkBelow = void (*)(const uint8_t*, int32_t, int32_t, uint8_t, uint8_t*)
 double SearchBelowMean(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
                        TMarkBelow Mark) {
   if (std::fabs(MaxAngle) < 0.1) return 0;
-  const uint8_t level = MeanLevel(Page);
+  const uint8_t level = DarkLevel(Page);
   return SearchSkew(Page, LineStep, AngleStep, MaxAngle,
                     [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
                       Mark(row, x, n, level, bits);

@@ -4,19 +4,13 @@
 #include <ctime>
 
 #include "gfx_png.h"
+#include "gfx_png_raise.h"
+#include "rounding.h"
 
 namespace {
 
-[[noreturn]] void RaiseCorrupted() {
-  throw EPNGImageException(EPngInvalidCRC);
-}
-
 uint8_t RoundByte(double Value) {
-  return static_cast<uint8_t>(std::nearbyint(Value));
-}
-
-int32_t RoundInt(double Value) {
-  return static_cast<int32_t>(std::nearbyint(Value));
+  return static_cast<uint8_t>(Round(Value));
 }
 
 constexpr double kMetresPerInch = 0.0254;
@@ -238,23 +232,23 @@ std::unique_ptr<TChunk> TChunkPHYS::New(TChunkList& Owner) {
 
 int32_t TChunkPHYS::XDPI() const {
   if (DataSize() != 9) throw EPNGImageException(EPngInvalidPHYs);
-  return RoundInt(GetBE32(0) * kMetresPerInch);
+  return Round(GetBE32(0) * kMetresPerInch);
 }
 
 int32_t TChunkPHYS::YDPI() const {
   if (DataSize() != 9) throw EPNGImageException(EPngInvalidPHYs);
-  return RoundInt(GetBE32(4) * kMetresPerInch);
+  return Round(GetBE32(4) * kMetresPerInch);
 }
 
 void TChunkPHYS::SetXDPI(int32_t DPI) {
   if (DataSize() != 9) throw EPNGImageException(EPngInvalidPHYs);
-  SetBE32(0, static_cast<uint32_t>(RoundInt(DPI / kMetresPerInch)));
+  SetBE32(0, static_cast<uint32_t>(Round(DPI / kMetresPerInch)));
   SetByte(8, 1);
 }
 
 void TChunkPHYS::SetYDPI(int32_t DPI) {
   if (DataSize() != 9) throw EPNGImageException(EPngInvalidPHYs);
-  SetBE32(4, static_cast<uint32_t>(RoundInt(DPI / kMetresPerInch)));
+  SetBE32(4, static_cast<uint32_t>(Round(DPI / kMetresPerInch)));
   SetByte(8, 1);
 }
 

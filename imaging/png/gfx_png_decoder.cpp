@@ -10,14 +10,12 @@
 #include "../limits.h"
 #include "gfx_png.h"
 #include "gfx_png_filters.h"
+#include "gfx_png_raise.h"
+#include "rounding.h"
 
 namespace {
 
 using TGammaTable = TChunkGAMA::TGammaTable;
-
-[[noreturn]] void RaiseCorrupted() {
-  throw EPNGImageException(EPngInvalidCRC);
-}
 
 // Inflates exactly the bytes asked for; a stream that ends short or is damaged raises. Data
 // beyond the rows is never read.
@@ -223,8 +221,7 @@ std::vector<TPNGColor> BuildPalette(const TChunkList& Chunks, uint8_t ColorType,
 }
 
 void Progress(TPNGImage& Image, double Percent) {
-  if (Image.OnProgress)
-    Image.OnProgress("Drawing...", static_cast<int32_t>(std::nearbyint(Percent)));
+  if (Image.OnProgress) Image.OnProgress("Drawing...", Round(Percent));
 }
 
 void DecodeRows(TPNGImage& Image, TInflater& Inflater, const TRowFormat& Format,

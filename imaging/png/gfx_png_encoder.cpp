@@ -7,6 +7,7 @@
 
 #include "gfx_png.h"
 #include "gfx_png_filters.h"
+#include "gfx_png_raise.h"
 
 namespace {
 
@@ -14,9 +15,7 @@ namespace {
 class TDeflater {
  public:
   TDeflater() {
-    if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) != Z_OK) {
-      throw EPNGImageException(EPngInvalidCRC);
-    }
+    if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) != Z_OK) RaiseCorrupted();
   }
   ~TDeflater() { deflateEnd(&FStream); }
   TDeflater(const TDeflater&) = delete;

@@ -367,6 +367,8 @@ inline constexpr TW_INT32 TWQC_RESET = 0x0010;
 
 // ---- Capabilities ----
 
+// Capabilities a data source defines for itself have ids from this base on.
+inline constexpr TW_UINT16 CAP_CUSTOMBASE = 0x8000;
 inline constexpr TW_UINT16 CAP_XFERCOUNT = 0x0001;
 inline constexpr TW_UINT16 ICAP_COMPRESSION = 0x0100;
 inline constexpr TW_UINT16 ICAP_PIXELTYPE = 0x0101;
