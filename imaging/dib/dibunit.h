@@ -54,9 +54,9 @@
 //                               AdjustBrightness
 //   dibunit_source_rotate.cpp   Rotate90, Rotate180, Rotate270, RotateByAngle, AutoDeskew
 //
-// Each declaration says what it does, then where they apply: "Types:" the pixel types it takes,
-// "Raises:" its exception texts, "Owns:" what ownership it takes or gives, "In place:" whether
-// it changes this page or makes a new one.
+// Each declaration says what it does, then, only where they apply: "Types:" the pixel types it
+// takes, "Raises:" its exception texts, "Owns:" what ownership it takes or gives, "In place:"
+// whether it changes this page or makes a new one.
 #pragma once
 
 #include <cstdint>
@@ -220,12 +220,12 @@ class TDIB {
   // In pixels; 0 on an empty page.
   int32_t Width() const { return FHeader == nullptr ? 0 : FHeader->biWidth; }
   int32_t Height() const { return FHeader == nullptr ? 0 : FHeader->biHeight; }
-  // The header's bits per pixel; not on an empty page.
+  // The header's bits per pixel; only on a page that holds a block.
   int32_t BitCount() const { return FHeader->biBitCount; }
-  // Dots per inch, rounded from the header's pixels per metre; not on an empty page.
+  // Dots per inch, rounded from the header's pixels per metre; only on a page that holds a block.
   int32_t XResolution() const;
   int32_t YResolution() const;
-  // Stores dots per inch as pixels per metre in the header.
+  // Stores dots per inch as pixels per metre in the header; only on a page that holds a block.
   // In place: the header only.
   void SetXResolution(int32_t DPI);
   void SetYResolution(int32_t DPI);
@@ -257,6 +257,7 @@ class TDIB {
   // Entry I as the word of its bytes blue, green, red, reserved (blue the low byte); no range
   // check.
   uint32_t GetPaletteEntry(int32_t I) const;
+  // Stores entry I from such a word; no range check.
   // In place: yes.
   void SetPaletteEntry(int32_t I, uint32_t Entry);
   // Copies the logical palette's entries into the first entries of the page's palette.
@@ -344,12 +345,13 @@ class TDIB {
   void SaveJPEGToStream(TStream& Stream, bool Progressive, uint8_t Quality);
 
   // ---- Pixel-format conversions ----
-  // In place, in the same memory block (the handle stays), to pixel type 1, 2, 3 or 6, with a
-  // fresh standard palette. The current type does nothing; another value raises. A page whose
-  // bit count has no pixel type, and an empty object, are left as they are. Down to 1 bit,
-  // every index other than 0 becomes 1; 24 bits go through the weighted gray of RGBToGray.
-  // Raises: "Function not available :-(" for another type; the platform's error text when the
-  // block cannot be resized.
+  // Changes the page to pixel type NewType with a fresh standard palette; the current type
+  // does nothing. Down to 1 bit every index but 0 becomes 1; 24 bits go through RGBToGray.
+  // Types: all four; a page whose bit count has no pixel type, and an empty page, stay as they
+  // are.
+  // Raises: "Function not available :-(" for a NewType other than 1, 2, 3, 6; the platform's
+  // error text when the block cannot be resized.
+  // In place: yes; the same block and handle.
   void ConvertPixelType(uint8_t NewType);
   // 24-bit to 8-bit gray over the selected channels, weighted 0.3 red, 0.59 green, 0.11 blue
   // or averaged.
