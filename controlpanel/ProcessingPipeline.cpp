@@ -122,8 +122,7 @@ void TProcessingPipeline::ToGray(TDIB& Page) {
   int32_t xdpi = Page.XResolution(), ydpi = Page.YResolution();
   std::unique_ptr<TDIB> gray = Page.ScaleToGray(256, 25);
   if (!gray) throw Exception("Unable to convert the page to gray");
-  gray->SetOwnsHandle(false);
-  Page.SetHandle(gray->GetHandle());
+  Page.TakeImage(*gray);
   Page.SetXResolution(xdpi / 4);
   Page.SetYResolution(ydpi / 4);
 }

@@ -116,8 +116,12 @@ int SetIo(const TBitmapIo& io);
 // The callbacks in use, for opening and closing the files handed to the operations.
 TBitmapIo CurrentIo();
 
+// The number of formats; kBadArgument for a null count.
 int FormatCount(int* count);
+// The first format whose extensions hold the file name's extension, ignoring case; kNotFound
+// when none does.
 int GuessFormat(const char* fileName, int* index);
+// Row index of the format table; kBadArgument for an index outside it or a null format.
 int QueryFormat(int index, TBitmapFormat* format);
 // Options are words separated by blanks, tabs or commas, matched without regard to case;
 // a null options string means none.
@@ -131,6 +135,7 @@ int ReadData(int handle, int index, const TBitmapDesc* desc, std::vector<uint8_t
 int WriteImage(const char* fileName, int handle, int index, const TBitmapDesc* desc,
                const std::vector<TRgb>* palette, const std::vector<uint8_t>* data,
                const char* options);
+// The message of a result code; "general error" for a code it does not know.
 const char* ErrorText(int code);
 
 }  // namespace bitmapfmt

@@ -93,6 +93,9 @@ void TDIB::FreeImage() {
   FPalette = nullptr;
   FBits = nullptr;
   FFileHeader = {};
+  // Pixel access on the emptied page raises, as on a new one, instead of reading freed rows.
+  FPixelGetter = &TDIB::GetPixelUnset;
+  FPixelSetter = &TDIB::SetPixelUnset;
 }
 
 void TDIB::LayoutForType(int32_t Width, int32_t Height, uint8_t PixelType, TDIBLayout& Layout) {
@@ -180,6 +183,10 @@ void TDIB::CheckAdoptedBlock(size_t GlobalBytes) const {
 }
 
 void TDIB::SetHandle(win32::HGLOBAL Handle) {
+  AdoptBlock(Handle, {});
+}
+
+void TDIB::AdoptBlock(win32::HGLOBAL Handle, const win32::BITMAPFILEHEADER& FileHeader) {
   FreeImage();
   FHandle = Handle;
   if (FHandle == nullptr) return;
@@ -195,8 +202,20 @@ void TDIB::SetHandle(win32::HGLOBAL Handle) {
     FMemory = nullptr;
     throw;
   }
+  FFileHeader = FileHeader;
   ParseHeader();
   BuildLineTable();
+}
+
+void TDIB::TakeImage(TDIB& Source) {
+  if (&Source == this) return;
+  const bool owns = Source.FOwnsHandle;
+  // Adopted while the source still holds it: if the block is refused, the source keeps it.
+  AdoptBlock(Source.FHandle, Source.FFileHeader);
+  FOwnsHandle = FHandle == nullptr || owns;
+  Source.FOwnsHandle = false;
+  Source.FreeImage();
+  Source.FOwnsHandle = true;
 }
 
 win32::HGLOBAL TDIB::GetHandle() const {

@@ -7,6 +7,7 @@
 
 #include "dibunit.h"
 
+// The entries of SqrtTable.
 inline constexpr int32_t kSqrtTableSize = 16642;
 
 // Entry i holds floor(sqrt(i)) for i = 0..16640; that covers every variance the threshold can

@@ -35,17 +35,23 @@ struct TTIFFClient {
 // An open TIFF and its client. Closing writes a directory being built; the stream stays open.
 class TTIFFHandle {
  public:
+  // Empty: no TIFF is open.
   TTIFFHandle() = default;
+  // Takes over the open TIFF and the client it reads.
   TTIFFHandle(std::unique_ptr<TTIFFClient> Client, TIFF* Tiff)
       : FClient(std::move(Client)), FTiff(Tiff) {}
+  // Closes the TIFF.
   ~TTIFFHandle() { Close(); }
+  // Moving hands the TIFF on (an assigned handle closes its own first); the source ends empty.
   TTIFFHandle(TTIFFHandle&& Other) noexcept
       : FClient(std::move(Other.FClient)), FTiff(std::exchange(Other.FTiff, nullptr)) {}
   TTIFFHandle& operator=(TTIFFHandle&& Other) noexcept;
   TTIFFHandle(const TTIFFHandle&) = delete;
   TTIFFHandle& operator=(const TTIFFHandle&) = delete;
 
+  // The libtiff handle; nullptr when empty.
   TIFF* get() const { return FTiff; }
+  // Whether a TIFF is open.
   explicit operator bool() const { return FTiff != nullptr; }
 
  private:

@@ -205,12 +205,8 @@ TEST(ConvertPixelType, PageOfAnUnmappedBitCountIsLeftAlone) {
   source.NewImage(10, 10, pt8bit, 300, 300);
   source.Header()->biBitCount = 16;
   source.Header()->biClrUsed = 0;
-  source.SetOwnsHandle(false);
-  win32::HGLOBAL block = source.GetHandle();
-  source.FreeImage();
   TDIB dib;
-  dib.SetHandle(block);
-  dib.SetOwnsHandle(true);
+  dib.TakeImage(source);
   ASSERT_EQ(dib.BitCount(), 16);
   for (uint8_t type : {pt1bit, pt4bit, pt24bit}) {
     dib.ConvertPixelType(type);

@@ -304,6 +304,136 @@ TEST(DIB, AdoptedBlocksTooSmallForTheirHeaderAreRefused) {
   win32::GlobalFree(shortRows);
 }
 
+TEST(DIB, EmptiedPagesRefusePixelAccess) {
+  TDIB dib;
+  dib.NewImage(4, 4, pt8bit, 300, 300);
+  dib.FreeImage();
+  try {
+    dib.GetPixel(0, 0);
+    ADD_FAILURE() << "an emptied page gave a pixel";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Pixel access on an empty bitmap");
+  }
+  EXPECT_THROW(dib.SetPixel(0, 0, 1), Exception);
+}
+
+// A page whose every pixel differs from its neighbours, so that a moved block shows.
+void Pattern(TDIB& Page) {
+  for (int32_t y = 0; y < Page.Height(); ++y) {
+    for (int32_t x = 0; x < Page.Width(); ++x) Page.SetPixel(x, y, (x * 7 + y * 13) & 0xFF);
+  }
+}
+
+TEST(TakeImage, MovesTheBlockAndItsOwnership) {
+  size_t live = win32::GlobalLiveBytes();
+  {
+    TDIB source;
+    source.NewImage(30, 20, pt8bit, 200, 300);
+    Pattern(source);
+    win32::HGLOBAL block = source.Handle();
+    TDIB page;
+    page.NewImage(50, 50, pt24bit, 100, 100);  // its own block goes
+    const size_t withOld = win32::GlobalLiveBytes();
+    const size_t oldBytes = win32::GlobalSize(page.Handle());
+
+    page.TakeImage(source);
+    EXPECT_EQ(win32::GlobalLiveBytes(), withOld - oldBytes);
+    EXPECT_EQ(page.Handle(), block);
+    EXPECT_TRUE(page.OwnsHandle());
+    EXPECT_EQ(page.LockCount(), 1);
+    EXPECT_EQ(win32::GlobalLockCount(block), 1u);
+    EXPECT_EQ(page.PixelType(), pt8bit);
+    ASSERT_EQ(page.Width(), 30);
+    ASSERT_EQ(page.Height(), 20);
+    EXPECT_EQ(page.XResolution(), 200);
+    EXPECT_EQ(page.YResolution(), 300);
+    EXPECT_EQ(page.GetPixel(29, 19), (29 * 7 + 19 * 13) & 0xFF);
+    EXPECT_EQ(page.GetPixel(3, 1), 3 * 7 + 13);
+
+    EXPECT_TRUE(source.Empty());
+    EXPECT_EQ(source.Header(), nullptr);
+    EXPECT_EQ(source.LockCount(), 0);
+    EXPECT_TRUE(source.OwnsHandle());
+    EXPECT_THROW(source.GetPixel(0, 0), Exception);
+    source.NewImage(4, 4, pt1bit, 300, 300);  // the emptied source makes pages again
+  }
+  EXPECT_EQ(win32::GlobalLiveBytes(), live);  // each block freed once, by its last holder
+}
+
+TEST(TakeImage, ABorrowedBlockStaysBorrowed) {
+  win32::HGLOBAL block = ForeignBlock(10, 4, 8);
+  {
+    TDIB lender;
+    lender.SetHandle(block);
+    lender.SetOwnsHandle(false);
+    TDIB page;
+    page.TakeImage(lender);
+    EXPECT_EQ(page.Handle(), block);
+    EXPECT_FALSE(page.OwnsHandle());
+    EXPECT_TRUE(lender.Empty());
+    EXPECT_TRUE(lender.OwnsHandle());
+    EXPECT_EQ(win32::GlobalLockCount(block), 1u);
+  }
+  EXPECT_EQ(win32::GlobalLockCount(block), 0u);
+  EXPECT_EQ(win32::GlobalSize(block), 40u + 1024 + 4 * 12);  // still the caller's
+  win32::GlobalFree(block);
+}
+
+TEST(TakeImage, EmptySourceAndSelf) {
+  TDIB page;
+  page.NewImage(8, 8, pt8bit, 300, 300);
+  win32::HGLOBAL block = page.Handle();
+  page.TakeImage(page);
+  EXPECT_EQ(page.Handle(), block);
+  EXPECT_EQ(page.LockCount(), 1);
+
+  size_t live = win32::GlobalLiveBytes();
+  TDIB empty;
+  page.TakeImage(empty);
+  EXPECT_TRUE(page.Empty());
+  EXPECT_TRUE(page.OwnsHandle());
+  EXPECT_LT(win32::GlobalLiveBytes(), live);  // the page's old block was freed
+}
+
+TEST(TakeImage, RowsAfterAGapStayWhereTheyAre) {
+  TDIB source;
+  source.NewImage(5, 3, pt8bit, 300, 300);
+  Pattern(source);
+  const size_t rowsAt = 40 + 1024, gap = 12;
+  win32::HGLOBAL block = win32::GlobalAlloc(win32::GHND, source.BlockSize() + gap);
+  auto* data = static_cast<uint8_t*>(win32::GlobalLock(block));
+  std::memcpy(data, source.Memory(), rowsAt);
+  std::memcpy(data + rowsAt + gap, source.Bits(), source.BlockSize() - rowsAt);
+  win32::GlobalUnlock(block);
+  TDIB loaded;
+  loaded.SetHandle(block);
+  loaded.FileHeader().bfOffBits = static_cast<uint32_t>(14 + rowsAt + gap);
+  loaded.ParseHeader();
+  loaded.BuildLineTable();
+
+  TDIB page;
+  page.TakeImage(loaded);
+  EXPECT_EQ(uint32_t{page.FileHeader().bfOffBits}, 14 + rowsAt + gap);
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(page.GetPixel(x, y), source.GetPixel(x, y));
+  }
+}
+
+TEST(TakeImage, ARefusedBlockStaysWithTheSource) {
+  TDIB source;
+  source.NewImage(10, 10, pt8bit, 300, 300);
+  win32::HGLOBAL block = source.Handle();
+  source.Header()->biHeight = 100000;  // more rows than the block holds
+  TDIB page;
+  page.NewImage(4, 4, pt8bit, 300, 300);
+  EXPECT_THROW(page.TakeImage(source), Exception);
+  EXPECT_TRUE(page.Empty());
+  EXPECT_EQ(source.Handle(), block);
+  EXPECT_TRUE(source.OwnsHandle());
+  EXPECT_EQ(source.LockCount(), 1);
+  EXPECT_EQ(win32::GlobalLockCount(block), 1u);
+}
+
 TEST(DIB, SmallFunctions) {
   EXPECT_EQ(IntMax(-3, 2), 2);
   EXPECT_EQ(IntMin(-3, 2), -3);

@@ -130,12 +130,8 @@ std::unique_ptr<TDIB> SixteenBitPage() {
   TDIB maker;
   maker.NewImage(20, 10, pt8bit, 300, 300);
   maker.Header()->biBitCount = 16;
-  maker.SetOwnsHandle(false);
-  win32::HGLOBAL handle = maker.GetHandle();
-  maker.FreeImage();
   auto page = std::make_unique<TDIB>();
-  page->SetHandle(handle);
-  page->SetOwnsHandle(true);
+  page->TakeImage(maker);
   return page;
 }
 
