@@ -16,7 +16,7 @@
 // TakeImage is the one way to hand a block from one page to another.
 //
 // Where the members are defined, one family of operations a file:
-//   dibunit.cpp                 construction and memory, Round, IntMax, IntMin, IntPower,
+//   dibunit.cpp                 construction and memory, IntMax, IntMin, IntPower,
 //                               resolution, pixels, palette, InvertBits, ReversePalette,
 //                               Duplicate
 //   dibunit_io.cpp              IsBMP, IsTIFF, IsPNG, LoadFromStream, LoadFromFile, LoadBMP,
