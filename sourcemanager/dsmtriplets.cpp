@@ -150,6 +150,10 @@ TW_UINT16 TSourceManager::ProcessEvent(TLock& Lock, TW_IDENTITY& App, TW_IDENTIT
     pair->Notifications.pop_front();
     rc = TWRC_DSEVENT;
   }
-  if (!pair->Notifications.empty()) Wake(*app);
+  // The one wake-up this call answered may have stood for another source's notifications too.
+  if (std::any_of(FPairs.begin(), FPairs.end(), [&](const TOpenPair& p) {
+        return p.AppId == App.Id && !p.Notifications.empty();
+      }))
+    Wake(*app);
   return rc;
 }

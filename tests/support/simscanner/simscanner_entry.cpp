@@ -79,6 +79,7 @@ TW_UINT16 TSimScanner::Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, 
 TW_UINT16 TSimScanner::Control(TW_IDENTITY* pOrigin, TW_UINT16 DAT, TW_UINT16 MSG,
                                TW_MEMREF pData) {
   if (DAT == DAT_IDENTITY) return Identity(pOrigin, MSG, pData);
+  if (DAT == DAT_SIMSCANNER) return Steering(MSG, pData);
   if (pData == nullptr) return Fail(TWCC_BADVALUE);
   switch (DAT) {
     case DAT_STATUS:
@@ -108,8 +109,6 @@ TW_UINT16 TSimScanner::Control(TW_IDENTITY* pOrigin, TW_UINT16 DAT, TW_UINT16 MS
     case DAT_DEVICEEVENT:
       if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
       return DeviceEvent(*static_cast<TW_DEVICEEVENT*>(pData));
-    case DAT_SIMSCANNER:
-      return Steering(MSG, pData);
     default:
       return Fail(TWCC_BADPROTOCOL);
   }
@@ -184,6 +183,11 @@ TW_UINT16 TSimScanner::UserInterface(TW_UINT16 MSG, TW_MEMREF pData) {
 }
 
 TW_UINT16 TSimScanner::Steering(TW_UINT16 MSG, TW_MEMREF pData) {
+  if (MSG == MSG_XFERREADY || MSG == MSG_CLOSEDSREQ) {
+    Notify(MSG);
+    return TWRC_SUCCESS;
+  }
+  if (pData == nullptr) return Fail(TWCC_BADVALUE);
   switch (MSG) {
     case MSG_SET:
       FSettings = *static_cast<TSimScannerSettings*>(pData);
@@ -198,10 +202,6 @@ TW_UINT16 TSimScanner::Steering(TW_UINT16 MSG, TW_MEMREF pData) {
       return TWRC_SUCCESS;
     case MSG_QUERYSUPPORT:
       *static_cast<TSimScannerReport*>(pData) = FReport;
-      return TWRC_SUCCESS;
-    case MSG_XFERREADY:
-    case MSG_CLOSEDSREQ:
-      Notify(MSG);
       return TWRC_SUCCESS;
     case MSG_DEVICEEVENT:
       RaiseDeviceEvent(*static_cast<TW_UINT32*>(pData));
