@@ -18,9 +18,9 @@ struct TListedSource {
   TW_IDENTITY Identity{};
 };
 
-// A data source library that an application opened: it stays loaded for the life of the
-// manager, since a source keeps its state from one opening to the next, and it keeps the Id
-// it was given at its first opening.
+// A data source library that an application opened: the manager never unloads it, since a
+// source keeps its state from one opening to the next; it keeps the Id it was given at its
+// first opening.
 struct TLoadedSource {
   std::string Path;
   win32::HMODULE Module = nullptr;
