@@ -49,6 +49,8 @@ bool IsBMP(TStream& Stream);
 bool IsTIFF(TStream& Stream);
 bool IsPNG(TStream& Stream);
 
+class TDeviceContext;
+
 class TDIB {
  public:
   using TPixelGetter = int32_t (TDIB::*)(int32_t X, int32_t Y) const;
@@ -365,6 +367,14 @@ class TDIB {
   void SwapRedBlue();
   // The header's plane count.
   int32_t Planes() const;
+  // Stretches the whole page onto the rectangle (X, Y, Width, Height) of the device context, by
+  // Mode: 0 colour on colour (nearest sample), 1 black on white (shrinking keeps the darkest), 2
+  // white on black (keeps the lightest), 3 halftone (averages; brush origin (0, 0)); any other
+  // mode draws with the context's own. The context's stretch mode and brush origin are given
+  // back afterwards, also when drawing raises. An empty page draws nothing.
+  // Types: 1, 4, 8 and 24 bits.
+  void Draw(TDeviceContext& DC, int32_t X, int32_t Y, int32_t Width, int32_t Height,
+            uint8_t Mode) const;
 
  private:
   int32_t GetPixelUnset(int32_t X, int32_t Y) const;
