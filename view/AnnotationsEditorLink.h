@@ -13,7 +13,8 @@ class IAnnotationsEditor {
   virtual ~IAnnotationsEditor() = default;
 
   // Replaces the marks with those of the annotations stored with page Page of the file; an
-  // empty name leaves no marks. May raise when the annotations cannot be read.
+  // empty name leaves no marks. May raise when the annotations cannot be read; the view then
+  // shows the page as it is.
   virtual void LoadMarks(const std::string& FileName, int32_t Page) = 0;
   // The page's vertical resolution in dots per inch, for the size of the marks' fonts.
   virtual void SetResolution(int32_t DPI) = 0;

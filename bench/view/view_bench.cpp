@@ -14,20 +14,8 @@
 
 namespace {
 
-void NeedApplication() {
-  static int argc = 1;
-  static char name[] = "view_bench";
-  static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> application;
-  if (!application) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    application = std::make_unique<QApplication>(argc, argv);
-  }
-}
-
 // A shown 1000 x 1400 view of a copy of the reference page of the type.
 std::unique_ptr<TNorvaneImage> ViewOf(uint8_t Type) {
-  NeedApplication();
   auto view = std::make_unique<TNorvaneImage>();
   view->resize(1000, 1400);
   view->show();
@@ -79,3 +67,14 @@ BENCHMARK(BM_GrayReductionFirstPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint100WhileScrolling)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The widgets need an application that lives as long as the benchmarks run, and ends before
+// the program does.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
