@@ -42,13 +42,7 @@ void TMemoryImage::SetImageHandle(win32::HGLOBAL Handle) {
 
 void TMemoryImage::AdoptLoaded(TDIB& Loaded) {
   ReleaseImage();
-  Loaded.SetOwnsHandle(false);
-  try {
-    FDIB.SetHandle(Loaded.GetHandle());
-  } catch (...) {
-    Loaded.SetOwnsHandle(true);
-    throw;
-  }
+  FDIB.TakeImage(Loaded);
   SetFreeImageHandle(true);
 }
 
