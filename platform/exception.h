@@ -38,3 +38,9 @@ class EOutOfMemory : public Exception {
  public:
   using Exception::Exception;
 };
+
+// A text does not read as the number it should hold.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};

@@ -3,7 +3,7 @@ CLARIVO_PACKAGES=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   libgtest-dev libbenchmark-dev
   zlib1g-dev libtiff-dev libjpeg62-turbo-dev
-  qt6-base-dev xvfb xauth
+  qt6-base-dev fonts-dejavu-core xvfb xauth
 )
 
 install_packages() {

@@ -1,0 +1,256 @@
+#include "TFinestraPrincipale.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QUrl>
+#include <cstdio>
+
+#include "TRadioGroup.h"
+#include "boundaryguard.h"
+#include "userprompt.h"
+
+const QString TFinestraPrincipale::RegistryKey = "Software\\Dovantic Technologies\\Clarivo";
+const QString TFinestraPrincipale::TestScannerName = "[Test Scanner]";
+
+namespace {
+
+const QString kApplicationTitle = "Clarivo Control Panel";
+// The system's own data source, which the control panel never drives.
+const QString kOwnDataSource = "Clarivo®";
+
+QString ProgramDir() {
+  return QCoreApplication::applicationDirPath() + "/";
+}
+
+}  // namespace
+
+TFinestraPrincipale::TFinestraPrincipale(TControlPanelServices Services, QWidget* Parent)
+    : QWidget(Parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      FServices(std::move(Services)) {
+  setObjectName("FinestraPrincipale");
+  setWindowTitle("Clarivo® Control Panel");
+  CreatePages();
+  CreateTray();
+  ConnectEnablingRules();
+  FormCreate();
+  adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TFinestraPrincipale::~TFinestraPrincipale() {
+  FormDestroy();
+}
+
+void TFinestraPrincipale::FormCreate() {
+  Exiting = false;
+  AskOnClose = true;
+  UpdateTrayIcon(0);
+  FillScannerList();
+  QDir().mkpath(ProgramDir() + "test");
+  if (ComboBoxScanners->currentIndex() < 0) ComboBoxScanners->setCurrentIndex(0);
+  ReadSettings();
+  CacheDir = ProgramDir() + "cache/";
+  QDir().mkpath(CacheDir);
+  if (FServices.OpenServer) FServerSocket = FServices.OpenServer(SpinEditLocalPort->value());
+  AggiornaUserInterface();
+}
+
+void TFinestraPrincipale::FillScannerList() {
+  if (FServices.SourceNames) {
+    for (const QString& name : FServices.SourceNames()) {
+      if (name != kOwnDataSource) ComboBoxScanners->addItem(name);
+    }
+  }
+  ComboBoxScanners->addItem(TestScannerName);
+}
+
+// Every step runs even when one before it fails: the settings are saved however the
+// server ends.
+void TFinestraPrincipale::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  Guarded([&] { FServerSocket.reset(); }, [] {});
+  if (TrayIcon != nullptr) TrayIcon->hide();
+  Guarded([&] { SaveSettings(); },
+          [] { std::fprintf(stderr, "clarivo: %s\n", FailureText().c_str()); });
+  ClearCache();
+}
+
+void TFinestraPrincipale::ClearCache() {
+  QDir cache(CacheDir);
+  QStringList files = cache.entryList({"*.bmp"}, QDir::Files | QDir::Hidden | QDir::System);
+  for (auto it = files.crbegin(); it != files.crend(); ++it) cache.remove(*it);
+}
+
+void TFinestraPrincipale::ConnectEnablingRules() {
+  auto rules = [this] { AggiornaUserInterface(); };
+  for (QAbstractButton* button :
+       std::initializer_list<QAbstractButton*>{CheckBoxBlackBackground,
+                                               CheckBoxShareLocalScanner,
+                                               RadioButtonLocalScanner,
+                                               RadioButtonNetworkScanner,
+                                               CheckBoxDeskew,
+                                               CheckBoxDespeckle,
+                                               CheckBoxBlackBorderRemoval,
+                                               CheckBoxAutoCrop,
+                                               CheckBoxThresholding,
+                                               CheckBoxQC,
+                                               RadioButtonDriverPage,
+                                               RadioButtonCustomPage,
+                                               RadioButtonDriverMode,
+                                               RadioButtonMono,
+                                               RadioButtonGray,
+                                               RadioButtonColor,
+                                               CheckBoxMultiStream,
+                                               RadioButtonDriverResolution,
+                                               RadioButtonCustomResolution,
+                                               RadioButtonDriverLight,
+                                               RadioButtonCustomLight,
+                                               CheckBoxAutoBrightness}) {
+    connect(button, &QAbstractButton::toggled, this, rules);
+  }
+  connect(RadioGroupDuplex, &TRadioGroup::Clicked, this, rules);
+  connect(SpinEditLum, &QSpinBox::valueChanged, this, rules);
+
+  connect(ButtonOK, &QPushButton::clicked, this, [this] { Handle([&] { ButtonOKClick(); }); });
+  connect(ButtonCancel, &QPushButton::clicked, this, [this] { ButtonCancelClick(); });
+  connect(ButtonApply, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonApplyClick(); }); });
+  connect(ButtonHelp, &QPushButton::clicked, this, [this] { Handle([&] { ButtonHelpClick(); }); });
+  connect(ButtonDeskew, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonDeskewClick(); }); });
+  connect(ButtonDespeckle, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonDespeckleClick(); }); });
+  connect(ButtonAutoCrop, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonAutoCropClick(); }); });
+  connect(ButtonBlackBorderRemoval, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonBlackBorderRemovalClick(); }); });
+  connect(ButtonThresholding, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonThresholdingClick(); }); });
+  connect(ButtonQualityControl, &QPushButton::clicked, this,
+          [this] { Handle([&] { ButtonQualityControlClick(); }); });
+}
+
+void TFinestraPrincipale::AggiornaUserInterface() {
+  // Unchecking "Mirafold(tm)" below comes back here; one pass does all.
+  QSignalBlocker blockMultiStream(CheckBoxMultiStream);
+  bool haveScanners = ComboBoxScanners->count() > 0;
+  CheckBoxBlackBackground->setEnabled(haveScanners);
+  SpinEditTimeout->setEnabled(haveScanners);
+  CheckBoxShareLocalScanner->setEnabled(haveScanners);
+  RadioButtonLocalScanner->setEnabled(haveScanners);
+  if (!haveScanners) RadioButtonNetworkScanner->setChecked(true);
+
+  EditIP->setEnabled(RadioButtonNetworkScanner->isChecked());
+  SpinEditServerPort->setEnabled(RadioButtonNetworkScanner->isChecked());
+  SpinEditLocalPort->setEnabled(CheckBoxShareLocalScanner->isChecked());
+
+  if (RadioButtonMono->isChecked()) CheckBoxMultiStream->setChecked(false);
+  RadioButtonMono->setEnabled(!CheckBoxMultiStream->isChecked());
+  RadioButtonDriverMode->setEnabled(!CheckBoxMultiStream->isChecked());
+  CheckBoxMultiStream->setEnabled(!RadioButtonMono->isChecked() &&
+                                  !RadioButtonDriverMode->isChecked());
+
+  SpinEditResolution->setEnabled(RadioButtonCustomResolution->isChecked());
+  ComboBoxPagina->setEnabled(RadioButtonCustomPage->isChecked());
+
+  bool customLight = RadioButtonCustomLight->isChecked();
+  SpinEditLum->setEnabled(customLight && !CheckBoxAutoBrightness->isChecked());
+  SpinEditCon->setEnabled(customLight);
+  SpinEditThreshold->setEnabled(customLight);
+  CheckBoxAutoBrightness->setEnabled(customLight);
+
+  ButtonDeskew->setEnabled(CheckBoxDeskew->isChecked());
+  ButtonDespeckle->setEnabled(CheckBoxDespeckle->isChecked());
+  ButtonBlackBorderRemoval->setEnabled(CheckBoxBlackBorderRemoval->isChecked());
+  ButtonAutoCrop->setEnabled(CheckBoxAutoCrop->isChecked());
+  ButtonThresholding->setEnabled(CheckBoxThresholding->isChecked());
+  ButtonQualityControl->setEnabled(CheckBoxQC->isChecked());
+}
+
+void TFinestraPrincipale::ProcessPage(TDIB& Page, uint8_t TargetType, int32_t TargetXDPI,
+                                      int32_t TargetYDPI) {
+  Pipeline.Checks = {CheckBoxDeskew->isChecked(),    CheckBoxThresholding->isChecked(),
+                     CheckBoxDespeckle->isChecked(), CheckBoxBlackBorderRemoval->isChecked(),
+                     CheckBoxAutoCrop->isChecked(),  CheckBoxQC->isChecked()};
+  Pipeline.Log = [this](const std::string& Text) { Log(QString::fromStdString(Text)); };
+  Pipeline.ProcessPage(Page, TargetType, TargetXDPI, TargetYDPI);
+}
+
+bool TFinestraPrincipale::QualityCheck(const TDIB& Page) {
+  Pipeline.Checks.QC = CheckBoxQC->isChecked();
+  Pipeline.Log = [this](const std::string& Text) { Log(QString::fromStdString(Text)); };
+  return Pipeline.QualityCheck(Page);
+}
+
+void TFinestraPrincipale::ButtonOKClick() {
+  SaveSettings();
+  HideWindow();
+}
+
+void TFinestraPrincipale::ButtonApplyClick() {
+  SaveSettings();
+}
+
+void TFinestraPrincipale::ButtonCancelClick() {
+  HideWindow();
+}
+
+void TFinestraPrincipale::ButtonHelpClick() {
+  QFileInfo program(QCoreApplication::applicationFilePath());
+  QString helpFile = program.absolutePath() + "/" + program.completeBaseName() + ".HLP";
+  if (!QFileInfo::exists(helpFile) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile))) {
+    win32::MessageBox(this, "Unable to open the help file " + helpFile, kApplicationTitle,
+                      win32::MB_OK | win32::MB_ICONERROR);
+  }
+}
+
+void TFinestraPrincipale::CommandParametersClick() {
+  ShowWindow();
+}
+
+void TFinestraPrincipale::CommandCloseClick() {
+  Exiting = true;
+  close();
+}
+
+void TFinestraPrincipale::WMQueryEndSession() {
+  AskOnClose = false;
+}
+
+bool TFinestraPrincipale::FormCloseQuery() {
+  if (!AskOnClose) return true;
+  return win32::MessageBox(this, "Do you really want to shutdown Clarivo® ?", "Confirm",
+                           win32::MB_YESNO | win32::MB_ICONQUESTION) == win32::IDYES;
+}
+
+void TFinestraPrincipale::closeEvent(QCloseEvent* Event) {
+  if (!FormCloseQuery()) {
+    Event->ignore();
+    return;
+  }
+  Event->accept();
+  emit Closed();
+}
+
+void TFinestraPrincipale::Handle(const std::function<void()>& Handler) {
+  Guarded(Handler, [this] {
+    win32::MessageBox(this, QString::fromStdString(FailureText()), kApplicationTitle,
+                      win32::MB_OK | win32::MB_ICONERROR);
+  });
+}

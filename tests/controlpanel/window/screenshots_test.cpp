@@ -1,0 +1,67 @@
+// Pictures of every page of the main window and of every dialog, for a person to look at:
+// written to CLARIVO_SCREENSHOTS/<scale>x/. Run once more with QT_SCALE_FACTOR=2 for 200 %.
+#include <QCheckBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+
+#include "UnitParAutoCrop.h"
+#include "UnitParBlackBorderRemoval.h"
+#include "UnitParDeskew.h"
+#include "UnitParDespeckle.h"
+#include "UnitParQualityControl.h"
+#include "UnitParTrhesholding.h"
+#include "UnitSplash.h"
+#include "window_fixture.h"
+
+namespace {
+
+QString ShotDir() {
+  qreal scale = QGuiApplication::primaryScreen()->devicePixelRatio();
+  QString dir = QString(CLARIVO_SCREENSHOTS) + QString("/%1x").arg(scale);
+  QDir().mkpath(dir);
+  return dir;
+}
+
+void Save(QWidget& Widget, const QString& Name) {
+  Widget.show();
+  QPixmap shot = Widget.grab();
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_TRUE(shot.save(ShotDir() + "/" + Name + ".png")) << Name.toStdString();
+  // Every control lies inside its window.
+  for (QWidget* child : Widget.findChildren<QWidget*>()) {
+    if (!child->isVisibleTo(&Widget)) continue;
+    QRect inWindow(child->mapTo(&Widget, QPoint(0, 0)), child->size());
+    EXPECT_TRUE(Widget.rect().contains(inWindow))
+        << Name.toStdString() << ": " << child->objectName().toStdString();
+  }
+}
+
+TEST_F(WindowTest, Screenshots) {
+  TFinestraPrincipale& w = Make({"Flatbed 1"});
+  w.Log("Starting scanner [Test Scanner] for -1 images...");
+  w.CheckBoxQC->setChecked(true);
+  const char* names[] = {"hardware", "processing", "scanner-parameters", "log", "info"};
+  for (int page = 0; page < w.PageControl1->count(); ++page) {
+    w.PageControl1->setCurrentIndex(page);
+    Save(w, QString("main-") + names[page]);
+  }
+  TDialogoDeskew deskew(&w);
+  Save(deskew, "dialog-deskew");
+  TDialogoDespeckle despeckle(&w);
+  Save(despeckle, "dialog-despeckle");
+  TDialogoAutoCrop autoCrop(&w);
+  Save(autoCrop, "dialog-autocrop");
+  TDialogoBlackBorderRemoval border(&w);
+  Save(border, "dialog-blackborder");
+  TDialogoThresholding thresholding(&w);
+  Save(thresholding, "dialog-thresholding");
+  TDialogoQualityControl quality(&w);
+  Save(quality, "dialog-qualitycontrol");
+  TSplashForm splash;
+  Save(splash, "splash");
+}
+
+}  // namespace
