@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "exception.h"
 
@@ -130,42 +131,89 @@ TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);
 }
 
+int64_t TFileStream::FillBuffer() {
+  if (FBuffer.empty()) FBuffer.resize(static_cast<size_t>(kBufferBytes));
+  FBufferStart = FPosition;
+  FBuffered = 0;
+  for (;;) {
+    ssize_t n = ::pread(FHandle, FBuffer.data(), FBuffer.size(), static_cast<off_t>(FPosition));
+    if (n < 0 && errno == EINTR) continue;
+    FBuffered = n > 0 ? n : 0;
+    return FBuffered;
+  }
+}
+
+void TFileStream::DropBuffer() {
+  FBuffered = 0;
+}
+
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   auto* out = static_cast<uint8_t*>(buffer);
   while (done < count) {
-    ssize_t n = ::read(FHandle, out + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += n;
+    int64_t at = FPosition - FBufferStart;
+    if (at >= 0 && at < FBuffered) {
+      int64_t n = std::min(count - done, FBuffered - at);
+      std::memcpy(out + done, FBuffer.data() + at, static_cast<size_t>(n));
+      done += n;
+      FPosition += n;
+    } else if (count - done >= kBufferBytes) {
+      // Large reads go straight into the caller's memory.
+      ssize_t n = ::pread(FHandle, out + done, static_cast<size_t>(count - done),
+                          static_cast<off_t>(FPosition));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += n;
+      FPosition += n;
+    } else if (FillBuffer() == 0) {
+      break;
+    }
   }
   return done;
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  DropBuffer();
+  FSize = -1;
   int64_t done = 0;
   auto* in = static_cast<const uint8_t*>(buffer);
   while (done < count) {
-    ssize_t n = ::write(FHandle, in + done, static_cast<size_t>(count - done));
+    ssize_t n = ::pwrite(FHandle, in + done, static_cast<size_t>(count - done),
+                         static_cast<off_t>(FPosition));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
+    FPosition += n;
   }
   return done;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-               : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                  : SEEK_END;
-  off_t result = ::lseek(FHandle, static_cast<off_t>(offset), whence);
-  if (result < 0) throw Exception("Stream seek error");
-  return result;
+  int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                 : origin == TSeekOrigin::soCurrent ? FPosition
+                                                    : Size();
+  if (offset > std::numeric_limits<int64_t>::max() - std::max<int64_t>(base, 0) ||
+      base + offset < 0) {
+    throw Exception("Stream seek error");
+  }
+  FPosition = base + offset;
+  return FPosition;
+}
+
+int64_t TFileStream::Size() {
+  if (FSize < 0) {
+    struct stat info {};
+    if (::fstat(FHandle, &info) != 0) throw Exception("Stream size error");
+    FSize = static_cast<int64_t>(info.st_size);
+  }
+  return FSize;
 }
 
 void TFileStream::SetSize(int64_t size) {
+  DropBuffer();
+  FSize = -1;
   if (size < 0 || ::ftruncate(FHandle, static_cast<off_t>(size)) != 0) {
     throw Exception("Stream size error");
   }
-  if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
+  if (FPosition > size) FPosition = size;
 }

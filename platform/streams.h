@@ -55,8 +55,12 @@ class TMemoryStream : public TStream {
 
 enum class TFileMode { fmOpenRead, fmOpenWrite, fmOpenReadWrite, fmCreate };
 
+// Reads go through a buffer of its own and the position is kept here, so that small reads,
+// Position and Size cost no system call each. Writes go straight to the file.
 class TFileStream : public TStream {
  public:
+  static constexpr int64_t kBufferBytes = 64 << 10;
+
   // Raises EFOpenError or EFCreateError naming the file when it cannot be had.
   TFileStream(const std::string& fileName, TFileMode mode);
   ~TFileStream() override;
@@ -66,10 +70,22 @@ class TFileStream : public TStream {
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  // The size as this stream last saw it: asked of the file once, then kept until the stream
+  // itself writes or changes it.
+  int64_t Size() override;
   void SetSize(int64_t size) override;
   const std::string& FileName() const { return FFileName; }
 
  private:
+  // Bytes read into the buffer from FPosition on; 0 at the end of the file.
+  int64_t FillBuffer();
+  void DropBuffer();
+
   std::string FFileName;
   int FHandle = -1;
+  int64_t FPosition = 0;
+  int64_t FSize = -1;  // -1: not known
+  std::vector<uint8_t> FBuffer;
+  int64_t FBufferStart = 0;  // file offset of the buffer's first byte
+  int64_t FBuffered = 0;     // valid bytes in the buffer
 };

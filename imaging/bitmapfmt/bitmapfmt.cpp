@@ -185,6 +185,7 @@ int ReadData(int handle, int index, const TBitmapDesc* desc, std::vector<uint8_t
   return Guarded(kReadError, [&] {
     const TBitmapIo io = CurrentIo();
     TReadAhead in(io, handle);
+    Format(index).CheckData(in, *desc);
     std::vector<uint8_t> pixels(static_cast<size_t>(RowBytes(desc->W, desc->Bpp) * desc->H));
     Format(index).ReadData(in, *desc, pixels.data());
     data->swap(pixels);

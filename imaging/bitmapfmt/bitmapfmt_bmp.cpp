@@ -19,6 +19,7 @@ constexpr uint32_t kInfoHeader = 40;
 constexpr uint32_t kLargestHeader = 64;
 
 enum : int { kRgb = 0, kRle8 = 1, kRle4 = 2 };
+constexpr int64_t kRunPixelsPerByte = 128;
 
 bool HasSignature(const uint8_t* b, const char* letters) {
   return b[0] == letters[0] && b[1] == letters[1];
@@ -267,6 +268,17 @@ void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& pal
     palette[i] = {e[2], e[1], e[0]};
   }
   if (desc.Bpp == 1 && (p.Options & kOptInv) == 0) std::swap(palette[0], palette[1]);
+}
+
+// A coded run of two bytes makes at most 255 pixels; skips (deltas, early ends) that would
+// leave most of a bitmap blank do not count: the codes must be able to make every pixel.
+void CheckData(TReadAhead& in, const TBitmapDesc& desc) {
+  const int64_t offset = desc.Private.DataOffset;
+  if (desc.Private.Compression == kRgb) {
+    in.RequireData(offset, RowBytes(desc.W, desc.Bpp) * desc.H, 1);
+  } else {
+    in.RequireData(offset, int64_t{desc.W} * desc.H, kRunPixelsPerByte);
+  }
 }
 
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data) {

@@ -16,6 +16,7 @@ constexpr int kHeaderBytes = 128;
 constexpr int kHeaderPalette = 16;
 constexpr int64_t kTrailerBytes = 1 + 768;
 constexpr uint8_t kTrailerMark = 12;
+constexpr int64_t kRunBytesPerByte = 32;
 constexpr uint8_t kRunMark = 0xc0;
 constexpr int kLongestRun = 63;
 
@@ -271,6 +272,12 @@ void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& pal
       ReadEntries(in, palette.data(), 256);
     }
   }
+}
+
+// A run of two bytes makes at most 63 bytes of a line.
+void CheckData(TReadAhead& in, const TBitmapDesc& desc) {
+  const TBitmapPrivate& p = desc.Private;
+  in.RequireData(p.DataOffset, int64_t{p.LineBytes} * p.Planes * desc.H, kRunBytesPerByte);
 }
 
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data) {

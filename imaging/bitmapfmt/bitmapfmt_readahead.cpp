@@ -24,6 +24,11 @@ int64_t TReadAhead::FileSize() {
   return size;
 }
 
+void TReadAhead::RequireData(int64_t offset, int64_t needed, int64_t perByte) {
+  const int64_t available = FileSize() - offset;
+  if (available < 0 || available * perByte < needed) Fail(kReadError);
+}
+
 void TReadAhead::Fill() {
   const int64_t got = FIo.Read(FHandle, FBuffer.data(), static_cast<int64_t>(FBuffer.size()));
   if (got <= 0 || got > static_cast<int64_t>(FBuffer.size())) Fail(kReadError);

@@ -15,6 +15,7 @@ namespace {
 constexpr int kHeaderBytes = 18;
 constexpr uint8_t kTopDown = 0x20;
 constexpr uint8_t kRightToLeft = 0x10;
+constexpr int64_t kRunPixels = 128;
 
 enum : int {
   kMapped = 1,
@@ -252,6 +253,18 @@ void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& pal
   in.Read(map.data(), map.size());
   for (int i = 0; i < count; ++i)
     palette[p.FirstEntry + i] = {map[3 * i + 2], map[3 * i + 1], map[3 * i]};
+}
+
+// Raw pixels are stored whole; a run packet of one byte and one pixel makes up to 128 pixels.
+void CheckData(TReadAhead& in, const TBitmapDesc& desc) {
+  const TBitmapPrivate& p = desc.Private;
+  const int pixelBytes = p.FileBits / 8;
+  const int64_t pixels = int64_t{desc.W} * desc.H;
+  if (p.Compression >= kMappedRle) {
+    in.RequireData(p.DataOffset, pixels * (1 + pixelBytes), kRunPixels);
+  } else {
+    in.RequireData(p.DataOffset, pixels * pixelBytes, 1);
+  }
 }
 
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data) {

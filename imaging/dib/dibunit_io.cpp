@@ -122,12 +122,13 @@ void TDIB::ReadBMPRows(TStream& Stream, const win32::BITMAPINFOHEADER& Info) {
   Lock();
   auto* block = static_cast<uint8_t*>(FMemory);
   std::memcpy(block, &Info, 40);
-  // A short palette is filled out below; the header then counts the whole of it, as the rows
-  // follow the whole of it.
+  // A short palette is filled out below and a count beyond the bit depth's palette is cut to
+  // it: the header counts the whole palette, as the rows follow the whole of it.
   auto* header = reinterpret_cast<win32::BITMAPINFOHEADER*>(block);
-  if (header->biClrUsed != 0 && header->biClrUsed < colors) {
+  if (header->biClrUsed != 0 && header->biClrUsed != colors) {
     header->biClrUsed = static_cast<uint32_t>(colors);
   }
+  if (header->biClrImportant > colors) header->biClrImportant = static_cast<uint32_t>(colors);
 
   // Palette entries that lie between the header and the rows; missing ones stay black.
   int64_t stored = std::min((offBits - 54) / 4, colors);

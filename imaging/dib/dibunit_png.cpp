@@ -1,4 +1,4 @@
-// PNG pages: decoded by the library's own codec, then copied into the page's block.
+// PNG pages: the library's own codec decodes the rows straight into the page's block.
 #include <algorithm>
 #include <cstring>
 
@@ -9,15 +9,14 @@ void TDIB::LoadPNG(TStream& Stream) {
   FreeImage();
   try {
     TPNGImage png;
+    png.OnAllocateRows = [this](int32_t Width, int32_t Height, uint8_t PixelFormat) {
+      NewImage(Width, Height, PixelFormat, 0, 0);
+      return FLines;
+    };
     png.LoadFromStream(Stream);
-    int32_t xDPI = 0, yDPI = 0;
     if (const TChunkPHYS* phys = png.Chunks().First<TChunkPHYS>()) {
-      xDPI = phys->XDPI();
-      yDPI = phys->YDPI();
-    }
-    NewImage(png.Width(), png.Height(), png.PixelFormat(), xDPI, yDPI);
-    for (int32_t y = 0; y < png.Height(); ++y) {
-      std::memcpy(FLines[y], png.ScanLine(y), static_cast<size_t>(FLineBytes));
+      SetXResolution(phys->XDPI());
+      SetYResolution(phys->YDPI());
     }
     const std::vector<TPNGColor>& palette = png.Palette();
     int32_t entries = std::min<int32_t>(static_cast<int32_t>(palette.size()), FColorCount);

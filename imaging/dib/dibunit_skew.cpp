@@ -113,6 +113,11 @@ double SearchBelowMean(const TDIB& Page, int32_t LineStep, double AngleStep, dou
                     });
 }
 
+// A page without pixels (freed, or of no width or height) has no skew to find.
+bool HasPixels(const TDIB& Page) {
+  return !Page.Empty() && Page.Width() > 0 && Page.Height() > 0;
+}
+
 }  // namespace
 
 int64_t ProfileScore(const int32_t* Values, int32_t Count) {
@@ -141,6 +146,7 @@ double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) con
 // The dark pixels are those that CountRunBits, CountRunBelow and CountRunBelow24 count.
 
 double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  if (!HasPixels(*this)) return 0;
   const bool blackIsSet = BlackIndex() == 1;
   return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
                     [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
@@ -149,9 +155,11 @@ double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) co
 }
 
 double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  if (!HasPixels(*this)) return 0;
   return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkBytesBelow);
 }
 
 double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  if (!HasPixels(*this)) return 0;
   return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkGrayBelow);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "dibunit.h"
 #include "jpegstream.h"
@@ -10,13 +11,18 @@
 
 namespace {
 
+using tiffstream::TTIFFClient;
 using tiffstream::TTIFFHandle;
 
 enum class TReadPath { Strip, Scanline, WholeImage };
 
-// The whole-image path renders the page into 4 bytes a pixel first; larger rasters are
-// refused (64 M pixels: an A4 page at 600 dpi needs 35 M).
-inline constexpr int64_t kMaxRasterBytes = int64_t{256} << 20;
+// The whole-image path renders the page into 4 bytes a pixel, one band of rows at a time.
+inline constexpr int64_t kMaxBandBytes = int64_t{32} << 20;
+// Strips decoded whole are read through a buffer of at most this size; larger ones row by row.
+inline constexpr int64_t kMaxStripBufferBytes = int64_t{16} << 20;
+
+const char* const kStripsBeyondFile = "TIFF strips or tiles lie beyond the end of the file";
+const char* const kCorruptJpegInTiff = "TIFF JPEG data are corrupt or end early";
 enum class TPaletteKind { None, BlackAndWhite, Gray16, Gray256, ColorMap };
 
 // What the reader takes from the chosen directory and what it decides from it.
@@ -204,25 +210,10 @@ void SetPalette(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
   }
 }
 
-std::vector<uint8_t> RowBuffer(int64_t Bytes) {
-  if (Bytes > kMaxImageBlockSize) {
-    throw Exception("TIFF strip too large: " + std::to_string(Bytes) + " bytes");
-  }
-  return std::vector<uint8_t>(static_cast<size_t>(Bytes));
-}
-
 // Rows are never copied beyond the page's own line length, whatever libtiff's scanline is.
 void CopyRow(TDIB& Image, int32_t Y, const uint8_t* Source, int64_t SourceBytes) {
   std::memcpy(Image.Lines(Y), Source,
               static_cast<size_t>(std::min<int64_t>(SourceBytes, Image.LineBytes())));
-}
-
-void ReadScanlines(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
-  std::vector<uint8_t> buffer = RowBuffer(Page.ScanlineSize);
-  for (uint32_t row = 0; row < Page.Height; ++row) {
-    if (::TIFFReadScanline(Tif, buffer.data(), row, 0) == -1) throw Exception("TIFFReadScanline");
-    CopyRow(Image, static_cast<int32_t>(row), buffer.data(), Page.ScanlineSize);
-  }
 }
 
 // Rows of 3 or 4 bytes a pixel: red, green, blue (a fourth byte dropped). A 24-bit page takes
@@ -245,23 +236,34 @@ void CopyColorRow(TDIB& Image, int32_t Y, const uint8_t* Source, const TTIFFPage
   }
 }
 
+// One decoded row, stored as the page's layout asks.
+void StoreRow(TDIB& Image, int32_t Y, const uint8_t* Source, const TTIFFPage& Page) {
+  if (Page.BytesPerPixel == 3 || Page.BytesPerPixel == 4) {
+    CopyColorRow(Image, Y, Source, Page);
+  } else {
+    CopyRow(Image, Y, Source, Page.ScanlineSize);
+  }
+}
+
+void ReadScanlines(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<size_t>(Page.ScanlineSize)]);
+  for (uint32_t row = 0; row < Page.Height; ++row) {
+    if (::TIFFReadScanline(Tif, buffer.get(), row, 0) == -1) throw Exception("TIFFReadScanline");
+    StoreRow(Image, static_cast<int32_t>(row), buffer.get(), Page);
+  }
+}
+
 void ReadStrips(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
-  std::vector<uint8_t> buffer = RowBuffer(int64_t{Page.RowsPerStrip} * Page.ScanlineSize);
-  bool color = Page.BytesPerPixel == 3 || Page.BytesPerPixel == 4;
+  int64_t stripBytes = int64_t{Page.RowsPerStrip} * Page.ScanlineSize;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<size_t>(stripBytes)]);
   for (uint32_t row = 0; row < Page.Height; row += Page.RowsPerStrip) {
     uint32_t rows = std::min(Page.RowsPerStrip, Page.Height - row);
     uint32_t strip = ::TIFFComputeStrip(Tif, row, 0);
-    if (::TIFFReadEncodedStrip(Tif, strip, buffer.data(), Page.ScanlineSize * rows) == -1) {
+    if (::TIFFReadEncodedStrip(Tif, strip, buffer.get(), Page.ScanlineSize * rows) == -1) {
       throw Exception("TIFFReadEncodedStrip");
     }
     for (uint32_t i = 0; i < rows; ++i) {
-      const uint8_t* source = buffer.data() + i * Page.ScanlineSize;
-      auto y = static_cast<int32_t>(row + i);
-      if (color) {
-        CopyColorRow(Image, y, source, Page);
-      } else {
-        CopyRow(Image, y, source, Page.ScanlineSize);
-      }
+      StoreRow(Image, static_cast<int32_t>(row + i), buffer.get() + i * Page.ScanlineSize, Page);
     }
   }
 }
@@ -285,22 +287,80 @@ void CopyRasterRow(TDIB& Image, int32_t Y, const uint32_t* Source, int32_t Width
   }
 }
 
-void ReadWholeImage(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
-  int64_t bytes = int64_t{Page.Width} * Page.Height * 4;
-  if (bytes > kMaxRasterBytes) {
-    throw Exception("Image too large: " + std::to_string(Page.Width) + " x " +
-                    std::to_string(Page.Height) + " pixels need " + std::to_string(bytes) +
-                    " bytes");
+// libtiff's RGBA renderer, ended in any case.
+class TRGBARenderer {
+ public:
+  explicit TRGBARenderer(TIFF* Tif) {
+    char message[1024];
+    if (::TIFFRGBAImageOK(Tif, message) != 1 ||
+        ::TIFFRGBAImageBegin(&FImage, Tif, 1, message) != 1) {
+      throw Exception("TIFFReadRGBAImage");
+    }
+    FImage.req_orientation = ORIENTATION_TOPLEFT;
   }
-  std::vector<uint32_t> raster(static_cast<size_t>(bytes / 4));
-  if (::TIFFReadRGBAImage(Tif, Page.Width, Page.Height, raster.data(), 1) != 1) {
-    throw Exception("TIFFReadRGBAImage");
+  ~TRGBARenderer() { ::TIFFRGBAImageEnd(&FImage); }
+  TRGBARenderer(const TRGBARenderer&) = delete;
+  TRGBARenderer& operator=(const TRGBARenderer&) = delete;
+
+  // Stored rows run from the bottom up: each band comes out turned the right way up.
+  bool BottomUp() const {
+    uint16_t o = FImage.orientation;
+    return o == ORIENTATION_BOTLEFT || o == ORIENTATION_BOTRIGHT || o == ORIENTATION_LEFTBOT ||
+           o == ORIENTATION_RIGHTBOT;
   }
-  // The raster's first row is the bottom picture row.
-  auto height = static_cast<int32_t>(Page.Height);
-  for (int32_t r = 0; r < height; ++r) {
-    CopyRasterRow(Image, height - 1 - r, raster.data() + int64_t{r} * Page.Width,
-                  static_cast<int32_t>(Page.Width));
+  // Rows First to First + Rows - 1 as they are stored, into Raster.
+  void Get(uint32_t* Raster, uint32_t First, uint32_t Rows) {
+    FImage.row_offset = static_cast<int>(First);
+    if (::TIFFRGBAImageGet(&FImage, Raster, FImage.width, Rows) != 1) {
+      throw Exception("TIFFReadRGBAImage");
+    }
+  }
+
+ private:
+  TIFFRGBAImage FImage{};
+};
+
+// Rows in bands of whole strips or tiles where they fit the band buffer.
+uint32_t BandRows(TIFF* Tif, const TTIFFPage& Page) {
+  uint32_t unit = Page.RowsPerStrip;
+  if (::TIFFIsTiled(Tif) != 0)
+    unit = std::max<uint32_t>(1, TagOr<uint32_t>(Tif, TIFFTAG_TILELENGTH, 1));
+  auto fit = static_cast<uint32_t>(std::max<int64_t>(1, kMaxBandBytes / (int64_t{Page.Width} * 4)));
+  uint32_t rows = unit <= fit ? fit / unit * unit : fit;
+  return std::min(rows, Page.Height);
+}
+
+// The page rendered band by band, every band checked before the next one is read.
+void ReadWholeImage(TDIB& Image, TIFF* Tif, const TTIFFPage& Page, const TTIFFClient& Client) {
+  TRGBARenderer renderer(Tif);
+  uint32_t band = BandRows(Tif, Page);
+  std::unique_ptr<uint32_t[]> raster(new uint32_t[static_cast<size_t>(band) * Page.Width]);
+  auto width = static_cast<int32_t>(Page.Width);
+  for (uint32_t first = 0; first < Page.Height; first += band) {
+    uint32_t rows = std::min(band, Page.Height - first);
+    renderer.Get(raster.get(), first, rows);
+    if (Client.CorruptData) throw Exception(kCorruptJpegInTiff);
+    // Rows stored bottom-up end the picture: stored row f is picture row Height - 1 - f.
+    uint32_t top = renderer.BottomUp() ? Page.Height - first - rows : first;
+    for (uint32_t r = 0; r < rows; ++r) {
+      CopyRasterRow(Image, static_cast<int32_t>(top + r), raster.get() + int64_t{r} * width, width);
+    }
+  }
+}
+
+// Strips and tiles must lie inside the file and together hold no more bytes than it: a page
+// cannot be made of data the file does not have.
+void CheckStripsInFile(TIFF* Tif, const TTIFFClient& Client) {
+  uint64_t fileSize = static_cast<uint64_t>(std::max<int64_t>(0, Client.Stream->Size()));
+  uint32_t count = ::TIFFIsTiled(Tif) != 0 ? ::TIFFNumberOfTiles(Tif) : ::TIFFNumberOfStrips(Tif);
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint64_t offset = ::TIFFGetStrileOffset(Tif, i);
+    uint64_t bytes = ::TIFFGetStrileByteCount(Tif, i);
+    total += bytes;
+    if (offset > fileSize || bytes > fileSize - offset || total > fileSize) {
+      throw Exception(kStripsBeyondFile);
+    }
   }
 }
 
@@ -316,6 +376,7 @@ void ReadTIFF(TDIB& Image, TStream& Stream, int32_t PageIndex) {
   TTIFFPage page;
   ReadPage(tif.get(), page);
   TDIB::CheckImageSize(page.Width, page.Height, page.PixelType);
+  CheckStripsInFile(tif.get(), tif.Client());
   Image.NewImage(static_cast<int32_t>(page.Width), static_cast<int32_t>(page.Height),
                  page.PixelType, page.XDPI, page.YDPI);
   SetPalette(Image, tif.get(), page);
@@ -324,10 +385,14 @@ void ReadTIFF(TDIB& Image, TStream& Stream, int32_t PageIndex) {
       ReadScanlines(Image, tif.get(), page);
       break;
     case TReadPath::Strip:
-      ReadStrips(Image, tif.get(), page);
+      if (int64_t{page.RowsPerStrip} * page.ScanlineSize > kMaxStripBufferBytes) {
+        ReadScanlines(Image, tif.get(), page);
+      } else {
+        ReadStrips(Image, tif.get(), page);
+      }
       break;
     case TReadPath::WholeImage:
-      ReadWholeImage(Image, tif.get(), page);
+      ReadWholeImage(Image, tif.get(), page, tif.Client());
       break;
   }
   if (page.Invert) Image.InvertBits();

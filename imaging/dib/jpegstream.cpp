@@ -14,6 +14,7 @@ struct TStreamSource {
   jpeg_source_mgr Pub;  // first, as the library sees it
   TStream* Stream = nullptr;
   bool StartOfFile = true;
+  int64_t BytesRead = 0;
   JOCTET Buffer[kBlockSize];
 };
 
@@ -98,6 +99,7 @@ boolean FillInputBuffer(j_decompress_ptr Info) {
   }
   source.Pub.next_input_byte = source.Buffer;
   source.Pub.bytes_in_buffer = static_cast<size_t>(got);
+  source.BytesRead += got;
   source.StartOfFile = false;
   return TRUE;
 }
@@ -145,13 +147,42 @@ void TermDestination(j_compress_ptr Info) {
   if (count > 0 && !WriteBlock(Info, destination, count)) ERREXIT(Info, JERR_FILE_WRITE);
 }
 
-void CountScans(j_common_ptr Info) {
+[[noreturn]] void FailInput(j_common_ptr Info, const char* Message) {
+  TJpegErrorManager& error = ErrorOf(Info);
+  std::snprintf(error.Message, sizeof error.Message, Message, kMaxJpegScans);
+  std::longjmp(error.Jump, 1);
+}
+
+bool IsRestartMarker(int Marker) {
+  return Marker >= 0xD0 && Marker <= 0xD7;
+}
+
+// Called before each row of input the library takes. A scan beyond the limit is refused as it
+// begins. A scan whose entropy data end (a marker other than a restart is reached) with more
+// than one row of blocks to go is refused: arithmetic coding and runs of empty blocks never
+// warn of it, and the library would put zeros in place of the missing data. Huffman coding
+// ends its data early only in runs of empty blocks, which take bytes of their own; the
+// arithmetic decoder asks for no byte it does not need.
+void WatchInput(j_common_ptr Info) {
   auto* decompressor = reinterpret_cast<j_decompress_ptr>(Info);
+  auto& progress = *reinterpret_cast<TJpegProgress*>(Info->progress);
   if (decompressor->input_scan_number > kMaxJpegScans) {
-    TJpegErrorManager& error = ErrorOf(Info);
-    std::snprintf(error.Message, sizeof error.Message, "JPEG image has more than %d scans",
-                  kMaxJpegScans);
-    std::longjmp(error.Jump, 1);
+    FailInput(Info, "JPEG image has more than %d scans");
+  }
+  int64_t taken =
+      progress.Source->BytesRead - static_cast<int64_t>(decompressor->src->bytes_in_buffer);
+  if (decompressor->input_scan_number != progress.Scan) {
+    progress.Scan = decompressor->input_scan_number;
+    progress.ScanStart = taken;
+    return;
+  }
+  int marker = decompressor->unread_marker;
+  bool ended = marker != 0 && !IsRestartMarker(marker) &&
+               decompressor->input_iMCU_row + 1 < decompressor->total_iMCU_rows;
+  // The marker's own two bytes are all that a scan without data takes.
+  bool empty = taken - progress.ScanStart <= 2;
+  if (ended && (decompressor->arith_code || empty)) {
+    FailInput(Info, "JPEG data end before the image does");
   }
 }
 
@@ -170,8 +201,8 @@ TJpegDecompressor::TJpegDecompressor() {
   FInfo.err = &FError.Pub;
   Guarded([this] { jpeg_create_decompress(&FInfo); });
   FInfo.mem->max_memory_to_use = kMaxJpegMemory;
-  FProgress.progress_monitor = CountScans;
-  FInfo.progress = &FProgress;
+  FProgress.Pub.progress_monitor = WatchInput;
+  FInfo.progress = &FProgress.Pub;
 }
 
 TJpegDecompressor::~TJpegDecompressor() {
@@ -189,6 +220,7 @@ void TJpegDecompressor::SetSource(TStream& Stream) {
   FSource->Pub.bytes_in_buffer = 0;
   FSource->Pub.next_input_byte = nullptr;
   FInfo.src = &FSource->Pub;
+  FProgress.Source = FSource.get();
 }
 
 void TJpegDecompressor::ReadHeader() {

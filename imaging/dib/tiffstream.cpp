@@ -1,6 +1,7 @@
 #include "tiffstream.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <string>
 
 #include "exception.h"
@@ -85,6 +86,15 @@ int QuietHandler(TIFF*, void*, const char*, const char*, va_list) {
   return 1;  // handled: libtiff prints nothing
 }
 
+// The JPEG library warns (through libtiff, as module "JPEGLib") when the entropy data of a
+// strip or tile are corrupt or end before it does.
+int WarningHandler(TIFF*, void* Client, const char* Module, const char*, va_list) {
+  if (Module != nullptr && std::strcmp(Module, "JPEGLib") == 0) {
+    static_cast<TTIFFClient*>(Client)->CorruptData = true;
+  }
+  return 1;
+}
+
 // The per-handle handlers cover every message about an open file; these cover the few that
 // libtiff still sends to its process-wide handlers.
 void SilenceProcessHandlers() {
@@ -119,12 +129,12 @@ TTIFFHandle TIFFStreamOpen(TStream& Stream, uint8_t Mode) {
   const char* mode = ModeText(Mode);
   if (mode == nullptr) return {};
   SilenceProcessHandlers();
+  auto client = std::make_unique<TTIFFClient>();
+  client->Stream = &Stream;
   std::unique_ptr<TIFFOpenOptions, TOptionsFree> options(::TIFFOpenOptionsAlloc());
   ::TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAlloc);
   ::TIFFOpenOptionsSetErrorHandlerExtR(options.get(), QuietHandler, nullptr);
-  ::TIFFOpenOptionsSetWarningHandlerExtR(options.get(), QuietHandler, nullptr);
-  auto client = std::make_unique<TTIFFClient>();
-  client->Stream = &Stream;
+  ::TIFFOpenOptionsSetWarningHandlerExtR(options.get(), WarningHandler, client.get());
   TIFF* tiff = ::TIFFClientOpenExt("", mode, client.get(), StreamReadProc, StreamWriteProc,
                                    StreamSeekProc, StreamCloseProc, StreamSizeProc, StreamMapProc,
                                    StreamUnmapProc, options.get());

@@ -30,6 +30,9 @@ inline constexpr int64_t kMaxMappedStream = int64_t{256} << 20;
 struct TTIFFClient {
   TStream* Stream = nullptr;
   std::vector<uint8_t> Mapped;
+  // Set when libtiff's JPEG codec warned about its data (corrupt or ended early): the rows it
+  // made of the gap are not the file's.
+  bool CorruptData = false;
 };
 
 // An open TIFF and its client. Closing writes a directory being built; the stream stays open.
@@ -51,6 +54,8 @@ class TTIFFHandle {
 
   // The libtiff handle; nullptr when empty.
   TIFF* get() const { return FTiff; }
+  // The client procedures behind the handle.
+  const TTIFFClient& Client() const { return *FClient; }
   // Whether a TIFF is open.
   explicit operator bool() const { return FTiff != nullptr; }
 

@@ -158,11 +158,10 @@ void TPNGImage::Assign(const TPNGImage& Source) {
   }
   FFilters = Source.FFilters;
   FInterlacing = Source.FInterlacing;
-  FWidth = Source.FWidth;
-  FHeight = Source.FHeight;
-  FPixelFormat = Source.FPixelFormat;
-  FStride = Source.FStride;
-  FPixels = Source.FPixels;
+  NewOwnBitmap(Source.FWidth, Source.FHeight, Source.FPixelFormat);
+  for (int32_t y = 0; y < FHeight; ++y) {
+    std::memcpy(ScanLine(y), Source.ScanLine(y), static_cast<size_t>(FStride));
+  }
   FPalette = Source.FPalette;
   FTransparent = Source.FTransparent;
   FTransparentColor = Source.FTransparentColor;
@@ -201,10 +200,29 @@ std::vector<TPNGColor> GrayPalette(int32_t Entries) {
 }  // namespace
 
 void TPNGImage::NewBitmap(int32_t Width, int32_t Height, uint8_t PixelFormat) {
+  if (!OnAllocateRows) {
+    NewOwnBitmap(Width, Height, PixelFormat);
+    return;
+  }
+  int32_t bits = BitsOf(PixelFormat);
+  if (Width < 0 || Height < 0) throw Exception("Invalid bitmap size");
+  std::vector<uint8_t*> rows = OnAllocateRows(Width, Height, PixelFormat);
+  FPixels = {};
+  FRows = std::move(rows);
+  FWidth = Width;
+  FHeight = Height;
+  FStride = static_cast<int32_t>(((int64_t{Width} * bits + 31) / 32) * 4);
+  FPixelFormat = PixelFormat;
+  FPalette = bits <= 8 ? GrayPalette(1 << bits) : std::vector<TPNGColor>{};
+}
+
+void TPNGImage::NewOwnBitmap(int32_t Width, int32_t Height, uint8_t PixelFormat) {
   int32_t bits = BitsOf(PixelFormat);
   if (Width < 0 || Height < 0) throw Exception("Invalid bitmap size");
   int64_t stride = ((int64_t{Width} * bits + 31) / 32) * 4;
   FPixels.assign(static_cast<size_t>(stride * Height), 0);
+  FRows.resize(static_cast<size_t>(Height));
+  for (int32_t y = 0; y < Height; ++y) FRows[y] = FPixels.data() + y * stride;
   FWidth = Width;
   FHeight = Height;
   FStride = static_cast<int32_t>(stride);
@@ -214,11 +232,11 @@ void TPNGImage::NewBitmap(int32_t Width, int32_t Height, uint8_t PixelFormat) {
 
 void TPNGImage::ConvertTo24Bits() {
   if (FPixelFormat != pf32bit) return;
+  std::vector<uint8_t*> rows = FRows;
   std::vector<uint8_t> pixels = std::move(FPixels);
-  int32_t oldStride = FStride;
-  NewBitmap(FWidth, FHeight, pf24bit);
+  NewOwnBitmap(FWidth, FHeight, pf24bit);
   for (int32_t y = 0; y < FHeight; ++y) {
-    const uint8_t* from = pixels.data() + static_cast<size_t>(y) * oldStride;
+    const uint8_t* from = rows[y];
     uint8_t* to = ScanLine(y);
     for (int32_t x = 0; x < FWidth; ++x) std::memcpy(to + 3 * x, from + 4 * x, 3);
   }

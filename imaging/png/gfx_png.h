@@ -327,6 +327,8 @@ class TChunkList {
  private:
   TPNGImage& FOwner;
   std::vector<std::unique_ptr<TChunk>> FItems;
+  // The IDAT that ReadChunk appends to, kept at hand so that no read searches the list.
+  TChunkIDAT* FReadIDAT = nullptr;
 };
 
 // A PNG image: its chunks and the bitmap they decode into.
@@ -377,10 +379,8 @@ class TPNGImage {
   // Bytes of one row.
   int32_t Stride() const { return FStride; }
   // Row Y counted from the top.
-  uint8_t* ScanLine(int32_t Y) { return FPixels.data() + static_cast<size_t>(Y) * FStride; }
-  const uint8_t* ScanLine(int32_t Y) const {
-    return FPixels.data() + static_cast<size_t>(Y) * FStride;
-  }
+  uint8_t* ScanLine(int32_t Y) { return FRows[static_cast<size_t>(Y)]; }
+  const uint8_t* ScanLine(int32_t Y) const { return FRows[static_cast<size_t>(Y)]; }
   // The palette entries.
   const std::vector<TPNGColor>& Palette() const { return FPalette; }
   // Keeps at most 256 entries.
@@ -393,10 +393,18 @@ class TPNGImage {
   void SetTransparentColor(uint32_t Color) { FTransparentColor = Color; }
   // Called with "Drawing..." and the percentage done while pixels are decoded.
   TProgress OnProgress;
+  // When set, NewBitmap puts the pixels elsewhere (a page's block) instead of in memory of
+  // the image's own: given the size and pixel format, it makes room for a zeroed bitmap and
+  // answers the address of each row, top row first, each of Stride bytes.
+  using TRowsAllocator =
+      std::function<std::vector<uint8_t*>(int32_t Width, int32_t Height, uint8_t PixelFormat)>;
+  TRowsAllocator OnAllocateRows;
 
  private:
   void PrepareChunksForSave();
   void ApplyTransparency();
+  // A zeroed bitmap in memory of the image's own.
+  void NewOwnBitmap(int32_t Width, int32_t Height, uint8_t PixelFormat);
 
   std::unique_ptr<TChunkList> FChunks;
   uint8_t FFilters = kDefaultFilters;
@@ -405,7 +413,8 @@ class TPNGImage {
   int32_t FHeight = 0;
   uint8_t FPixelFormat = pf24bit;
   int32_t FStride = 0;
-  std::vector<uint8_t> FPixels;
+  std::vector<uint8_t> FPixels;  // empty when the rows lie elsewhere
+  std::vector<uint8_t*> FRows;
   std::vector<TPNGColor> FPalette;
   bool FTransparent = false;
   uint32_t FTransparentColor = 0;

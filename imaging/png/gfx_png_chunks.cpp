@@ -392,10 +392,12 @@ void TChunkList::Move(int32_t CurIndex, int32_t NewIndex) {
 void TChunkList::Remove(TChunk& Chunk) {
   int32_t index = IndexOf(Chunk);
   if (index < 0) throw EPNGImageException(EPngChunkNotInList);
+  if (&Chunk == FReadIDAT) FReadIDAT = nullptr;
   FItems.erase(FItems.begin() + index);
 }
 
 void TChunkList::Clear() {
+  FReadIDAT = nullptr;
   while (!FItems.empty()) FItems.pop_back();
 }
 
@@ -420,14 +422,16 @@ TChunk& TChunkList::ReadChunk(TStream& Stream) {
 
   TChunkClass chunkClass = registered < 0 ? &TChunk::New : ChunkClasses().Item(registered).Class;
   if (chunkClass == &TChunkIDAT::New) {
-    if (TChunkIDAT* first = First<TChunkIDAT>()) {
-      first->Data().Seek(0, TSeekOrigin::soEnd);
-      first->Data().WriteBuffer(data.data(), length);
-      return *first;
+    if (FReadIDAT == nullptr) FReadIDAT = First<TChunkIDAT>();
+    if (FReadIDAT != nullptr) {
+      FReadIDAT->Data().Seek(0, TSeekOrigin::soEnd);
+      FReadIDAT->Data().WriteBuffer(data.data(), length);
+      return *FReadIDAT;
     }
   }
   TChunk& chunk = AddNew(chunkClass);
   chunk.SetType(type);
   chunk.Data() = TMemoryStream(std::move(data));
+  if (chunkClass == &TChunkIDAT::New) FReadIDAT = static_cast<TChunkIDAT*>(&chunk);
   return chunk;
 }

@@ -35,16 +35,11 @@ bitmapfmt::TBitmapIo MemoryIo() {
   return io;
 }
 
-// Pixel buffers larger than this are not read: a run-length file of a few bytes may rightly
-// describe a bitmap of a gigabyte.
-constexpr int64_t kLargestBuffer = int64_t{64} << 20;
-
 void ReadWith(int index, const char* options) {
   bitmapfmt::TBitmapDesc desc;
   if (bitmapfmt::ReadHeader("fuzz", kHandle, index, &desc, options) != bitmapfmt::kOk) return;
   std::vector<bitmapfmt::TRgb> palette;
   bitmapfmt::ReadPalette(kHandle, index, &desc, &palette);
-  if (bitmapfmt::RowBytes(desc.W, desc.Bpp) * desc.H > kLargestBuffer) return;
   std::vector<uint8_t> data;
   if (bitmapfmt::ReadData(kHandle, index, &desc, &data) == bitmapfmt::kOk &&
       static_cast<int64_t>(data.size()) != bitmapfmt::RowBytes(desc.W, desc.Bpp) * desc.H)

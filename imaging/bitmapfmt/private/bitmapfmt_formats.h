@@ -17,6 +17,9 @@ struct TFormatSteps {
   void (*ReadHeader)(TReadAhead& in, TBitmapDesc& desc);
   // Fills all 2^Bpp entries of a 1, 4 or 8-bit bitmap.
   void (*ReadPalette)(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& palette);
+  // Raises kReadError unless the file can hold the data of the whole bitmap: checked before
+  // any memory is taken for the pixels.
+  void (*CheckData)(TReadAhead& in, const TBitmapDesc& desc);
   // Fills the zeroed pixel buffer.
   void (*ReadData)(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data);
   // palette is null for 24 bits.
@@ -31,6 +34,7 @@ const TFormatSteps& Format(int index);
 namespace bmp {
 void ReadHeader(TReadAhead& in, TBitmapDesc& desc);
 void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& palette);
+void CheckData(TReadAhead& in, const TBitmapDesc& desc);
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data);
 void WriteImage(TWriteOut& out, unsigned options, const TBitmapDesc& desc, const TRgb* palette,
                 const uint8_t* data);
@@ -39,6 +43,7 @@ void WriteImage(TWriteOut& out, unsigned options, const TBitmapDesc& desc, const
 namespace pcx {
 void ReadHeader(TReadAhead& in, TBitmapDesc& desc);
 void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& palette);
+void CheckData(TReadAhead& in, const TBitmapDesc& desc);
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data);
 void WriteImage(TWriteOut& out, unsigned options, const TBitmapDesc& desc, const TRgb* palette,
                 const uint8_t* data);
@@ -47,6 +52,7 @@ void WriteImage(TWriteOut& out, unsigned options, const TBitmapDesc& desc, const
 namespace tga {
 void ReadHeader(TReadAhead& in, TBitmapDesc& desc);
 void ReadPalette(TReadAhead& in, const TBitmapDesc& desc, std::vector<TRgb>& palette);
+void CheckData(TReadAhead& in, const TBitmapDesc& desc);
 void ReadData(TReadAhead& in, const TBitmapDesc& desc, uint8_t* data);
 void WriteImage(TWriteOut& out, unsigned options, const TBitmapDesc& desc, const TRgb* palette,
                 const uint8_t* data);

@@ -20,6 +20,9 @@ class TReadAhead {
   void Seek(int64_t position);
   // The length of the file; the position is then undefined until the next Seek.
   int64_t FileSize();
+  // Raises kReadError unless the bytes from offset to the end of the file, each of which can
+  // stand for at most perByte units of the bitmap, can make up needed units.
+  void RequireData(int64_t offset, int64_t needed, int64_t perByte);
 
   uint8_t Byte() {
     if (FNext == FEnd) Fill();

@@ -17,11 +17,25 @@
 
 namespace jpegstream {
 
+struct TStreamSource;
+struct TStreamDestination;
+
 // The library may use at most this much memory for one image (progressive coefficients);
 // beyond it decoding fails instead of exhausting the machine.
 inline constexpr long kMaxJpegMemory = 512L << 20;
-// More scans than this are refused (each scan can make the decoder pass over the whole image).
-inline constexpr int kMaxJpegScans = 500;
+// More scans than this are refused when the next one begins: each scan can make the decoder
+// pass over the whole image, and no encoder needs more for a page (a simple progression makes
+// 10 for colour, 6 for gray).
+inline constexpr int kMaxJpegScans = 64;
+
+// What the decompressor's progress hook watches: the scans begun and the entropy data each
+// one has taken.
+struct TJpegProgress {
+  jpeg_progress_mgr Pub;  // first: the library's pointer to it is a pointer to this record
+  TStreamSource* Source = nullptr;
+  int Scan = 0;
+  int64_t ScanStart = 0;  // bytes of the stream taken when the scan began
+};
 
 struct TJpegErrorManager {
   jpeg_error_mgr Pub;  // first: the library's pointer to it is a pointer to this record
@@ -48,9 +62,6 @@ struct TJpegHeaderInfo {
 inline constexpr int jcGrayscale = 1;
 inline constexpr int jcRGB = 2;
 
-struct TStreamSource;
-struct TStreamDestination;
-
 class TJpegDecompressor {
  public:
   TJpegDecompressor();
@@ -73,7 +84,7 @@ class TJpegDecompressor {
 
   TJpegErrorManager FError;
   jpeg_decompress_struct FInfo;
-  jpeg_progress_mgr FProgress;
+  TJpegProgress FProgress;
   std::unique_ptr<TStreamSource> FSource;
 };
 

@@ -22,6 +22,8 @@ const char* const kMessages[] = {
     "Image too large",
     "TIFF strip too large",
     "TIFFScanlineSize",
+    "TIFF strips or tiles lie beyond the end of the file",
+    "TIFF JPEG data are corrupt or end early",
 };
 
 bool IsReaderMessage(const std::string& text) {

@@ -514,11 +514,11 @@ TEST(TIFFRead, RefusesBrokenFiles) {
   ExpectLoadFails(RawPage(70000, 1, 8, 1, 1, 8).Stream(), "Image size not allowed");
   ExpectLoadFails(RawPage(60000, 60000, 8, 1, 1, 8).Stream(), "Image too large");
   ExpectLoadFails(RawPage(0, 10, 8, 1, 1, 8).Stream(), "");
-  // The strip is shorter than its byte count says.
+  // The strip is shorter than its byte count says: its data end with the file.
   TTiffBytes shortStrip = RawPage(64, 64, 8, 1, 1, 64);
   shortStrip.Long(279, {64 * 64});
   shortStrip.Pixels.resize(100);
-  ExpectLoadFails(shortStrip.Stream(), "TIFFReadEncodedStrip");
+  ExpectLoadFails(shortStrip.Stream(), "TIFF strips or tiles lie beyond the end of the file");
   // A strip whose LZW codes make no sense.
   TTiffBytes lzw = RawPage(64, 4, 8, 1, 1, 64);
   lzw.Short(259, {5});

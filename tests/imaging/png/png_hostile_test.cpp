@@ -2,6 +2,7 @@
 // decoded into defined pixels, and the page is left empty on refusal.
 #include <gtest/gtest.h>
 
+#include "../peak_memory.h"
 #include "dibunit.h"
 #include "gfx_png.h"
 #include "png_testfiles.h"
@@ -151,6 +152,46 @@ TEST(PngHostile, IndicesBeyondAShortPaletteAreBlack) {
                                .IEND()
                                .Bytes),
             "");
+}
+
+}  // namespace
+
+namespace {
+
+// Many small chunks: every IDAT after the first is appended without a search of the list.
+TEST(PngHostile, ManyChunksReadInOnePass) {
+  const uint32_t w = 64, h = 64;
+  std::vector<uint8_t> rows = Gray8Rows(w, h);
+  for (uint32_t y = 0; y < h; ++y) rows[y * (w + 1) + 1 + y] = static_cast<uint8_t>(y + 1);
+  std::vector<uint8_t> z = Zlib(rows);
+  TPngFile file;
+  file.IHDR(w, h, 8, 0);
+  for (int i = 0; i < 40000; ++i) file.Chunk("tEXt", {'a', 0});
+  for (uint8_t byte : z) file.Chunk("IDAT", {byte});
+  for (int i = 0; i < 40000; ++i) file.Chunk("IDAT", {});
+  file.IEND();
+  TDIB page;
+  ASSERT_EQ(LoadPage(page, file.Bytes), "");
+  EXPECT_EQ(page.GetPixel(62, 62), 63);
+  EXPECT_EQ(page.GetPixel(63, 62), 0);
+}
+
+// The rows are decoded straight into the page: nothing beside it but the codec's buffers.
+TEST(PngHostile, ALargePageIsDecodedIntoItsOwnBlock) {
+  const uint32_t w = 8192, h = 8192;
+  std::vector<uint8_t> rows(size_t{w + 1} * h, 0);
+  for (uint32_t y = 0; y < h; ++y) rows[y * (w + 1) + 1 + (y * 5) % w] = 200;
+  std::vector<uint8_t> file = TPngFile().IHDR(w, h, 8, 0).IDAT(rows).IEND().Bytes;
+  rows = {};
+  ASSERT_LT(file.size(), size_t{1} << 20);
+  TPeakMemory peak;
+  TDIB page;
+  ASSERT_EQ(LoadPage(page, file), "");
+  if (peak.Available()) {
+    EXPECT_LT(peak.Growth(), page.BlockSize() + (int64_t{16} << 20));
+  }
+  EXPECT_EQ(page.GetPixel(5 * 1000 % 8192, 1000), 200);
+  EXPECT_EQ(page.GetPixel(0, 1000), 0);
 }
 
 }  // namespace
