@@ -1,6 +1,5 @@
 #include "ClarivoThread.h"
 
-#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -13,10 +12,6 @@ namespace {
 
 constexpr int kReadWaitMs = 250;
 constexpr size_t kReadChunk = 16384;
-
-bool IsRequestLength(int32_t Length) {
-  return Length >= kRequestHeaderLength && Length <= kLongestRequestLength;
-}
 
 // The temporary page file's name up to its unique part: the temporary directory and the local
 // time as "ddhhnnss".
@@ -98,27 +93,30 @@ bool TClarivoThread::ReadAvailable() {
 // Every complete request in the buffer, in order. A length that no request has ends the
 // connection before anything more is buffered.
 void TClarivoThread::HandleMessages() {
-  while (!Terminated && Buffer.size() >= 4) {
-    int32_t length = MessageLength(Buffer);
-    if (!IsRequestLength(length)) {
-      Log("Invalid request length " + std::to_string(length) + " from IP " + RemoteAddress +
-          ": connection closed !");
-      Terminated = true;
-      return;
+  std::string message;
+  while (!Terminated) {
+    switch (CutRequest(Buffer, message)) {
+      case TRequestCut::Incomplete:
+        return;
+      case TRequestCut::Invalid:
+        Log("Invalid request length " + std::to_string(MessageLength(Buffer)) + " from IP " +
+            RemoteAddress + ": connection closed !");
+        Terminated = true;
+        return;
+      case TRequestCut::Taken:
+        HandleMessage(message);
     }
-    if (!MessageComplete(Buffer)) return;
-    HandleMessage(CutMessage(Buffer));
   }
 }
 
 void TClarivoThread::HandleMessage(const std::string& Message) {
-  switch (MessageInt32(Message, offsetof(TRequestHeader, Command))) {
+  switch (RequestCommand(Message)) {
     case CMD_START_SCAN:
-      StoreRequest(Message);
+      CopyScanRequest(Message, Request);
       SyncStartScan();
       break;
     case CMD_STORE_REQUEST:
-      StoreRequest(Message);
+      CopyScanRequest(Message, Request);
       break;
     case CMD_STOP_SCAN:
       SyncStopScan();
@@ -141,12 +139,6 @@ void TClarivoThread::HandleMessage(const std::string& Message) {
     default:
       Log("Errore inaspettato: messaggio non riconosciuto !");
   }
-}
-
-// A payload shorter than the record replaces only the bytes it holds.
-void TClarivoThread::StoreRequest(const std::string& Message) {
-  size_t payload = std::min(Message.size() - kRequestHeaderLength, sizeof(TScanRequest));
-  std::memcpy(&Request, Message.data() + kRequestHeaderLength, payload);
 }
 
 std::unique_ptr<TDIB> TClarivoThread::TakePage() {

@@ -31,7 +31,6 @@ class TClarivoThread {
   bool ReadAvailable();
   void HandleMessages();
   void HandleMessage(const std::string& Message);
-  void StoreRequest(const std::string& Message);
   void SendPageReply();
   void SendOriginalReply();
   void SendPageFileReply();

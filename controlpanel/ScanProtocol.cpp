@@ -1,5 +1,6 @@
 #include "ScanProtocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "exception.h"
@@ -24,4 +25,24 @@ std::string CutMessage(std::string& Buffer) {
   std::string message = Buffer.substr(0, length);
   Buffer.erase(0, length);
   return message;
+}
+
+TRequestCut CutRequest(std::string& Buffer, std::string& Message) {
+  if (Buffer.size() < 4) return TRequestCut::Incomplete;
+  int32_t length = MessageLength(Buffer);
+  if (length < kRequestHeaderLength || length > kLongestRequestLength) {
+    return TRequestCut::Invalid;
+  }
+  if (!MessageComplete(Buffer)) return TRequestCut::Incomplete;
+  Message = CutMessage(Buffer);
+  return TRequestCut::Taken;
+}
+
+int32_t RequestCommand(const std::string& Message) {
+  return MessageInt32(Message, offsetof(TRequestHeader, Command));
+}
+
+void CopyScanRequest(const std::string& Message, TScanRequest& Request) {
+  size_t payload = std::min(Message.size() - kRequestHeaderLength, sizeof(TScanRequest));
+  std::memcpy(&Request, Message.data() + kRequestHeaderLength, payload);
 }

@@ -70,3 +70,16 @@ std::string CutMessage(std::string& Buffer);
 
 // The int32 of a message at Offset, which lies inside it.
 int32_t MessageInt32(const std::string& Message, size_t Offset);
+
+// What CutRequest found at the front of the server's receive buffer.
+enum class TRequestCut { Incomplete, Taken, Invalid };
+// Takes the first request out of Buffer into Message once it is complete. Invalid: its
+// TotalLength is one that no request has (below 520 or above kLongestRequestLength), so that
+// the buffer would never shrink or grow without bound; Buffer is left as it is and the
+// connection is to be dropped.
+TRequestCut CutRequest(std::string& Buffer, std::string& Message);
+// The command code of a request taken by CutRequest.
+int32_t RequestCommand(const std::string& Message);
+// The payload of a request (command 1 or 5) into Request: a payload shorter than the record
+// replaces only the bytes it holds, a longer one only the record's 333.
+void CopyScanRequest(const std::string& Message, TScanRequest& Request);
