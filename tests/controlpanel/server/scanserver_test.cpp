@@ -454,6 +454,22 @@ TEST_F(ScanServerTest, PageFilesAreUniquePrivateTmpFiles) {
   EXPECT_NE(paths[1], paths[2]);
 }
 
+// A page that cannot be written ends its connection with the error in the log.
+TEST_F(ScanServerTest, UnwritablePageFileEndsTheConnection) {
+  AddPages(1);
+  std::string saved = win32::GetTempPath();
+  setenv("TMPDIR", "/nonexistent-clarivo-dir", 1);
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PAGE_FILE));
+    EXPECT_TRUE(c.Closed());
+  });
+  setenv("TMPDIR", saved.c_str(), 1);
+  ASSERT_EQ(Window.Lines.size(), 1u);
+  EXPECT_NE(Window.Lines[0].find("Cannot create file \"/nonexistent-clarivo-dir/"),
+            std::string::npos);
+}
+
 TEST_F(ScanServerTest, SharingOffRefusesOtherComputers) {
   Window.Share = false;
   Talk([&] {
