@@ -1,0 +1,579 @@
+// The scan server driven over loopback by a test client that speaks the protocol byte for
+// byte, with a test window that serves small generated pages.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "ScanServer.h"
+#include "pagegen.h"
+#include "streams.h"
+#include "tempfile.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using TBytes = std::string;
+
+// The command codes, written out here as the wire has them.
+constexpr int32_t CMD_START_SCAN = 1, CMD_GET_PAGE = 2, CMD_STOP_SCAN = 3, CMD_GET_ORIGINAL = 4,
+                  CMD_STORE_REQUEST = 5, CMD_GET_PENDING = 6, CMD_GET_PAGE_FILE = 8,
+                  CMD_GET_ORIGINAL_FILE = 9;
+
+QCoreApplication& App() {
+  static int argc = 1;
+  static char name[] = "scanserver_tests";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+  return app;
+}
+
+std::unique_ptr<TDIB> SmallPage(uint32_t Seed) {
+  TPageOptions o;
+  o.Width = 120;
+  o.Height = 90;
+  o.DPI = 100;
+  o.Margin = 10;
+  o.Seed = Seed;
+  return MakeReferencePage(o);
+}
+
+TBytes BmpImage(TDIB& Page) {
+  TMemoryStream s;
+  Page.SaveToStream(s);
+  return TBytes(reinterpret_cast<const char*>(s.Memory()), s.Size());
+}
+
+// The main window of the tests: a queue of pages, a log, the two settings. Runs on the main
+// thread only, as the server promises.
+class TTestWindow : public TServerWindow {
+ public:
+  std::deque<std::unique_ptr<TDIB>> Pages;
+  std::vector<uint8_t> Flags;  // QCFailed of each page in turn
+  std::unique_ptr<TDIB> Original;
+  std::vector<std::string> Lines;
+  std::vector<std::string> Calls;
+  TScanRequest Started{};
+  bool Share = true;
+  std::atomic<bool> HoldPending = false;
+  bool RaiseOnStart = false;
+
+  void StartScan(const TScanRequest& Request) override {
+    Calls.push_back("StartScan");
+    if (RaiseOnStart) throw Exception("Cannot save test page");
+    Started = Request;
+  }
+  void StopScan() override { Calls.push_back("StopScan"); }
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override {
+    Calls.push_back("NextProcessedPage");
+    if (Pages.empty()) return nullptr;
+    std::unique_ptr<TDIB> page = std::move(Pages.front());
+    Pages.pop_front();
+    QCFailed = Flags.empty() ? 0 : Flags.front();
+    if (!Flags.empty()) Flags.erase(Flags.begin());
+    Original = page->Duplicate();
+    page->SetOwnsHandle(false);
+    return page->GetHandle();
+  }
+  win32::HGLOBAL OriginalPage() override {
+    Calls.push_back("OriginalPage");
+    if (!Original) return nullptr;
+    auto copy = Original->Duplicate();
+    copy->SetOwnsHandle(false);
+    return copy->GetHandle();
+  }
+  int32_t PendingCount() override {
+    Calls.push_back("PendingCount");
+    // Waits as the window waits for pages: letting events run.
+    while (HoldPending) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return Pages.empty() ? 0 : -1;
+  }
+  void Log(const std::string& Text) override { Lines.push_back(Text); }
+  bool ShareLocalScanner() override { return Share; }
+  int32_t LocalPort() override { return 0; }
+};
+
+// The test's own client: raw sockets, the protocol's bytes written out by hand.
+class TTestClient {
+ public:
+  explicit TTestClient(uint16_t Port, const char* From = nullptr, const char* To = "127.0.0.1") {
+    FHandle = socket(AF_INET, SOCK_STREAM, 0);
+    if (From != nullptr) {
+      sockaddr_in local{};
+      local.sin_family = AF_INET;
+      inet_pton(AF_INET, From, &local.sin_addr);
+      EXPECT_EQ(bind(FHandle, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    }
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(Port);
+    inet_pton(AF_INET, To, &remote.sin_addr);
+    Connected = connect(FHandle, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0;
+  }
+  ~TTestClient() { close(FHandle); }
+
+  static TBytes Request(int32_t Command, const TBytes& Payload = "") {
+    TBytes m(520, '\0');
+    int32_t total = 520 + static_cast<int32_t>(Payload.size());
+    std::memcpy(m.data(), &total, 4);
+    m[4] = 9;
+    std::memcpy(m.data() + 5, "LocalHost", 9);
+    m[260] = 11;
+    std::memcpy(m.data() + 261, "Application", 11);
+    std::memcpy(m.data() + 516, &Command, 4);
+    return m + Payload;
+  }
+  void Send(const TBytes& Bytes) {
+    ASSERT_EQ(send(FHandle, Bytes.data(), Bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(Bytes.size()));
+  }
+  // Exactly Count bytes, or fewer when the connection ends or nothing comes within 10 s.
+  TBytes Read(size_t Count) {
+    TBytes got;
+    while (got.size() < Count) {
+      pollfd entry{FHandle, POLLIN, 0};
+      if (poll(&entry, 1, 10000) <= 0) break;
+      char chunk[65536];
+      ssize_t n = recv(FHandle, chunk, std::min(sizeof chunk, Count - got.size()), 0);
+      if (n <= 0) break;
+      got.append(chunk, n);
+    }
+    return got;
+  }
+  // True when the server closed the connection within 5 s (no bytes arrive first).
+  bool Closed() {
+    pollfd entry{FHandle, POLLIN, 0};
+    if (poll(&entry, 1, 5000) <= 0) return false;
+    char c;
+    return recv(FHandle, &c, 1, 0) <= 0;
+  }
+  bool Quiet(int Ms) {
+    pollfd entry{FHandle, POLLIN, 0};
+    return poll(&entry, 1, Ms) == 0;
+  }
+  // A full reply: its TotalLength, then the rest.
+  TBytes Reply() {
+    TBytes head = Read(4);
+    if (head.size() < 4) return head;
+    int32_t total;
+    std::memcpy(&total, head.data(), 4);
+    return head + Read(total - 4);
+  }
+  int Handle() const { return FHandle; }
+  bool Connected = false;
+
+ private:
+  int FHandle;
+};
+
+int32_t Int32At(const TBytes& b, size_t offset) {
+  int32_t v;
+  std::memcpy(&v, b.data() + offset, 4);
+  return v;
+}
+
+class ScanServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    Server.Activate();
+    Port = Server.Port();
+  }
+  // Runs the client's talk on a thread of its own while the main thread runs the window.
+  void Talk(const std::function<void()>& Client) {
+    std::atomic<bool> done = false;
+    std::thread t([&] {
+      Client();
+      done = true;
+    });
+    auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    t.join();
+  }
+  // Lets the main thread run for a while, for steps of threads that no client waits for.
+  void Pump(std::chrono::milliseconds For) {
+    auto end = std::chrono::steady_clock::now() + For;
+    while (std::chrono::steady_clock::now() < end) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+  }
+  void AddPages(int Count) {
+    for (int i = 0; i < Count; ++i) Window.Pages.push_back(SmallPage(i + 1));
+  }
+
+  TTestWindow Window;
+  TScanServer Server{Window};
+  uint16_t Port = 0;
+};
+
+TEST_F(ScanServerTest, EveryReplyInOrder) {
+  AddPages(2);
+  Window.Flags = {1, 0};
+  TBytes first = BmpImage(*Window.Pages[0]);
+  TBytes second = BmpImage(*Window.Pages[1]);
+  TScanRequest request{};
+  request.XResolution = 300;
+  request.PixelType = 1;
+  request.Duplex = 1;
+  TBytes payload(reinterpret_cast<const char*>(&request), sizeof request);
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_START_SCAN, payload));
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    TBytes pending = c.Reply();
+    ASSERT_EQ(pending.size(), 8u);
+    EXPECT_EQ(Int32At(pending, 0), 8);
+    EXPECT_EQ(Int32At(pending, 4), -1);
+
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    TBytes page = c.Reply();
+    ASSERT_EQ(page.size(), first.size() + 9);
+    EXPECT_EQ(Int32At(page, 0), static_cast<int32_t>(first.size() + 9));
+    EXPECT_EQ(page[4], 1);
+    EXPECT_EQ(Int32At(page, 5), static_cast<int32_t>(first.size()));
+    EXPECT_EQ(page.substr(9), first);
+
+    c.Send(TTestClient::Request(CMD_GET_ORIGINAL));
+    TBytes original = c.Reply();
+    EXPECT_EQ(Int32At(original, 4), static_cast<int32_t>(first.size()));
+    EXPECT_EQ(original.substr(8), first);
+
+    c.Send(TTestClient::Request(CMD_GET_PAGE_FILE));
+    TBytes file = c.Reply();
+    ASSERT_GE(file.size(), 9u);
+    EXPECT_EQ(file[4], 0);
+    std::string path = file.substr(9);
+    EXPECT_EQ(Int32At(file, 5), static_cast<int32_t>(path.size()));
+    TMemoryStream loaded;
+    loaded.LoadFromFile(path);
+    EXPECT_EQ(TBytes(reinterpret_cast<const char*>(loaded.Memory()), loaded.Size()), second);
+    std::filesystem::remove(path);
+
+    c.Send(TTestClient::Request(CMD_GET_ORIGINAL_FILE));
+    TBytes originalFile = c.Reply();
+    std::string originalPath = originalFile.substr(8);
+    EXPECT_EQ(Int32At(originalFile, 4), static_cast<int32_t>(originalPath.size()));
+    EXPECT_TRUE(std::filesystem::exists(originalPath));
+    std::filesystem::remove(originalPath);
+
+    // No page left: the replies without a page, the stored flag still sent (commands 4 and 9
+    // set it to 1).
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(c.Reply(), TBytes("\x09\0\0\0\x01\0\0\0\0", 9));
+    c.Send(TTestClient::Request(CMD_GET_PAGE_FILE));
+    EXPECT_EQ(c.Reply(), TBytes("\x09\0\0\0\x01\0\0\0\0", 9));
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+    c.Send(TTestClient::Request(CMD_STOP_SCAN));
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply().size(), 8u);
+  });
+  EXPECT_EQ(Window.Started.XResolution, 300);
+  EXPECT_EQ(Window.Started.Duplex, 1);
+  EXPECT_EQ(Window.Calls.front(), "StartScan");
+  EXPECT_NE(std::find(Window.Calls.begin(), Window.Calls.end(), "StopScan"), Window.Calls.end());
+}
+
+TEST_F(ScanServerTest, NoPageOnANewConnection) {
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(c.Reply(), TBytes("\x09\0\0\0\0\0\0\0\0", 9));
+    c.Send(TTestClient::Request(CMD_GET_ORIGINAL));
+    EXPECT_EQ(c.Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+    c.Send(TTestClient::Request(CMD_GET_ORIGINAL_FILE));
+    EXPECT_EQ(c.Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+  });
+}
+
+TEST_F(ScanServerTest, PendingLengthLeavesBeforeTheWait) {
+  AddPages(1);
+  Window.HoldPending = true;
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Read(4), TBytes("\x08\0\0\0", 4));
+    EXPECT_TRUE(c.Quiet(300));
+    Window.HoldPending = false;
+    EXPECT_EQ(Int32At(c.Read(4), 0), -1);
+  });
+}
+
+TEST_F(ScanServerTest, UnknownCommandsAreLoggedWithoutReply) {
+  Talk([&] {
+    TTestClient c(Port);
+    for (int32_t command : {0, 7, 10, -1, INT32_MIN}) c.Send(TTestClient::Request(command));
+    EXPECT_TRUE(c.Quiet(400));
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply().size(), 8u);
+  });
+  EXPECT_EQ(std::count(Window.Lines.begin(), Window.Lines.end(),
+                       "Errore inaspettato: messaggio non riconosciuto !"),
+            5);
+}
+
+TEST_F(ScanServerTest, TwoRequestsInOneWriteAndOneOverSeveral) {
+  AddPages(1);
+  Talk([&] {
+    TTestClient c(Port);
+    auto start = std::chrono::steady_clock::now();
+    c.Send(TTestClient::Request(CMD_GET_PENDING) + TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(c.Reply().size(), 8u);
+    EXPECT_GT(c.Reply().size(), 9u);
+    // Seen as it arrives, not at the next round of a 250 ms sleep.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+    TBytes request = TTestClient::Request(CMD_GET_PAGE);
+    for (size_t at = 0; at < request.size(); at += 100) {
+      c.Send(request.substr(at, 100));
+      if (at + 100 < request.size()) {
+        EXPECT_TRUE(c.Quiet(30));
+      }
+    }
+    EXPECT_EQ(c.Reply().size(), 9u);
+  });
+}
+
+TEST_F(ScanServerTest, ShortScanRequestReplacesOnlyItsBytes) {
+  TScanRequest full{};
+  full.XResolution = 200;
+  full.YResolution = 200;
+  full.Duplex = 1;
+  TScanRequest changed = full;
+  changed.XResolution = 600;
+  TBytes whole(reinterpret_cast<const char*>(&full), sizeof full);
+  TBytes part(reinterpret_cast<const char*>(&changed), 264);  // up to YResolution
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_STORE_REQUEST, whole));
+    c.Send(TTestClient::Request(CMD_START_SCAN, part));
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply().size(), 8u);
+  });
+  EXPECT_EQ(Window.Started.XResolution, 600);
+  EXPECT_EQ(Window.Started.YResolution, 200);
+  EXPECT_EQ(Window.Started.Duplex, 1);
+}
+
+// Lengths that no request has close the connection with a log line; the buffer never grows
+// past one request.
+TEST_F(ScanServerTest, InvalidLengthsCloseTheConnection) {
+  for (int32_t length : {0, -5, 4, 519, 1025, 100000000, INT32_MAX}) {
+    SCOPED_TRACE(length);
+    Window.Lines.clear();
+    Talk([&] {
+      TTestClient c(Port);
+      TBytes garbage(600, '\x5a');
+      std::memcpy(garbage.data(), &length, 4);
+      c.Send(garbage);
+      EXPECT_TRUE(c.Closed());
+    });
+    Pump(50ms);
+    ASSERT_EQ(Window.Lines.size(), 1u);
+    EXPECT_NE(Window.Lines[0].find("Invalid request length " + std::to_string(length)),
+              std::string::npos);
+  }
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(c.Reply().size(), 9u);
+  });
+}
+
+size_t ThreadCount() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                           std::filesystem::directory_iterator()));
+}
+
+// The connection's thread ends as the peer closes, without waiting for a poll round.
+TEST_F(ScanServerTest, OrderlyCloseEndsTheThreadAtOnce) {
+  size_t before = ThreadCount();
+  size_t during = 0;
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply().size(), 8u);
+    during = ThreadCount();
+  });
+  EXPECT_GE(during, before + 1);
+  auto deadline = std::chrono::steady_clock::now() + 150ms;
+  while (ThreadCount() > before && std::chrono::steady_clock::now() < deadline) Pump(5ms);
+  EXPECT_EQ(ThreadCount(), before);
+  EXPECT_TRUE(Window.Lines.empty());
+}
+
+TEST_F(ScanServerTest, FailingCommandEndsItsConnectionOnly) {
+  Window.RaiseOnStart = true;
+  TScanRequest request{};
+  Talk([&] {
+    TTestClient other(Port);
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_START_SCAN,
+                                TBytes(reinterpret_cast<char*>(&request), sizeof request)));
+    EXPECT_TRUE(c.Closed());
+    other.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(other.Reply().size(), 9u);
+  });
+  EXPECT_NE(std::find(Window.Lines.begin(), Window.Lines.end(), "Cannot save test page"),
+            Window.Lines.end());
+}
+
+TEST_F(ScanServerTest, PageFilesAreUniquePrivateTmpFiles) {
+  AddPages(3);
+  std::vector<std::string> paths;
+  Talk([&] {
+    TTestClient c(Port);
+    for (int i = 0; i < 3; ++i) {
+      c.Send(TTestClient::Request(CMD_GET_PAGE_FILE));
+      paths.push_back(c.Reply().substr(9));
+    }
+  });
+  for (const std::string& path : paths) {
+    EXPECT_EQ(std::filesystem::path(path).parent_path().string() + "/", win32::GetTempPath());
+    EXPECT_EQ(std::filesystem::path(path).extension(), ".tmp");
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    std::filesystem::remove(path);
+  }
+  EXPECT_NE(paths[0], paths[1]);
+  EXPECT_NE(paths[1], paths[2]);
+}
+
+// A page that cannot be written ends its connection with the error in the log.
+TEST_F(ScanServerTest, UnwritablePageFileEndsTheConnection) {
+  AddPages(1);
+  std::string saved = win32::GetTempPath();
+  setenv("TMPDIR", "/nonexistent-clarivo-dir", 1);
+  Talk([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PAGE_FILE));
+    EXPECT_TRUE(c.Closed());
+  });
+  setenv("TMPDIR", saved.c_str(), 1);
+  ASSERT_EQ(Window.Lines.size(), 1u);
+  EXPECT_NE(Window.Lines[0].find("Cannot create file \"/nonexistent-clarivo-dir/"),
+            std::string::npos);
+}
+
+TEST_F(ScanServerTest, SharingOffRefusesOtherComputers) {
+  Window.Share = false;
+  Talk([&] {
+    TTestClient local(Port);
+    local.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(local.Reply().size(), 9u);
+    TTestClient other(Port, "127.0.0.2");
+    ASSERT_TRUE(other.Connected);
+    EXPECT_TRUE(other.Closed());
+  });
+  ASSERT_EQ(Window.Lines.size(), 1u);
+  EXPECT_EQ(Window.Lines[0], "WARNING: attempt to use local scanner from IP 127.0.0.2 blocked !");
+  Window.Share = true;
+  Talk([&] {
+    TTestClient other(Port, "127.0.0.2");
+    other.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(other.Reply().size(), 9u);
+  });
+}
+
+// A network address of this computer, other than loopback; empty when it has none.
+std::string NetworkAddress() {
+  int probe = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(9);
+  inet_pton(AF_INET, "192.0.2.1", &remote.sin_addr);
+  std::string result;
+  if (connect(probe, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    result = text;
+  }
+  close(probe);
+  return result;
+}
+
+TEST_F(ScanServerTest, SharingOffServesThisComputerThroughItsNetworkAddress) {
+  std::string address = NetworkAddress();
+  if (address.empty() || address.rfind("127.", 0) == 0) {
+    GTEST_SKIP() << "this computer has no network address";
+  }
+  Window.Share = false;
+  Talk([&] {
+    TTestClient c(Port, nullptr, address.c_str());
+    ASSERT_TRUE(c.Connected);
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_EQ(c.Reply().size(), 9u);
+  });
+  EXPECT_TRUE(Window.Lines.empty());
+}
+
+std::unique_ptr<TDIB> BigPage() {
+  TPageOptions o;
+  o.Width = 2000;
+  o.Height = 2000;
+  o.PixelType = pt24bit;
+  return MakeReferencePage(o);
+}
+
+// Misbehaving peers: one reset in the middle of a reply, one that never reads, a flood of
+// idle connections, garbage. The others are served, and closing joins every thread.
+TEST_F(ScanServerTest, MisbehavingPeersHarmNoOne) {
+  Window.Pages.push_back(BigPage());
+  Window.Pages.push_back(BigPage());
+  Talk([&] {
+    {
+      TTestClient killed(Port);
+      killed.Send(TTestClient::Request(CMD_GET_PAGE));
+      EXPECT_EQ(killed.Read(1000).size(), 1000u);
+      linger hard{1, 0};
+      setsockopt(killed.Handle(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
+    TTestClient deaf(Port);
+    deaf.Send(TTestClient::Request(CMD_GET_PAGE));
+    std::vector<std::unique_ptr<TTestClient>> flood;
+    for (int i = 0; i < 200; ++i) flood.push_back(std::make_unique<TTestClient>(Port));
+    for (int i = 0; i < 20; ++i) flood[i]->Send(TBytes(300, '\x11'));
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(c.Reply().size(), 8u);
+  });
+  auto start = std::chrono::steady_clock::now();
+  Server.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+// Closing while a connection waits for the window releases it without running its step.
+TEST_F(ScanServerTest, CloseReleasesAConnectionWaitingForTheWindow) {
+  std::atomic<bool> closed = false;
+  std::thread client([&] {
+    TTestClient c(Port);
+    c.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_TRUE(c.Closed() || c.Read(1).empty());
+    closed = true;
+  });
+  std::this_thread::sleep_for(300ms);  // the main thread does not run the step meanwhile
+  Server.Close();
+  client.join();
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(Window.Calls.empty());
+}
+
+}  // namespace
