@@ -79,6 +79,7 @@ QWidget* TFinestraPrincipale::CreateHardwarePage() {
   auto* localPort = new QHBoxLayout;
   localPort->addWidget(Label("Port", SpinEditLocalPort, local));
   localPort->addWidget(SpinEditLocalPort);
+  localPort->addStretch(1);
   localGrid->addLayout(localPort, 3, 2, 1, 2);
   localGrid->setColumnStretch(3, 1);
 

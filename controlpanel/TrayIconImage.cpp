@@ -30,6 +30,6 @@ QPixmap Picture(int Size) {
 
 QIcon TrayIconImage(int /*Index*/) {
   QIcon icon;
-  for (int size : {16, 22, 32, 48, 64}) icon.addPixmap(Picture(size));
+  for (int size : {16, 22, 32, 48, 64, 96, 192}) icon.addPixmap(Picture(size));
   return icon;
 }

@@ -19,7 +19,7 @@ TSplashForm::TSplashForm()
 
   auto* picture = new QLabel(this);
   picture->setObjectName("ImageSplash");
-  picture->setPixmap(TrayIconImage(0).pixmap(96, 96));
+  picture->setPixmap(TrayIconImage(0).pixmap(QSize(96, 96), devicePixelRatioF()));
   auto* lines = new QVBoxLayout;
   for (const char* line : {"Share your scanner over a network !",
                            "Improve your images with real-time on-line image processing !",

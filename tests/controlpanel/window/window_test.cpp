@@ -190,9 +190,16 @@ TEST_F(WindowTest, LogLinesEndWithTheDateAndTime) {
   EXPECT_LE(std::abs(time.secsTo(before.time())), 2);
 }
 
-TEST_F(WindowTest, WithoutANotificationAreaTheLogSaysSo) {
+// A window hidden without a tray icon could not be reached again: "Cancel" and "OK" leave it
+// on the desktop, minimised.
+TEST_F(WindowTest, WithoutANotificationAreaTheLogSaysSoAndTheWindowStaysReachable) {
   TFinestraPrincipale& w = Make();
+  ASSERT_EQ(w.TrayIcon, nullptr);
   EXPECT_TRUE(w.MemoLog->toPlainText().contains("no notification area"));
+  w.show();
+  w.ButtonCancel->click();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.isMinimized());
 }
 
 TEST_F(WindowTest, TheTrayMenuOpensOnlyWhileTheWindowIsHidden) {
