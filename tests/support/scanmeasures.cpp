@@ -94,7 +94,7 @@ TInkMap InkOf(const TDIB& Page, int32_t Level) {
   return ink;
 }
 
-TLetters LettersOf(const TInkMap& Ink, int32_t DPI, bool Lines) {
+TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
   // The runs of dark pixels, joined with the runs of the line above that touch them.
   std::vector<TInkRun> runs;
   std::vector<int32_t> parent;
@@ -141,11 +141,6 @@ TLetters LettersOf(const TInkMap& Ink, int32_t DPI, bool Lines) {
   const double mm = (DPI > 0 ? DPI : 300) / 25.4;
   const int32_t minHeight = std::max(4, static_cast<int32_t>(0.6 * mm));
   auto isLetter = [&](const TInkBlob& b) {
-    if (Lines) {
-      if (b.Left == 0 || b.Top == 0 || b.Right == Ink.Width - 1 || b.Bottom == Ink.Height - 1)
-        return false;
-      return b.Height() < 15 * mm && b.Height() >= minHeight / 2;
-    }
     if (b.Height() < minHeight || b.Height() > 8 * mm || b.Width() > 25 * mm) return false;
     if (b.Left == 0 || b.Top == 0 || b.Right == Ink.Width - 1 || b.Bottom == Ink.Height - 1) {
       return false;

@@ -38,7 +38,7 @@ struct TLetters {
   std::vector<TInkBlob> Blobs;
   std::vector<TInkRun> Runs;  // the runs of all letters
 };
-TLetters LettersOf(const TInkMap& Ink, int32_t DPI, bool Lines = false);
+TLetters LettersOf(const TInkMap& Ink, int32_t DPI);
 
 // The letters that lie in the text area: those with at least two other letters of a similar
 // height beside them on their line. Specks, stray marks and the striped edges of a book are
