@@ -1,0 +1,253 @@
+#include "scanmeasures.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+#include "gfx_png.h"
+#include "streams.h"
+
+namespace {
+
+// The gray value of every pixel value of a page with a palette.
+std::array<uint8_t, 256> PaletteGrays(const TDIB& Page) {
+  std::array<uint8_t, 256> grays{};
+  const int32_t entries = Page.PixelType() == pt1bit ? 2 : Page.PixelType() == pt4bit ? 16 : 256;
+  for (int32_t i = 0; i < entries; ++i) {
+    const uint32_t e = Page.GetPaletteEntry(i);
+    const uint8_t bgr[3] = {static_cast<uint8_t>(e), static_cast<uint8_t>(e >> 8),
+                            static_cast<uint8_t>(e >> 16)};
+    grays[i] = GrayOf24(bgr);
+  }
+  return grays;
+}
+
+// The gray values of line Y of the page.
+void GrayLine(const TDIB& Page, const std::array<uint8_t, 256>& Grays, int32_t Y, uint8_t* Out) {
+  const uint8_t* row = Page.Lines(Y);
+  const int32_t width = Page.Width();
+  for (int32_t x = 0; x < width; ++x) {
+    switch (Page.PixelType()) {
+      case pt1bit:
+        Out[x] = Grays[(row[x >> 3] >> (7 - (x & 7))) & 1];
+        break;
+      case pt4bit:
+        Out[x] = Grays[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+        break;
+      case pt8bit:
+        Out[x] = Grays[row[x]];
+        break;
+      default:
+        Out[x] = GrayOf24(row + 3 * x);
+        break;
+    }
+  }
+}
+
+int32_t Find(std::vector<int32_t>& Parent, int32_t I) {
+  while (Parent[I] != I) I = Parent[I] = Parent[Parent[I]];
+  return I;
+}
+
+}  // namespace
+
+TInkMap InkOf(const TDIB& Page, int32_t Level) {
+  TInkMap ink;
+  ink.Width = Page.Width();
+  ink.Height = Page.Height();
+  const size_t w = static_cast<size_t>(ink.Width);
+  std::vector<uint8_t> gray(w * ink.Height);
+  const std::array<uint8_t, 256> grays = PaletteGrays(Page);
+  for (int32_t y = 0; y < ink.Height; ++y) GrayLine(Page, grays, y, gray.data() + y * w);
+  // The paper's brightness around each pixel: the lightest of the blocks of 32 x 32 pixels
+  // around it. Ink is darker than the level and clearly darker than the paper near it, so
+  // that a shadow or a dark surround is no ink.
+  constexpr int32_t kBlock = 32;
+  const int32_t bw = (ink.Width + kBlock - 1) / kBlock, bh = (ink.Height + kBlock - 1) / kBlock;
+  std::vector<uint8_t> block(static_cast<size_t>(bw) * bh, 0), paper(block.size(), 0);
+  for (int32_t y = 0; y < ink.Height; ++y) {
+    for (int32_t x = 0; x < ink.Width; ++x) {
+      uint8_t& b = block[static_cast<size_t>(y / kBlock) * bw + x / kBlock];
+      b = std::max(b, gray[y * w + x]);
+    }
+  }
+  for (int32_t by = 0; by < bh; ++by) {
+    for (int32_t bx = 0; bx < bw; ++bx) {
+      uint8_t light = 0;
+      for (int32_t j = std::max(0, by - 1); j <= std::min(bh - 1, by + 1); ++j) {
+        for (int32_t i = std::max(0, bx - 1); i <= std::min(bw - 1, bx + 1); ++i) {
+          light = std::max(light, block[static_cast<size_t>(j) * bw + i]);
+        }
+      }
+      paper[static_cast<size_t>(by) * bw + bx] = light;
+    }
+  }
+  ink.Dark.assign(gray.size(), 0);
+  for (int32_t y = 0; y < ink.Height; ++y) {
+    for (int32_t x = 0; x < ink.Width; ++x) {
+      const int32_t g = gray[y * w + x];
+      const int32_t light = paper[static_cast<size_t>(y / kBlock) * bw + x / kBlock];
+      ink.Dark[y * w + x] = g < Level && 4 * g < 3 * light;
+    }
+  }
+  return ink;
+}
+
+TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
+  // The runs of dark pixels, joined with the runs of the line above that touch them.
+  std::vector<TInkRun> runs;
+  std::vector<int32_t> parent;
+  size_t above = 0, aboveEnd = 0;
+  for (int32_t y = 0; y < Ink.Height; ++y) {
+    const size_t lineStart = runs.size();
+    for (int32_t x = 0; x < Ink.Width;) {
+      if (!Ink.At(x, y)) {
+        ++x;
+        continue;
+      }
+      int32_t x1 = x;
+      while (x1 + 1 < Ink.Width && Ink.At(x1 + 1, y)) ++x1;
+      const auto index = static_cast<int32_t>(runs.size());
+      runs.push_back({y, x, x1});
+      parent.push_back(index);
+      for (size_t a = above; a < aboveEnd; ++a) {
+        if (runs[a].X1 + 1 >= x && runs[a].X0 <= x1 + 1) {
+          const int32_t ra = Find(parent, static_cast<int32_t>(a)), rb = Find(parent, index);
+          if (ra != rb) parent[std::max(ra, rb)] = std::min(ra, rb);
+        }
+      }
+      x = x1 + 1;
+    }
+    above = lineStart;
+    aboveEnd = runs.size();
+  }
+  // The boxes of the components.
+  std::vector<int32_t> blobOf(runs.size(), -1);
+  std::vector<TInkBlob> blobs;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const int32_t root = Find(parent, static_cast<int32_t>(i));
+    if (blobOf[root] < 0) {
+      blobOf[root] = static_cast<int32_t>(blobs.size());
+      blobs.push_back({runs[i].X0, runs[i].Y, runs[i].X1, runs[i].Y, 0});
+    }
+    TInkBlob& b = blobs[blobOf[root]];
+    b.Left = std::min(b.Left, runs[i].X0);
+    b.Right = std::max(b.Right, runs[i].X1);
+    b.Top = std::min(b.Top, runs[i].Y);
+    b.Bottom = std::max(b.Bottom, runs[i].Y);
+    b.Pixels += runs[i].X1 - runs[i].X0 + 1;
+  }
+  const double mm = (DPI > 0 ? DPI : 300) / 25.4;
+  const int32_t minHeight = std::max(4, static_cast<int32_t>(0.6 * mm));
+  auto isLetter = [&](const TInkBlob& b) {
+    if (b.Height() < minHeight || b.Height() > 8 * mm || b.Width() > 25 * mm) return false;
+    if (b.Left == 0 || b.Top == 0 || b.Right == Ink.Width - 1 || b.Bottom == Ink.Height - 1) {
+      return false;
+    }
+    return b.Pixels < 0.9 * b.Width() * b.Height();
+  };
+  TLetters letters;
+  std::vector<int32_t> letterOf(blobs.size(), -1);
+  for (size_t i = 0; i < blobs.size(); ++i) {
+    if (!isLetter(blobs[i])) continue;
+    letterOf[i] = static_cast<int32_t>(letters.Blobs.size());
+    letters.Blobs.push_back(blobs[i]);
+  }
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (letterOf[blobOf[Find(parent, static_cast<int32_t>(i))]] >= 0) {
+      letters.Runs.push_back(runs[i]);
+    }
+  }
+  return letters;
+}
+
+std::vector<TInkBlob> TextLetters(const std::vector<TInkBlob>& Letters) {
+  // By the line of their middle, so that the neighbours on a line are found among few.
+  std::vector<size_t> order(Letters.size());
+  std::iota(order.begin(), order.end(), 0);
+  auto middle = [&](size_t i) { return Letters[i].Top + Letters[i].Bottom; };  // twice it
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return middle(a) < middle(b); });
+  std::vector<TInkBlob> text;
+  for (size_t oi = 0; oi < order.size(); ++oi) {
+    const TInkBlob& b = Letters[order[oi]];
+    const int32_t h = b.Height(), m = middle(order[oi]);
+    int32_t neighbours = 0;
+    for (int32_t dir : {-1, 1}) {
+      for (auto j = static_cast<int64_t>(oi) + dir;
+           j >= 0 && j < static_cast<int64_t>(order.size()); j += dir) {
+        const TInkBlob& c = Letters[order[j]];
+        if (std::abs(middle(order[j]) - m) > h) break;  // more than half a height apart
+        const bool similar = 2 * c.Height() >= h && c.Height() <= 2 * h;
+        const int32_t gap = std::max(c.Left - b.Right, b.Left - c.Right);
+        if (similar && gap <= 3 * h) ++neighbours;
+      }
+    }
+    if (neighbours >= 2) text.push_back(b);
+  }
+  return text;
+}
+
+double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure) {
+  // Pieces of at most 8 pixels of each run, each at its middle.
+  struct TPiece {
+    float X, Y;
+    int32_t N;
+  };
+  std::vector<TPiece> pieces;
+  int32_t maxX = 0, maxY = 0;
+  for (const TInkRun& r : Letters.Runs) {
+    for (int32_t x = r.X0; x <= r.X1; x += 8) {
+      const int32_t n = std::min(8, r.X1 - x + 1);
+      pieces.push_back({x + (n - 1) / 2.0f, static_cast<float>(r.Y), n});
+    }
+    maxX = std::max(maxX, r.X1);
+    maxY = std::max(maxY, r.Y);
+  }
+  if (Sure != nullptr) *Sure = Letters.Blobs.size() >= 50;
+  if (pieces.empty()) return 0;
+  const auto reach = static_cast<int32_t>(std::ceil(maxX * std::tan(MaxAngle * M_PI / 180))) + 2;
+  std::vector<int64_t> profile(static_cast<size_t>(maxY + 2 * reach + 2));
+  auto score = [&](double Degrees) {
+    std::fill(profile.begin(), profile.end(), 0);
+    const double t = std::tan(Degrees * M_PI / 180);
+    for (const TPiece& p : pieces) {
+      profile[static_cast<size_t>(std::lround(p.Y + p.X * t) + reach)] += p.N;
+    }
+    double sum = 0;
+    for (size_t i = 1; i < profile.size(); ++i) {
+      const double d = static_cast<double>(profile[i] - profile[i - 1]);
+      sum += d * d;
+    }
+    return sum;
+  };
+  auto bestIn = [&](double From, double To, double Step) {
+    double best = From, bestScore = -1;
+    for (double a = From; a <= To + Step / 2; a += Step) {
+      const double s = score(a);
+      if (s > bestScore) {
+        bestScore = s;
+        best = a;
+      }
+    }
+    return best;
+  };
+  const double coarse = bestIn(-MaxAngle, MaxAngle, 0.05);
+  return bestIn(coarse - 0.06, coarse + 0.06, 0.005);
+}
+
+void SavePagePNG(const TDIB& Page, const std::string& FileName) {
+  const bool colour = Page.PixelType() == pt24bit;
+  TPNGImage png;
+  png.NewBitmap(Page.Width(), Page.Height(), colour ? pf24bit : pf8bit);
+  const std::array<uint8_t, 256> grays = PaletteGrays(Page);
+  for (int32_t y = 0; y < Page.Height(); ++y) {
+    if (colour) {
+      std::copy_n(Page.Lines(y), 3 * Page.Width(), png.ScanLine(y));
+    } else {
+      GrayLine(Page, grays, y, png.ScanLine(y));
+    }
+  }
+  TFileStream file(FileName, TFileMode::fmCreate);
+  png.SaveToStream(file);
+}
