@@ -1,0 +1,57 @@
+// The Source Manager's tables: the applications that opened it, the data sources it keeps
+// loaded, and the open application-source pairs with the notifications each source raised
+// for its application.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "library.h"
+#include "messages.h"
+#include "twain.h"
+
+// A data source found below <Windows directory>/twain_32/, as listing found it.
+struct TListedSource {
+  std::string Path;  // canonical
+  TW_IDENTITY Identity{};
+};
+
+// A data source library that an application opened: it stays loaded for the life of the
+// manager, since a source keeps its state from one opening to the next, and it keeps the Id
+// it was given at its first opening.
+struct TLoadedSource {
+  std::string Path;
+  win32::HMODULE Module = nullptr;
+  DSENTRYPROC Entry = nullptr;
+  TW_IDENTITY Identity{};
+};
+
+struct TApplicationRecord {
+  TW_UINT32 Id = 0;
+  win32::HWND Parent = nullptr;
+  TW_UINT16 Condition = TWCC_SUCCESS;  // of the manager's own last answer, for DAT_STATUS
+  std::vector<TListedSource> Listing;  // of the last MSG_GETFIRST
+  size_t NextListed = 0;
+  bool WakePending = false;  // a wake-up is posted and no MSG_PROCESSEVENT has come since
+};
+
+struct TOpenPair {
+  TW_UINT32 AppId = 0;
+  TW_UINT32 SourceId = 0;
+  std::deque<TW_UINT16> Notifications;  // MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_DEVICEEVENT
+  // A failure the manager answered for the source (it raised, or answered no return code);
+  // the next DAT_STATUS to the source reads it instead of asking the source.
+  TW_UINT16 PendingCondition = TWCC_SUCCESS;
+};
+
+// Notifications a pair keeps for an application that does not look at them; a source that
+// raises more is refused.
+inline constexpr size_t kMaxQueuedNotifications = 64;
+
+// Every *.ds file below <Windows directory>/twain_32/ that loads, exports DS_Entry and answers
+// DAT_IDENTITY / MSG_GET, in path order. A library that nobody has opened is loaded only for
+// that question and unloaded again: listing runs nothing else of a source.
+std::vector<TListedSource> ScanSources(TW_IDENTITY& Asker,
+                                       const std::vector<TLoadedSource>& Loaded);

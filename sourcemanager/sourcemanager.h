@@ -1,0 +1,88 @@
+// The Source Manager of TWAIN_32.DLL: the triplets it answers itself, and the forwarding of
+// every other triplet to the open source it is meant for.
+//
+// What it answers:
+// - DAT_PARENT MSG_OPENDSM / MSG_CLOSEDSM (pData points at the application's parent window):
+//   opening gives the application its Id; any number of applications, and any number of
+//   open/close rounds, in one process.
+// - DAT_IDENTITY MSG_GETFIRST / MSG_GETNEXT (TWRC_ENDOFLIST after the last) / MSG_GETDEFAULT
+//   (the first source listed) over the sources below <Windows directory>/twain_32/.
+// - DAT_IDENTITY MSG_OPENDS (by exact ProductName; an empty one opens the default source):
+//   fills the application's TW_IDENTITY of the source, with its Id, and forwards.
+//   MSG_CLOSEDS forwards, then forgets the pair and its queued notifications; the library
+//   stays loaded.
+// - DAT_STATUS MSG_GET without a destination: the condition of the manager's last answer to
+//   that application.
+// - DAT_NULL from a source (MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_DEVICEEVENT): queued for the
+//   pair, and the application is woken by a WM_NULL posted to its parent window. The next
+//   DAT_EVENT / MSG_PROCESSEVENT of that application to that source that the source does not
+//   answer with a message of its own hands out one of them as TWMessage, with TWRC_DSEVENT;
+//   never one raised during that same call.
+// Everything else with a destination goes to that source's DS_Entry, if this application has
+// it open (else TWCC_BADDEST). A source that raises, or answers something that is no return
+// code, gives TWRC_FAILURE, and the next DAT_STATUS to it TWCC_BUMMER.
+//
+// The tables are shared by every thread of the process: a source may call back from a thread
+// of its own. No lock is held while a source runs, so a source may call back from inside any
+// triplet.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "dsmtable.h"
+
+class TSourceManager {
+ public:
+  static TSourceManager& Instance();
+
+  TW_UINT16 Entry(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG, TW_UINT16 DAT,
+                  TW_UINT16 MSG, TW_MEMREF pData);
+
+ private:
+  using TLock = std::unique_lock<std::mutex>;
+
+  // The manager's own triplets (dsmtriplets.cpp), each with the lock held on entry.
+  TW_UINT16 OpenDSM(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 CloseDSM(TLock& Lock, TW_IDENTITY& App);
+  TW_UINT16 GetFirst(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 GetNext(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 GetDefault(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 OpenDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 CloseDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 Status(TLock& Lock, TW_IDENTITY* App, TW_UINT16 MSG, TW_MEMREF pData);
+  TW_UINT16 SourceCallback(TLock& Lock, TW_IDENTITY* Source, TW_IDENTITY* App, TW_UINT16 MSG);
+  TW_UINT16 ProcessEvent(TLock& Lock, TW_IDENTITY& App, TW_IDENTITY& Source, TW_MEMREF pData);
+
+  // The forwarding (dsmentry.cpp).
+  TW_UINT16 ManagerTriplet(TLock& Lock, TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
+                           TW_UINT16 MSG, TW_MEMREF pData);
+  TW_UINT16 SourceTriplet(TLock& Lock, TW_IDENTITY& App, TW_IDENTITY& Source, TW_UINT32 DG,
+                          TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
+  // Calls the source without the lock. A raise or an answer that is no return code is noted
+  // in the pair (when there is one) and answered TWRC_FAILURE.
+  TW_UINT16 CallSource(TLock& Lock, DSENTRYPROC Entry, TW_IDENTITY& App, TW_UINT32 DG,
+                       TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData, TW_UINT32 SourceId);
+
+  // The tables (dsmtable.cpp); the lock is held.
+  TApplicationRecord* FindApplication(const TW_IDENTITY* App);
+  TLoadedSource* FindLoaded(TW_UINT32 SourceId);
+  // Both release the lock while a library is loaded or asked.
+  std::vector<TListedSource> List(TLock& Lock, TW_IDENTITY& App);
+  TLoadedSource* LoadSource(TLock& Lock, const TListedSource& Listed);
+  TOpenPair* FindPair(TW_UINT32 AppId, TW_UINT32 SourceId);
+  void RemovePair(TW_UINT32 AppId, TW_UINT32 SourceId);
+  bool HasPairs(TW_UINT32 AppId) const;
+  TW_UINT32 NewId() { return ++FLastId; }
+  // Answers TWRC_FAILURE, keeping the condition for the application's DAT_STATUS.
+  TW_UINT16 Fail(TApplicationRecord* App, TW_UINT16 Condition);
+  void Wake(TApplicationRecord& App);
+
+  std::mutex FLock;
+  std::vector<TApplicationRecord> FApplications;
+  std::vector<TLoadedSource> FLoaded;
+  std::vector<TOpenPair> FPairs;
+  TW_UINT32 FLastId = 0;
+  // The condition of a call that came from no application the manager knows.
+  TW_UINT16 FStrayCondition = TWCC_SUCCESS;
+};
