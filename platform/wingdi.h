@@ -43,6 +43,22 @@ struct RGBQUAD {
 };
 static_assert(sizeof(RGBQUAD) == 4);
 
+// A header with its colour table (as many entries as the header asks for follow it).
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+// The header of an OS/2-style packed DIB, 12 bytes, with 3-byte colour entries.
+struct BITMAPCOREHEADER {
+  uint32_t bcSize;
+  uint16_t bcWidth;
+  uint16_t bcHeight;
+  uint16_t bcPlanes;
+  uint16_t bcBitCount;
+};
+static_assert(sizeof(BITMAPCOREHEADER) == 12);
+
 struct PALETTEENTRY {
   uint8_t peRed;
   uint8_t peGreen;

@@ -1,0 +1,280 @@
+#include "vekTWAINKernel.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "boundaryguard.h"
+#include "exception.h"
+#include "windowsdir.h"
+
+namespace {
+
+constexpr uint16_t kToolkitMajor = 2;
+constexpr uint16_t kToolkitMinor = 0;
+constexpr uint16_t kLanguageEnglish = 2;
+constexpr uint16_t kCountryUnitedKingdom = 44;
+constexpr char kDSMFileName[] = "TWAIN_32.DLL";
+
+template <size_t N>
+void CopyText(char (&To)[N], const std::string& Text) {
+  std::memset(To, 0, N);
+  std::memcpy(To, Text.data(), std::min(Text.size(), N - 1));
+}
+
+// The Source Manager's path: the Windows directory with one separator before the file name.
+std::string DSMPath() {
+  std::string path = win32::GetWindowsDirectory();
+  if (path.empty() || path.back() != '/') path += '/';
+  return path + kDSMFileName;
+}
+
+}  // namespace
+
+TvekTWAINKernel::TvekTWAINKernel(QObject* Owner) : QObject(Owner) {
+  FParentWindow = Application().Handle();
+  TW_VERSION& version = FAppIdentity.Version;
+  version.MajorNum = kToolkitMajor;
+  version.MinorNum = kToolkitMinor;
+  version.Language = kLanguageEnglish;
+  version.Country = kCountryUnitedKingdom;
+  CopyText(version.Info, "VEK DESIGN, TWAIN Toolkit v " + std::to_string(kToolkitMajor) + "." +
+                             std::to_string(kToolkitMinor));
+  FAppIdentity.ProtocolMajor = 1;
+  FAppIdentity.ProtocolMinor = 9;
+  FAppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  CopyText(FAppIdentity.Manufacturer, "VEK DESIGN");
+  CopyText(FAppIdentity.ProductFamily, "Image Capture");
+  CopyText(FAppIdentity.ProductName, "TWAIN Application");
+}
+
+TvekTWAINKernel::~TvekTWAINKernel() {
+  CloseAll();
+  UnhookAppMessages();
+}
+
+uint16_t TvekTWAINKernel::CallDSM(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG,
+                                  TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+  FReturnCode = TWRC_FAILURE;
+  if (FDSMEntry != nullptr) {
+    DSMENTRYPROC entry = FDSMEntry;
+    FReturnCode = Guarded([&]() -> uint16_t { return entry(pOrigin, pDest, DG, DAT, MSG, pData); },
+                          []() -> uint16_t { return kCallRaised; });
+  }
+  const uint16_t result = FReturnCode;
+  switch (result) {
+    case TWRC_SUCCESS:
+    case TWRC_CANCEL:
+    case TWRC_DSEVENT:
+    case TWRC_NOTDSEVENT:
+    case TWRC_XFERDONE:
+    case TWRC_ENDOFLIST:
+      FConditionCode = TWCC_SUCCESS;
+      break;
+    case kCallRaised:
+      // The crash is the failure: its own code replaces whatever an earlier failure left.
+      FConditionCode = TWCC_BUMMER;
+      if (DAT != DAT_STATUS) DropDSM();
+      break;
+    default:
+      if (DAT != DAT_STATUS) GetStatus(FConditionCode, pDest);
+      break;
+  }
+  FReturnCode = result;
+  if (FConditionCode != TWCC_SUCCESS && OnFailure) {
+    uint16_t cap = 0;
+    if (DAT == DAT_CAPABILITY && pData != nullptr) std::memcpy(&cap, pData, sizeof(cap));
+    OnFailure(this, static_cast<int32_t>(DG), DAT, cap, MSG, result, FConditionCode);
+  }
+  return result;
+}
+
+void TvekTWAINKernel::GetStatus(uint16_t& Condition, TW_IDENTITY* pDest) {
+  Condition = TWCC_BUMMER;
+  TW_STATUS status{};
+  if (CallDSM(&FAppIdentity, pDest, DG_CONTROL, DAT_STATUS, MSG_GET, &status) == TWRC_SUCCESS) {
+    Condition = status.ConditionCode;
+  }
+}
+
+void TvekTWAINKernel::DropDSM() {
+  FDSMOpen = false;
+  FSourceOpen = false;
+  FSourceEnabled = false;
+  FreeDSMLibrary();
+  UnhookAppMessages();
+}
+
+void TvekTWAINKernel::FreeDSMLibrary() {
+  if (FDSMHandle == nullptr) return;
+  win32::FreeLibrary(FDSMHandle);
+  SetState(1);
+  FDSMHandle = nullptr;
+  FSourceIdentity.Id = 0;
+  FDSMEntry = nullptr;
+}
+
+uint16_t TvekTWAINKernel::OpenDSM() {
+  FParentWindow = Application().Handle();
+  if (FDSMOpen) return TWRC_FAILURE;
+  if (FDSMHandle == nullptr) {
+    const std::string path = DSMPath();
+    if (access(path.c_str(), F_OK) != 0) return TWRC_FAILURE;
+    FDSMHandle = win32::LoadLibrary(path);
+    if (FDSMHandle == nullptr) return TWRC_FAILURE;
+    FDSMEntry = reinterpret_cast<DSMENTRYPROC>(win32::GetProcAddress(FDSMHandle, uint16_t{1}));
+    if (FDSMEntry == nullptr) {
+      win32::FreeLibrary(FDSMHandle);
+      FDSMHandle = nullptr;
+      return TWRC_FAILURE;
+    }
+  }
+  SetState(2);
+  const uint16_t result =
+      CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &FParentWindow);
+  if (result == TWRC_SUCCESS) {
+    FDSMOpen = true;
+    SetState(3);
+    HookAppMessages();
+  }
+  return result;
+}
+
+uint16_t TvekTWAINKernel::CloseDSM() {
+  if (FSourceOpen || !FDSMOpen) return TWRC_FAILURE;
+  const uint16_t result =
+      CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &FParentWindow);
+  if (result != TWRC_SUCCESS) return result;
+  FDSMOpen = false;
+  SetState(2);
+  FreeDSMLibrary();
+  UnhookAppMessages();
+  return result;
+}
+
+uint16_t TvekTWAINKernel::OpenDS() {
+  if (!FDSMOpen || FSourceOpen) return TWRC_FAILURE;
+  const uint16_t result =
+      CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &FSourceIdentity);
+  if (result == TWRC_SUCCESS) {
+    FSourceOpen = true;
+    SetState(4);
+    FSourceProtocol =
+        static_cast<uint16_t>(FSourceIdentity.ProtocolMajor * 10 + FSourceIdentity.ProtocolMinor);
+    if (OnDisableMenus) OnDisableMenus(this);
+  }
+  return result;
+}
+
+uint16_t TvekTWAINKernel::CloseDS() {
+  if (!FSourceOpen || FSourceEnabled) return TWRC_FAILURE;
+  const uint16_t result =
+      CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &FSourceIdentity);
+  if (result == TWRC_SUCCESS) {
+    FSourceOpen = false;
+    SetState(3);
+    FSourceIdentity.Id = 0;
+    std::memset(FSourceIdentity.ProductName, 0, sizeof(FSourceIdentity.ProductName));
+    FireEnableMenus();
+  }
+  return result;
+}
+
+uint16_t TvekTWAINKernel::EnableDS(bool& ShowUI) {
+  if (!FSourceOpen || FSourceEnabled) return TWRC_FAILURE;
+  TW_USERINTERFACE ui{};
+  ui.ShowUI = ShowUI ? 1 : 0;
+  ui.ModalUI = 0;
+  ui.hParent = FParentWindow;
+  const uint16_t result =
+      CallDSM(&FAppIdentity, &FSourceIdentity, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
+  if (result == TWRC_SUCCESS || result == TWRC_CHECKSTATUS) {
+    SetState(5);
+    FSourceEnabled = true;
+    ShowUI = ui.ShowUI != 0;
+  }
+  return result;
+}
+
+uint16_t TvekTWAINKernel::DisableDS() {
+  if (!FSourceEnabled || !FSourceOpen) return TWRC_FAILURE;
+  TW_USERINTERFACE ui{};
+  ui.ShowUI = 0;
+  ui.hParent = FParentWindow;
+  const uint16_t result =
+      CallDSM(&FAppIdentity, &FSourceIdentity, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+  if (result == TWRC_SUCCESS) {
+    FSourceEnabled = false;
+    SetState(4);
+  }
+  return result;
+}
+
+void TvekTWAINKernel::CloseAll() {
+  if (FSourceEnabled) DisableDS();
+  if (FSourceOpen) CloseDS();
+  if (FDSMOpen) CloseDSM();
+  FCloseMode = 0;
+}
+
+void TvekTWAINKernel::HookThunk(void* Data, win32::MSG& Msg, bool& Handled) {
+  static_cast<TvekTWAINKernel*>(Data)->AppMessageHook(Msg, Handled);
+}
+
+void TvekTWAINKernel::HookAppMessages() {
+  if (Application().OnMessage() == OwnHook()) return;
+  FSavedHook = Application().OnMessage();
+  Application().SetOnMessage(OwnHook());
+}
+
+void TvekTWAINKernel::UnhookAppMessages() {
+  if (!(Application().OnMessage() == OwnHook())) return;
+  Application().SetOnMessage(FSavedHook);
+  FSavedHook = TMessageEvent{};
+}
+
+void TvekTWAINKernel::AppMessageHook(win32::MSG& Msg, bool& Handled) {
+  // The handler to chain to, kept before the source may close and unhook.
+  const TMessageEvent saved = FSavedHook;
+  if (FSourceOpen && ProcessSourceEvent(Msg)) Handled = true;
+  if (!Handled && saved) saved(Msg, Handled);
+}
+
+bool TvekTWAINKernel::ProcessSourceEvent(win32::MSG& Msg) {
+  uint16_t result = TWRC_NOTDSEVENT;
+  if (FDSMOpen && FSourceOpen) {
+    TW_EVENT event{};
+    event.pEvent = &Msg;
+    event.TWMessage = MSG_NULL;
+    result =
+        CallDSM(&FAppIdentity, &FSourceIdentity, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    if (result != kCallRaised) {
+      switch (event.TWMessage) {
+        case MSG_XFERREADY:
+          SetState(6);
+          if (FCloseMode > 0) {
+            if (OnXferReady) OnXferReady(this);
+            TransferImages();
+          }
+          break;
+        case MSG_CLOSEDSREQ:
+          CloseAll();
+          if (OnCloseSource) OnCloseSource(this);
+          break;
+        case MSG_DEVICEEVENT:
+          ProcessDeviceEvent();
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  if (!FSourceOpen) FireEnableMenus();
+  if (!FDSMOpen) UnhookAppMessages();
+  return result == TWRC_DSEVENT;
+}
+
+void TvekTWAINKernel::FireEnableMenus() {
+  if (OnEnableMenus && parent() != nullptr) OnEnableMenus(this);
+}
