@@ -102,6 +102,8 @@ bool IsTIFF(TStream& Stream);
 // The eight signature bytes of a PNG file.
 bool IsPNG(TStream& Stream);
 
+class TDeviceContext;
+
 class TDIB {
  public:
   // The per-depth pixel methods behind GetPixel and SetPixel.
@@ -664,6 +666,14 @@ class TDIB {
   void SwapRedBlue();
   // The header's plane count; 0 on an empty page.
   int32_t Planes() const;
+  // Stretches the whole page onto the rectangle (X, Y, Width, Height) of the device context, by
+  // Mode: 0 colour on colour (nearest sample), 1 black on white (shrinking keeps the darkest), 2
+  // white on black (keeps the lightest), 3 halftone (averages; brush origin (0, 0)); any other
+  // mode draws with the context's own. The context's stretch mode and brush origin are given
+  // back afterwards, also when drawing raises. An empty page draws nothing.
+  // Types: 1, 4, 8 and 24 bits.
+  void Draw(TDeviceContext& DC, int32_t X, int32_t Y, int32_t Width, int32_t Height,
+            uint8_t Mode) const;
 
  private:
   int32_t GetPixelUnset(int32_t X, int32_t Y) const;

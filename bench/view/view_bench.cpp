@@ -1,0 +1,81 @@
+// One paint of the page view as the screen asks for it: an A4 300 dpi page (1 and 8 bits) in a
+// 1000 x 1400 view, at fit to page and at 100 % while scrolling, painting the exposed part into
+// an image as the window system's backing store would. The gray reduction that a 1-bit page
+// needs below 50 % is timed on its own: it is made once for a panel size, not at every paint.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <memory>
+
+#include "NewObjImage.h"
+#include "benchpages.h"
+
+namespace {
+
+void NeedApplication() {
+  static int argc = 1;
+  static char name[] = "view_bench";
+  static char* argv[] = {name, nullptr};
+  static std::unique_ptr<QApplication> application;
+  if (!application) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QApplication>(argc, argv);
+  }
+}
+
+// A shown 1000 x 1400 view of a copy of the reference page of the type.
+std::unique_ptr<TNorvaneImage> ViewOf(uint8_t Type) {
+  NeedApplication();
+  auto view = std::make_unique<TNorvaneImage>();
+  view->resize(1000, 1400);
+  view->show();
+  std::unique_ptr<TDIB> page = ReferencePage(Type).Duplicate();
+  page->SetOwnsHandle(false);
+  view->SetImageHandle(page->GetHandle());
+  return view;
+}
+
+// Paints what the client area shows of the panel.
+void PaintExposed(TNorvaneImage& View, QImage& Surface) {
+  TDisplayPanel& panel = View.DisplayPanel();
+  const QRect exposed = View.ClientRect().translated(-panel.pos()) & panel.rect();
+  panel.render(&Surface, exposed.topLeft() + panel.pos(), QRegion(exposed));
+}
+
+void BM_PaintFitToPage(benchmark::State& state) {
+  auto view = ViewOf(static_cast<uint8_t>(state.range(0)));
+  view->SetZoomMode(TZoomMode::zmFitToPage);
+  QImage surface(1000, 1400, QImage::Format_RGB32);
+  PaintExposed(*view, surface);  // the gray reduction, once
+  for (auto _ : state) PaintExposed(*view, surface);
+  state.SetLabel(state.range(0) == pt1bit ? "1-bit, from the gray reduction" : "8-bit");
+}
+
+void BM_GrayReductionFirstPaint(benchmark::State& state) {
+  auto view = ViewOf(pt1bit);
+  view->SetZoomMode(TZoomMode::zmFitToPage);
+  QImage surface(1000, 1400, QImage::Format_RGB32);
+  for (auto _ : state) {
+    view->DisplayPanel().Repaint();
+    PaintExposed(*view, surface);
+  }
+}
+
+void BM_Paint100WhileScrolling(benchmark::State& state) {
+  auto view = ViewOf(static_cast<uint8_t>(state.range(0)));
+  view->SetZoom(100);
+  QImage surface(1000, 1400, QImage::Format_RGB32);
+  QScrollBar& bar = view->VertScrollBar();
+  for (auto _ : state) {
+    bar.setValue(bar.value() + 40 > bar.maximum() ? 0 : bar.value() + 40);
+    PaintExposed(*view, surface);
+  }
+}
+
+BENCHMARK(BM_PaintFitToPage)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrayReductionFirstPaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Paint100WhileScrolling)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,28 @@
+// What the page view asks of the annotation editor whose marks lie on its display panel. The
+// view owns the editor it is given and destroys it before its panel; without one, the view
+// shows its pages without marks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dibunit.h"
+
+class IAnnotationsEditor {
+ public:
+  virtual ~IAnnotationsEditor() = default;
+
+  // Replaces the marks with those of the annotations stored with page Page of the file; an
+  // empty name leaves no marks. May raise when the annotations cannot be read.
+  virtual void LoadMarks(const std::string& FileName, int32_t Page) = 0;
+  // The page's vertical resolution in dots per inch, for the size of the marks' fonts.
+  virtual void SetResolution(int32_t DPI) = 0;
+  // The view's zoom in per cent; the marks take their panel positions from it.
+  virtual void SetZoom(double Percent) = 0;
+  // The display rectangle (0, 0, panel width, panel height).
+  virtual void SetViewRect(const TRect& Rect) = 0;
+  virtual void RepaintMarks() = 0;
+  // Turns the marks with the page by a quarter or half turn; Width and Height are the page's
+  // size before the turn.
+  virtual void RotateMarks(int32_t Angle, int32_t Width, int32_t Height) = 0;
+};
