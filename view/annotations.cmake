@@ -2,3 +2,8 @@
 add_library(clarivo_annotations STATIC ${CMAKE_CURRENT_LIST_DIR}/AnnotationsUnit.cpp)
 target_include_directories(clarivo_annotations PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(clarivo_annotations PUBLIC clarivo_platform)
+
+# The move-and-resize frame of a selected mark.
+add_library(clarivo_resizer STATIC ${CMAKE_CURRENT_LIST_DIR}/GraphicControlResizer.cpp)
+target_include_directories(clarivo_resizer PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(clarivo_resizer PUBLIC Qt6::Widgets)
