@@ -7,3 +7,8 @@ target_link_libraries(clarivo_annotations PUBLIC clarivo_platform)
 add_library(clarivo_resizer STATIC ${CMAKE_CURRENT_LIST_DIR}/GraphicControlResizer.cpp)
 target_include_directories(clarivo_resizer PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(clarivo_resizer PUBLIC Qt6::Widgets)
+
+# "Proprietà Annotazione", the properties dialog of one mark.
+add_library(clarivo_annoprop STATIC ${CMAKE_CURRENT_LIST_DIR}/UnitDlgAnnoProp.cpp)
+target_include_directories(clarivo_annoprop PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(clarivo_annoprop PUBLIC Qt6::Widgets clarivo_platform)
