@@ -113,9 +113,18 @@ void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t A
 void TDIB::NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
                             uint8_t LightValue) {
   Require8Bit(*this);
-  std::unique_ptr<TDIB> result = Duplicate();
-  LocalStatsThreshold(Window, *this, *result, -Aggressivity / 100.0);
-  std::memcpy(FMemory, result->Memory(), static_cast<size_t>(FBlockSize));
-  result.reset();
-  Threshold(128, Convert, DarkValue, LightValue);
+  // The filter's 255 and 0 go back into the page as the light and dark values in one pass;
+  // the scratch page's pixels are all written by the filter, so none are copied into it.
+  TDIB result;
+  result.NewImage(Width(), Height(), pt8bit, 0, 0);
+  LocalStatsThreshold(Window, *this, result, -Aggressivity / 100.0);
+  const int32_t width = Width();
+  const int32_t height = Height();
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* from = result.Lines(y);
+    uint8_t* to = Lines(y);
+    for (int32_t x = 0; x < width; ++x) to[x] = from[x] > 128 ? LightValue : DarkValue;
+  }
+  result.FreeImage();
+  if (Convert) ConvertPixelType(pt1bit);
 }
