@@ -6,22 +6,12 @@
 
 #include "../peak_memory.h"
 #include "dibunit.h"
+#include "load_error.h"
 #include "tiff_fixture.h"
 
 namespace {
 
 constexpr int64_t kWorkingSet = int64_t{64} << 20;
-
-std::string LoadError(TMemoryStream& s) {
-  TDIB dib;
-  try {
-    dib.LoadFromStream(s);
-  } catch (const Exception& e) {
-    EXPECT_TRUE(dib.Empty());
-    return e.what();
-  }
-  return "loaded";
-}
 
 void SetGrayTags(TIFF* tif, uint32_t w, uint32_t h, uint16_t compression) {
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
