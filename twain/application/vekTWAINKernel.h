@@ -67,6 +67,7 @@ class TvekTWAINKernel : public QObject {
   void UnhookAppMessages();
 
   TW_IDENTITY& AppIdentity() { return FAppIdentity; }
+  const TW_IDENTITY& AppIdentity() const { return FAppIdentity; }
   TW_IDENTITY& SourceIdentity() { return FSourceIdentity; }
   uint16_t SourceProtocol() const { return FSourceProtocol; }
   win32::HWND ParentWindow() const { return FParentWindow; }

@@ -33,6 +33,11 @@ enum class TSimFailure : int32_t {
   Bits32,          // the native page is a 32-bit DIB
   RaiseFromEntry,  // the next DS_Entry call raises out of the library (once)
   GarbageAnswer,   // the next DS_Entry call answers a number that is no return code (once)
+  UnsoundDIB,      // the native page's header claims twice the rows its block holds
+  FailImageInfo,   // DAT_IMAGEINFO of the page answers TWRC_FAILURE
+  FailSetupMem,    // DAT_SETUPMEMXFER in state 6 answers TWRC_FAILURE
+  FailEndXfer,     // MSG_ENDXFER of the page answers TWRC_FAILURE
+  LyingStrips,     // memory strips report more rows and bytes than they hold or fit
 };
 
 inline constexpr TW_UINT16 kSimGarbageAnswer = 0x4242;
@@ -50,4 +55,5 @@ struct TSimScannerSettings {
 struct TSimScannerReport {
   int32_t StartUps = 0;  // times its start-up work ran (the first opening)
   int32_t Openings = 0;
+  TW_HANDLE LastNativeHandle = nullptr;  // the block the last native transfer handed over
 };

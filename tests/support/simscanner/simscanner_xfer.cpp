@@ -87,6 +87,7 @@ TW_UINT32 TSimScanner::BytesPerRow() {
 
 TW_UINT16 TSimScanner::ImageInfo(TW_IMAGEINFO& Info) {
   if (!InState(6, 7)) return Fail(TWCC_SEQERROR);
+  if (FailsHere(TSimFailure::FailImageInfo)) return Fail(TWCC_OPERATIONERROR);
   TDIB& page = CurrentPage();
   Info = {};
   Info.XResolution = Fix(page.XResolution());
@@ -186,7 +187,13 @@ TW_UINT16 TSimScanner::NativeTransfer(TW_HANDLE& Handle) {
     page.SetOwnsHandle(false);
     page.UnlockAll();
     Handle = page.GetHandle();
+    if (FailsHere(TSimFailure::UnsoundDIB)) {
+      auto* header = static_cast<win32::BITMAPINFOHEADER*>(win32::GlobalLock(Handle));
+      header->biHeight *= 2;
+      win32::GlobalUnlock(Handle);
+    }
   }
+  FReport.LastNativeHandle = Handle;
   EndPage();
   if (Handle == nullptr) return Fail(TWCC_LOWMEMORY);
   FState = 7;
@@ -229,6 +236,10 @@ TW_UINT16 TSimScanner::MemoryTransfer(TW_IMAGEMEMXFER& Strip) {
   Strip.XOffset = 0;
   Strip.YOffset = static_cast<TW_UINT32>(FStripRow);
   Strip.BytesWritten = bytesPerRow * static_cast<TW_UINT32>(rows);
+  if (FailsHere(TSimFailure::LyingStrips)) {
+    Strip.Rows += static_cast<TW_UINT32>(page.Height());
+    Strip.BytesWritten = Strip.Memory.Length * 2;
+  }
   FStripRow += rows;
   FState = 7;
   if (FStripRow < page.Height()) return TWRC_SUCCESS;
@@ -257,6 +268,7 @@ TW_UINT16 TSimScanner::PendingTransfers(TW_UINT16 MSG, TW_PENDINGXFERS& Pending)
   switch (MSG) {
     case MSG_ENDXFER:
       if (!InState(6, 7)) return Fail(TWCC_SEQERROR);
+      if (FailsHere(TSimFailure::FailEndXfer)) return Fail(TWCC_OPERATIONERROR);
       EndPage();
       --FPagesLeft;
       ++FPageIndex;
@@ -281,6 +293,7 @@ TW_UINT16 TSimScanner::PendingTransfers(TW_UINT16 MSG, TW_PENDINGXFERS& Pending)
 
 TW_UINT16 TSimScanner::SetupMemory(TW_SETUPMEMXFER& Setup) {
   if (!InState(4, 6)) return Fail(TWCC_SEQERROR);
+  if (FState == 6 && FailsHere(TSimFailure::FailSetupMem)) return Fail(TWCC_OPERATIONERROR);
   TW_UINT32 bytesPerRow = BytesPerRow();
   auto height = static_cast<TW_UINT32>(CurrentPage().Height());
   if (FState < 6) EndPage();  // described from the settings; the scan makes its own
