@@ -54,9 +54,10 @@ bool TStripImage::Take(const TMemStrip& Strip, size_t Offered) {
       std::memmove(strip + k * FStride, strip + k * bytesPerRow, FStride);
     }
   } else {
-    // Rows move towards the end, the last one first.
-    for (size_t k = Strip.Rows; k-- > 1;) {
-      std::memmove(strip + k * FStride, strip + k * bytesPerRow, bytesPerRow);
+    // Rows move towards the end, the last one first; the padding they leave is cleared.
+    for (size_t k = Strip.Rows; k-- > 0;) {
+      if (k > 0) std::memmove(strip + k * FStride, strip + k * bytesPerRow, bytesPerRow);
+      std::memset(strip + k * FStride + bytesPerRow, 0, FStride - bytesPerRow);
     }
   }
   FFilled += static_cast<size_t>(spread);

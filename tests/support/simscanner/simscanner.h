@@ -50,6 +50,7 @@ struct TSimScannerSettings {
   int32_t FailurePage = -1;          // the page (from 0) it applies to; -1 every page
   int32_t DeviceEventAtEnable = -1;  // a TWDE_ code raised when enabled, if asked for
   TW_UINT16 OmitCaps[8] = {};        // left out of CAP_SUPPORTEDCAPS and refused
+  bool UnknownCount = false;         // pending transfers report -1 while pages are left
 };
 
 struct TSimScannerReport {

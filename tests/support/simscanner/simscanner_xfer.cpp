@@ -286,7 +286,7 @@ TW_UINT16 TSimScanner::PendingTransfers(TW_UINT16 MSG, TW_PENDINGXFERS& Pending)
     default:
       return Fail(TWCC_BADPROTOCOL);
   }
-  Pending.Count = static_cast<TW_UINT16>(FState >= 6 ? FPagesLeft : 0);
+  Pending.Count = static_cast<TW_UINT16>(FState < 6 ? 0 : FSettings.UnknownCount ? -1 : FPagesLeft);
   Pending.Reserved = 0;
   return TWRC_SUCCESS;
 }
