@@ -57,4 +57,5 @@ struct TSimScannerReport {
   int32_t StartUps = 0;  // times its start-up work ran (the first opening)
   int32_t Openings = 0;
   TW_HANDLE LastNativeHandle = nullptr;  // the block the last native transfer handed over
+  double BusySeconds = 0;                // spent inside its DS_Entry since it was loaded
 };

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,9 +72,17 @@ TSimFailure TSimScanner::TakeEntryFailure() {
 TW_UINT16 TSimScanner::Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                              TW_MEMREF pData) {
   Trace(DAT, MSG);
-  if (DG == DG_CONTROL) return Control(pOrigin, DAT, MSG, pData);
-  if (DG == DG_IMAGE) return Image(DAT, MSG, pData);
-  return Fail(TWCC_BADPROTOCOL);
+  const auto start = std::chrono::steady_clock::now();
+  TW_UINT16 result;
+  if (DG == DG_CONTROL)
+    result = Control(pOrigin, DAT, MSG, pData);
+  else if (DG == DG_IMAGE)
+    result = Image(DAT, MSG, pData);
+  else
+    result = Fail(TWCC_BADPROTOCOL);
+  FReport.BusySeconds +=
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return result;
 }
 
 TW_UINT16 TSimScanner::Control(TW_IDENTITY* pOrigin, TW_UINT16 DAT, TW_UINT16 MSG,
