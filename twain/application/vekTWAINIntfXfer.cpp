@@ -429,31 +429,29 @@ uint16_t TvekTWAINIntf::MemoryStrips(uint8_t* Pixels, size_t Size, size_t Stride
 
 uint16_t TvekTWAINIntf::MemPtrStrips(BITMAPINFO* Info, int64_t Preferred) {
   TW_IMAGEMEMXFER strip{};
+  // The packed record's pointer goes to the application through an aligned copy.
   void* buffer = nullptr;
   if (OnMemXferBuffer) OnMemXferBuffer(this, Info, 0, 0, 0, buffer);
-  strip.Memory.TheMem = buffer;
   strip.Memory.Flags = kStripFlags;
   strip.Memory.Length = static_cast<TW_UINT32>(std::clamp<int64_t>(Preferred, 0, UINT32_MAX));
   uint16_t result;
   do {
-    if (strip.Memory.TheMem == nullptr || Preferred <= 0) {
+    if (buffer == nullptr || Preferred <= 0) {
       result = TWRC_CANCEL;
     } else {
+      strip.Memory.TheMem = buffer;
       result =
           CallDSM(&AppIdentity(), &SourceIdentity(), DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip);
+      buffer = strip.Memory.TheMem;
       if (OnMemXferBuffer) {
         OnMemXferBuffer(this, Info, static_cast<int32_t>(strip.BytesPerRow),
                         static_cast<int32_t>(strip.Rows), static_cast<int32_t>(strip.BytesWritten),
-                        strip.Memory.TheMem);
+                        buffer);
       }
     }
   } while (result == TWRC_SUCCESS);
-  strip.Memory.Flags = 0;
-  strip.Columns = 0;
-  strip.Rows = 0;
-  strip.BytesWritten = 0;
   if (OnMemXferBuffer)
-    OnMemXferBuffer(this, Info, static_cast<int32_t>(strip.BytesPerRow), 0, 0, strip.Memory.TheMem);
+    OnMemXferBuffer(this, Info, static_cast<int32_t>(strip.BytesPerRow), 0, 0, buffer);
   return result;
 }
 
