@@ -566,7 +566,8 @@ void TAnnotationsEditor::RepaintMarks() {
 }
 
 // The rectangle turns with the page; the points of a line keep their distances and are turned
-// inside it (scaling them by the signed sides of the turned rectangle would throw them out).
+// inside it first, while the rectangle still has the sides the points were measured in
+// (scaling them by the signed sides of the turned rectangle would throw them out of it).
 void TAnnotationsEditor::RotateMarks(int32_t Angle, int32_t Width, int32_t Height) {
   for (auto& Mark : FMarks) {
     const TRect R = Mark->ImageRect();
@@ -585,8 +586,8 @@ void TAnnotationsEditor::RotateMarks(int32_t Angle, int32_t Width, int32_t Heigh
       default:
         continue;
     }
-    Mark->StoreMarkRect(Turned);
     Mark->Rotate(Angle);
+    Mark->StoreMarkRect(Turned);
   }
 }
 
