@@ -468,6 +468,12 @@ void AnswerDialog(std::function<void(TDialogAnnotationProperties&)> Change, bool
   });
 }
 
+// The dialog as the user sees it, filled from a mark of the view.
+void Shoot(QWidget& Dialog, const char* Name) {
+  QDir().mkpath(CLARIVO_SCREENSHOTS);
+  EXPECT_TRUE(Dialog.grab().save(QString(CLARIVO_SCREENSHOTS) + "/" + Name));
+}
+
 struct TViewWithMarks : ::testing::Test {
   TViewWithMarks() {
     View.resize(700, 500);
@@ -553,12 +559,14 @@ TEST_F(TViewWithMarks, TheDialogEditsEachKind) {
   AnswerDialog(
       [&](TDialogAnnotationProperties& D) {
         Order.push_back("image");
+        Shoot(D, "markprops-image.png");
         EXPECT_EQ(D.PageControl1->currentWidget(), D.TabSheetImage);
         EXPECT_FALSE(D.Image->pixmap().isNull());
         D.ButtonClearClick();
         AnswerDialog(
             [&](TDialogAnnotationProperties& D) {
               Order.push_back("line");
+              Shoot(D, "markprops-line.png");
               ASSERT_EQ(D.ListBoxPoints->count(), 2);
               EXPECT_EQ(D.ListBoxPoints->item(0)->text(), "3,4");
               D.ListBoxPoints->item(0)->setSelected(true);
@@ -566,6 +574,7 @@ TEST_F(TViewWithMarks, TheDialogEditsEachKind) {
               AnswerDialog(
                   [&](TDialogAnnotationProperties& D) {
                     Order.push_back("note");
+                    Shoot(D, "markprops-note.png");
                     EXPECT_EQ(D.MemoText->toPlainText(), "Nota");
                     EXPECT_EQ(D.EditFont->text(), "Arial, 12");
                     D.MemoText->setPlainText("Firmare qui");
