@@ -289,6 +289,7 @@ void TStickNoteMark::RenderUnscaled() {
 TMarkBitmap TStickNoteMark::RenderBitmap() const {
   const QRgb Key = Color().rgb() == kGray ? kWhite : kGray;
   QImage Bitmap = Blank(QColor::fromRgb(Key));
+  if (Bitmap.isNull()) return {Bitmap, Key};
   const int W = Bitmap.width(), H = Bitmap.height();
   const int B = Round(W * 0.025);
   {
