@@ -3,10 +3,20 @@
 // shows its pages without marks.
 #pragma once
 
+#include <QObject>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dibunit.h"
+
+class QWidget;
+
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
+                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseMoveEvent =
+    std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
 
 class IAnnotationsEditor {
  public:
@@ -26,4 +36,13 @@ class IAnnotationsEditor {
   // Turns the marks with the page by a quarter or half turn; Width and Height are the page's
   // size before the turn.
   virtual void RotateMarks(int32_t Angle, int32_t Width, int32_t Height) = 0;
+
+  // The view's answers to a click and a double click on a mark (the mark is the Sender). An
+  // editor without marks never calls them.
+  virtual void SetMarkHandlers(TNotifyEvent /*Click*/, TNotifyEvent /*DoubleClick*/) {}
+  // Deselects every mark, then selects Mark, one of the editor's.
+  virtual void SelectOnly(QObject* /*Mark*/) {}
+  // For every selected mark, from the last to the first: the properties dialog, owned by
+  // Owner, filled from the mark, shown modally and applied to the mark when closed with "OK".
+  virtual void ShowMarkProperties(QWidget* /*Owner*/) {}
 };

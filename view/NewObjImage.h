@@ -26,12 +26,6 @@ class TNorvaneImage;
 enum class TZoomMode { zmCustom, zmFitToWidth, zmFitToHeight, zmFitToPage, zmFitToOriginal };
 enum class TAntialiasing { aaNone, aaScaleToGray, aaPreserveBlack, aaPreserveWhite };
 
-using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
-                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
-using TMouseMoveEvent =
-    std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
-
 // One page with its sizes and resolutions. The page's memory block belongs to the object while
 // FreeImageHandle is true (always so right after a page is loaded or adopted); a caller that
 // hands a block over and keeps it sets FreeImageHandle false, and the object then never frees
@@ -153,7 +147,8 @@ class TNorvaneImage : public QWidget {
   TMemoryImage& Image() { return FImage; }
   const TMemoryImage& Image() const { return FImage; }
   TDisplayPanel& DisplayPanel() { return *FPanel; }
-  // Installs the annotation editor whose marks lie on the panel (see AnnotationsEditorLink.h).
+  // Installs the annotation editor whose marks lie on the panel (see AnnotationsEditorLink.h)
+  // in place of the one the view makes: hidden, read-only, on the panel, at 200 dpi.
   void SetAnnotationsEditor(std::unique_ptr<IAnnotationsEditor> Editor);
   IAnnotationsEditor* AnnotationsEditor() const { return FEditor.get(); }
 
@@ -192,6 +187,12 @@ class TNorvaneImage : public QWidget {
   // Turns the page and its marks, then shows it again at the current zoom.
   void Rotate(double Angle);
   void Crop(const TRect& Rect);
+
+  // A click on a mark selects it alone; a double click also opens its properties.
+  void MarkClicked(QObject* Mark);
+  void MarkDoubleClicked(QObject* Mark);
+  // The properties dialog of every selected mark, from the last to the first.
+  void ShowMarkProperties();
 
   double FitToWidthZoom() const;
   double FitToHeightZoom() const;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "AnnotationsEditor.h"
 #include "NewObjImage.h"
 #include "boundaryguard.h"
 
@@ -49,6 +50,14 @@ TNorvaneImage::TNorvaneImage(QWidget* Parent)
     connect(bar, &QScrollBar::valueChanged, this,
             [this] { Guarded([&] { LayoutPanel(-1, -1); }, [] { Report("Scrolling failed"); }); });
   }
+  auto editor = std::make_unique<TAnnotationsEditor>();
+  editor->SetVisible(false);
+  editor->SetReadOnly(true);
+  editor->SetSurface(FPanel);
+  editor->SetViewRect({0, 0, 100, 100});
+  editor->SetZoom(100);
+  editor->SetResolution(200);
+  SetAnnotationsEditor(std::move(editor));
 }
 
 TNorvaneImage::~TNorvaneImage() {
@@ -59,6 +68,23 @@ TNorvaneImage::~TNorvaneImage() {
 
 void TNorvaneImage::SetAnnotationsEditor(std::unique_ptr<IAnnotationsEditor> Editor) {
   FEditor = std::move(Editor);
+  if (FEditor) {
+    FEditor->SetMarkHandlers([this](QObject* Mark) { MarkClicked(Mark); },
+                             [this](QObject* Mark) { MarkDoubleClicked(Mark); });
+  }
+}
+
+void TNorvaneImage::MarkClicked(QObject* Mark) {
+  if (FEditor) FEditor->SelectOnly(Mark);
+}
+
+void TNorvaneImage::MarkDoubleClicked(QObject* Mark) {
+  MarkClicked(Mark);
+  ShowMarkProperties();
+}
+
+void TNorvaneImage::ShowMarkProperties() {
+  if (FEditor) FEditor->ShowMarkProperties(this);
 }
 
 int TNorvaneImage::ScrollBarSize() const {

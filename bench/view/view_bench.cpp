@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <memory>
 
+#include "AnnotationsEditor.h"
 #include "NewObjImage.h"
 #include "benchpages.h"
 
@@ -62,6 +63,36 @@ void BM_Paint100WhileScrolling(benchmark::State& state) {
   }
 }
 
+// The same paint at 100 % with a mark of each kind over the shown part (or none): every mark
+// renders a fresh bitmap of its zoomed size at each paint.
+void BM_PaintWithMarks(benchmark::State& state) {
+  auto view = ViewOf(pt8bit);
+  view->SetZoom(100);
+  auto& editor = dynamic_cast<TAnnotationsEditor&>(*view->AnnotationsEditor());
+  editor.SetVisible(true);
+  if (state.range(0) != 0) {
+    editor.AddStickNote().SetMarkRect({100, 100, 499, 399});
+    editor.AddRectangle().SetMarkRect({500, 100, 899, 599});
+    TRectangleMark& hollow = editor.AddRectangle();
+    hollow.SetFilled(false);
+    hollow.SetMarkRect({100, 500, 499, 899});
+    editor.AddTextMark().SetMarkRect({100, 900, 899, 1099});
+    TLineMark& line = editor.AddLineMark();
+    line.SetMarkRect({500, 700, 899, 899});
+    line.AddPoint(0, 0);
+    line.AddPoint(399, 199);
+    QImage picture(200, 150, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    TImageMark& image = editor.AddImageMark();
+    image.SetMarkRect({100, 1100, 499, 1399});
+    image.SetImage(GraphicToPackedDib(picture));
+  }
+  QImage surface(1000, 1400, QImage::Format_RGB32);
+  for (auto _ : state) PaintExposed(*view, surface);
+  state.SetLabel(state.range(0) != 0 ? "8-bit, six marks" : "8-bit, no marks");
+}
+
+BENCHMARK(BM_PaintWithMarks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintFitToPage)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrayReductionFirstPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint100WhileScrolling)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
