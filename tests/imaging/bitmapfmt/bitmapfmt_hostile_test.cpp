@@ -4,26 +4,16 @@
 #include "../peak_memory.h"
 #include "bitmapfmt.h"
 #include "bitmapfmt_memfiles.h"
+#include "le_bytes.h"
 
 using namespace bitmapfmt;
 
 namespace {
 
-using TBytes = std::vector<uint8_t>;
-
 constexpr int kW = 30000;
 constexpr int kH = 30000;
 // What reading one of these files may take beside the file itself.
 constexpr int64_t kWorkingSet = int64_t{64} << 20;
-
-void Put16(TBytes& b, size_t at, unsigned v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(TBytes& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xffff);
-  Put16(b, at + 2, v >> 16);
-}
 
 TBytes Targa(int type) {
   TBytes b(18, 0);

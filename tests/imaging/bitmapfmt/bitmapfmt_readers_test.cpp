@@ -5,21 +5,12 @@
 
 #include "bitmapfmt.h"
 #include "bitmapfmt_images.h"
+#include "le_bytes.h"
 
 using namespace bitmapfmt;
 
 namespace {
 
-using TBytes = std::vector<uint8_t>;
-
-void Put16(TBytes& b, size_t at, unsigned v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(TBytes& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xffff);
-  Put16(b, at + 2, v >> 16);
-}
 void Append(TBytes& b, std::initializer_list<int> bytes) {
   for (int v : bytes) b.push_back(static_cast<uint8_t>(v));
 }

@@ -1,4 +1,5 @@
 #include "dibunit.h"
+#include "small_pages.h"
 
 #include <gtest/gtest.h>
 
@@ -400,16 +401,8 @@ TEST(TakeImage, RowsAfterAGapStayWhereTheyAre) {
   source.NewImage(5, 3, pt8bit, 300, 300);
   Pattern(source);
   const size_t rowsAt = 40 + 1024, gap = 12;
-  win32::HGLOBAL block = win32::GlobalAlloc(win32::GHND, source.BlockSize() + gap);
-  auto* data = static_cast<uint8_t*>(win32::GlobalLock(block));
-  std::memcpy(data, source.Memory(), rowsAt);
-  std::memcpy(data + rowsAt + gap, source.Bits(), source.BlockSize() - rowsAt);
-  win32::GlobalUnlock(block);
   TDIB loaded;
-  loaded.SetHandle(block);
-  loaded.FileHeader().bfOffBits = static_cast<uint32_t>(14 + rowsAt + gap);
-  loaded.ParseHeader();
-  loaded.BuildLineTable();
+  CopyWithGapBeforeRows(source, gap, loaded);
 
   TDIB page;
   page.TakeImage(loaded);

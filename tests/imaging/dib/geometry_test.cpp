@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dibunit.h"
+#include "small_pages.h"
 
 namespace {
 
@@ -99,17 +100,8 @@ TEST(ResizeCanvas, KeepsTopLeftAndFillsNewPixels) {
 TEST(ResizeCanvas, RowsStoredAfterAGapFollowThePalette) {
   // A loaded page may keep its rows further into the block than the palette's end.
   auto page = PatternPage(pt8bit, 5, 3);
-  const size_t gap = 12, rows = 40 + 1024;
-  win32::HGLOBAL block = win32::GlobalAlloc(win32::GHND, page->BlockSize() + gap);
-  auto* data = static_cast<uint8_t*>(win32::GlobalLock(block));
-  std::memcpy(data, page->Memory(), rows);
-  std::memcpy(data + rows + gap, page->Bits(), page->BlockSize() - rows);
-  win32::GlobalUnlock(block);
   TDIB loaded;
-  loaded.SetHandle(block);
-  loaded.FileHeader().bfOffBits = static_cast<uint32_t>(14 + rows + gap);
-  loaded.ParseHeader();
-  loaded.BuildLineTable();
+  CopyWithGapBeforeRows(*page, 12, loaded);
   ASSERT_EQ(loaded.GetPixel(4, 2), Pattern(pt8bit, 4, 2));
   loaded.ResizeCanvas(6, 4, 1);
   ExpectLayout(loaded, 6, 4);

@@ -48,3 +48,19 @@ inline void ExpectSameBlock(const TDIB& Actual, const TDIB& Expected) {
   while (first < static_cast<size_t>(Actual.BlockSize()) && a[first] == e[first]) ++first;
   EXPECT_EQ(first, static_cast<size_t>(Actual.BlockSize())) << "first differing byte";
 }
+
+// Into gets a copy of Source whose rows stand Gap bytes after the palette's end, as a loaded file
+// may keep them, with bfOffBits telling where they are.
+inline void CopyWithGapBeforeRows(const TDIB& Source, size_t Gap, TDIB& Into) {
+  const auto* memory = static_cast<const uint8_t*>(Source.Memory());
+  const auto rowsAt = static_cast<size_t>(Source.Bits() - memory);
+  win32::HGLOBAL block = win32::GlobalAlloc(win32::GHND, Source.BlockSize() + Gap);
+  auto* data = static_cast<uint8_t*>(win32::GlobalLock(block));
+  std::memcpy(data, memory, rowsAt);
+  std::memcpy(data + rowsAt + Gap, Source.Bits(), Source.BlockSize() - rowsAt);
+  win32::GlobalUnlock(block);
+  Into.SetHandle(block);
+  Into.FileHeader().bfOffBits = static_cast<uint32_t>(14 + rowsAt + Gap);
+  Into.ParseHeader();
+  Into.BuildLineTable();
+}
