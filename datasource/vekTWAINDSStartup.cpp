@@ -1,0 +1,74 @@
+#include "vekTWAINDSStartup.h"
+
+#include <QApplication>
+#include <chrono>
+#include <thread>
+
+#include "exception.h"
+#include "namedmutex.h"
+#include "programstart.h"
+#include "registry.h"
+#include "tcpclient.h"
+
+namespace {
+
+constexpr const char* kSettingsKey = "Software\\Dovantic Technologies\\Clarivo";
+constexpr int kRetryMs = 25;
+
+// The QApplication the data source made, when the host had none.
+QApplication* OwnApplication = nullptr;
+
+bool Accepts(const TPanelAddress& Address) {
+  try {
+    TTcpClient client;
+    client.Open(Address.Host, Address.Port);
+    client.Close();
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+TPanelAddress PanelAddress() {
+  TRegIniFile settings(kSettingsKey);
+  TPanelAddress address;
+  if (!settings.ReadBool("Server", "Local", true))
+    address.Host = settings.ReadString("Server", "IP", "127.0.0.1").toStdString();
+  int32_t port = settings.ReadInteger("Server", "Port", 7098);
+  if (port > 0 && port <= 65535) address.Port = static_cast<uint16_t>(port);
+  return address;
+}
+
+bool ControlPanelRunning() {
+  return win32::OpenMutex(kControlPanelMutex) != nullptr;
+}
+
+bool WaitUntilAccepting(const TPanelAddress& Address, int TimeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (!Accepts(Address)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
+  }
+  return true;
+}
+
+bool EnsureControlPanel(int TimeoutMs) {
+  if (ControlPanelRunning()) return true;
+  if (!win32::WinExec(kControlPanelProgram, win32::SW_SHOWDEFAULT)) return false;
+  return WaitUntilAccepting(PanelAddress(), TimeoutMs);
+}
+
+void EnsureQtApplication() {
+  if (QCoreApplication::instance() != nullptr) return;
+  static int argc = 1;
+  static char name[] = "Clarivo.ds";
+  static char* argv[] = {name, nullptr};
+  OwnApplication = new QApplication(argc, argv);
+}
+
+void PumpOwnQtApplication() {
+  if (OwnApplication != nullptr && QCoreApplication::instance() == OwnApplication)
+    QCoreApplication::processEvents();
+}
