@@ -169,6 +169,7 @@ win32::HGLOBAL TScanClient::ReceiveOriginalFile() {
 }
 
 bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message) {
+  if (!FSocket.Connected()) return false;
   SendHeader(Command, 0);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs);
