@@ -44,7 +44,11 @@ TScanRequest TFinestraPrincipale::EffectiveRequest(const TScanRequest& Request) 
     std::string paper = ComboBoxPagina->currentIndex() <= 0
                             ? std::string("A3")
                             : ComboBoxPagina->currentText().toStdString();
-    PaperSizeByName(paper, effective.PageWidth, effective.PageHeight);
+    // The record is packed: its doubles are read and written by value only.
+    double width = effective.PageWidth, height = effective.PageHeight;
+    PaperSizeByName(paper, width, height);
+    effective.PageWidth = width;
+    effective.PageHeight = height;
   }
   if (!RadioButtonDriverResolution->isChecked()) {
     effective.XResolution = effective.YResolution = SpinEditResolution->value();
