@@ -17,6 +17,11 @@ bool TServingTest::Logged(const std::string& Line) const {
   return std::find(lines.begin(), lines.end(), Line) != lines.end();
 }
 
+size_t TServingTest::Count(const std::string& Line) const {
+  std::vector<std::string> lines = LogLines();
+  return static_cast<size_t>(std::count(lines.begin(), lines.end(), Line));
+}
+
 TScanRequest Request(int32_t PixelType, int32_t DPI, double Width, double Height) {
   TScanRequest request{};
   request.ImageCount = -1;

@@ -51,6 +51,7 @@ class TServingTest : public TWindowsDirTest {
   // The lines of the log without their date and time.
   std::vector<std::string> LogLines() const;
   bool Logged(const std::string& Line) const;
+  size_t Count(const std::string& Line) const;
 
   QTemporaryDir Config;
   QTemporaryDir Program;

@@ -38,10 +38,6 @@ class ServingTest : public TServingTest {
     w.StartScan(Request(RequestType, 60, 2, 2));
     return w;
   }
-  size_t Count(const std::string& Line) const {
-    std::vector<std::string> lines = LogLines();
-    return static_cast<size_t>(std::count(lines.begin(), lines.end(), Line));
-  }
 };
 
 // Mode Gray with "Mirafold" and a black-and-white request: each page first in black and white,
