@@ -5,6 +5,7 @@
 
 #include "boundaryguard.h"
 #include "twain.h"
+#include "vekTWAINDSDialog.h"
 #include "vekTWAINDSLayer.h"
 #include "vekTWAINDSStartup.h"
 
@@ -15,7 +16,7 @@ constexpr int kPanelStartMs = 5000;
 std::unique_ptr<TDSForm> MakeForm() {
   EnsureControlPanel(kPanelStartMs);
   EnsureQtApplication();
-  return nullptr;
+  return std::make_unique<TDSDialog>();
 }
 
 TTWAINSource& Source() {

@@ -11,13 +11,7 @@
 #include "dibunit.h"
 #include "messages.h"
 #include "twain.h"
-
-struct TDSFrame {
-  int32_t Left = 0;
-  int32_t Top = 0;
-  int32_t Right = 0;
-  int32_t Bottom = 0;
-};
+#include "uDSUserInterface.h"
 
 class TDSForm {
  public:
@@ -40,18 +34,24 @@ class TDSForm {
   // The page held for transfer; empty when none.
   virtual TDIB& Page() = 0;
 
-  virtual TDSFrame GetFrame() = 0;
-  virtual void SetFrame(const TDSFrame& Frame) = 0;
+  virtual TFrame GetFrame() = 0;
+  virtual void SetFrame(const TFrame& Frame) = 0;
   // The frame (0, 0, 32767, 32767).
-  virtual TDSFrame ResetFrame() = 0;
+  virtual TFrame ResetFrame() = 0;
 
   // The scan settings the capabilities read and write.
   virtual TScanRequest& Request() = 0;
-  virtual int32_t& XferMech() = 0;
-  virtual int32_t& Units() = 0;
-  virtual bool& Indicators() = 0;
+  virtual int32_t XferMech() const = 0;
+  virtual void SetXferMech(int32_t Value) = 0;
+  virtual int32_t Units() const = 0;
+  virtual void SetUnits(int32_t Value) = 0;
+  virtual bool Indicators() const = 0;
+  virtual void SetIndicators(bool Value) = 0;
   // Shows the settings in the dialog's controls.
   virtual void ControlsFromSettings() = 0;
+  // Converts the values of the resolution capability Cap in List between units of length.
+  virtual void ConvertUnits(int32_t OldUnit, int32_t NewUnit, TTwnContainerList& List,
+                            uint16_t Cap) = 0;
 
   // True when Window is one of the dialog's own windows.
   virtual bool OwnsWindow(win32::HWND Window) const = 0;

@@ -25,22 +25,6 @@ bool IsExtendedCandidate(TW_UINT16 Cap) {
 constexpr int32_t kAllOps = -1;
 constexpr int32_t kMaxFrameEdge = 32767;
 
-// Units of length per inch: inches, centimetres, picas, points, twips.
-constexpr std::array<double, 5> kUnitsPerInch = {1.0, 2.54, 6.0, 72.0, 1440.0};
-
-bool IsUnitOfLength(int32_t Unit) {
-  return Unit >= TWUN_INCHES && Unit <= TWUN_TWIPS;
-}
-
-// A value in dots per unit, from the old unit to the new one, through hundredths of a
-// centimetre. Anything becomes 1 in pixels; a unit without a factor leaves the value.
-double ConvertValue(double Value, int32_t OldUnit, int32_t NewUnit) {
-  if (NewUnit == TWUN_PIXELS) return 1.0;
-  if (!IsUnitOfLength(OldUnit) || !IsUnitOfLength(NewUnit)) return Value;
-  double hundredths = Value * 100.0 * kUnitsPerInch[OldUnit] / 2.54;
-  return hundredths * 2.54 / (100.0 * kUnitsPerInch[NewUnit]);
-}
-
 int32_t Clamped(double Value, int32_t Low, int32_t High) {
   return std::clamp(Round(Value), Low, High);
 }
@@ -122,12 +106,12 @@ TW_UINT16 TTWAINSource::InitCapability(TW_UINT16 Cap) {
       break;
     case ICAP_UNITS:
       SetItems(*NewCapability(Cap, TWON_ENUMERATION, kAllOps), std::array<TW_UINT16, 1>{0});
-      FForm->Units() = TWUN_INCHES;
+      FForm->SetUnits(TWUN_INCHES);
       break;
     case ICAP_XFERMECH:
       SetItems(*NewCapability(Cap, TWON_ENUMERATION, kAllOps),
                std::array<TW_UINT16, 3>{TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY});
-      FForm->XferMech() = TWSX_NATIVE;
+      FForm->SetXferMech(TWSX_NATIVE);
       break;
     case CAP_AUTHOR:
       NewCapability(Cap, TWON_ONEVALUE, TWQC_GET)->SetCurrentValue("Dovantic Technologies SpA");
@@ -241,7 +225,7 @@ TW_UINT16 TTWAINSource::ApplyCapability(TW_UINT16 Cap) {
       const int32_t unit = static_cast<int32_t>(value.AsInteger());
       const int32_t old = FForm->Units();
       if (unit != old) {
-        FForm->Units() = unit;
+        FForm->SetUnits(unit);
         ConvertUnits(old, unit, ICAP_XRESOLUTION);
         ApplyCapability(ICAP_XRESOLUTION);
         ConvertUnits(old, unit, ICAP_YRESOLUTION);
@@ -252,7 +236,7 @@ TW_UINT16 TTWAINSource::ApplyCapability(TW_UINT16 Cap) {
       break;
     }
     case ICAP_XFERMECH:
-      FForm->XferMech() = static_cast<int32_t>(value.AsInteger());
+      FForm->SetXferMech(static_cast<int32_t>(value.AsInteger()));
       InitCapability(ICAP_IMAGEFILEFORMAT);
       break;
     case CAP_FEEDERENABLED:
@@ -265,7 +249,7 @@ TW_UINT16 TTWAINSource::ApplyCapability(TW_UINT16 Cap) {
       request.AutoBrightness = value.AsBoolean() ? 1 : 0;
       break;
     case CAP_INDICATORS:
-      FForm->Indicators() = value.AsBoolean();
+      FForm->SetIndicators(value.AsBoolean());
       break;
     case ICAP_BRIGHTNESS:
       request.Brightness = Clamped(value.AsDouble(), -1000, 1000);
@@ -307,36 +291,8 @@ TW_UINT16 TTWAINSource::ApplyCapability(TW_UINT16 Cap) {
 // A resolution capability's values from dots per old unit to dots per new unit; from pixels
 // the container is built again from the settings.
 void TTWAINSource::ConvertUnits(int32_t OldUnit, int32_t NewUnit, TW_UINT16 Cap) {
-  TTwnContainer* c = FCapabilities.Find(Cap);
-  if (c == nullptr) return;
-  if (OldUnit == TWUN_PIXELS) {
+  if (OldUnit == TWUN_PIXELS)
     InitCapability(Cap);
-    return;
-  }
-  auto convert = [&](const Variant& v) { return ConvertValue(v.AsDouble(), OldUnit, NewUnit); };
-  switch (c->ContainerType()) {
-    case TWON_ENUMERATION:
-      for (int i = 0; i < c->GetNumItems(); ++i) {
-        Variant item;
-        c->GetItem(i, item);
-        c->SetItem(i, convert(item));
-      }
-      break;
-    case TWON_ONEVALUE:
-      c->SetCurrentValue(convert(c->GetCurrentValue()));
-      break;
-    case TWON_RANGE: {
-      const double step = c->GetStepSize().AsDouble();
-      auto snapped = [&](const Variant& v) {
-        double x = convert(v);
-        return step != 0 ? static_cast<double>(Round(x / step)) * step : x;
-      };
-      c->SetCurrentValue(snapped(c->GetCurrentValue()));
-      c->SetDefaultValue(snapped(c->GetDefaultValue()));
-      c->SetMaxValue(snapped(c->GetMaxValue()));
-      break;
-    }
-    default:
-      break;
-  }
+  else
+    FForm->ConvertUnits(OldUnit, NewUnit, FCapabilities, Cap);
 }

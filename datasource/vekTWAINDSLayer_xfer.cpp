@@ -190,7 +190,7 @@ TW_UINT16 TTWAINSource::ImageLayoutTriplet(TW_UINT16 MSG, TW_IMAGELAYOUT& Layout
     case MSG_GETCURRENT:
     case MSG_GETDEFAULT:
     case MSG_RESET: {
-      TDSFrame frame;
+      TFrame frame;
       if (FForm) frame = MSG == MSG_RESET ? FForm->ResetFrame() : FForm->GetFrame();
       if (MSG == MSG_RESET)
         FImageLayout.DocumentNumber = FImageLayout.PageNumber = FImageLayout.FrameNumber = 1;

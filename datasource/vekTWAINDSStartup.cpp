@@ -9,10 +9,10 @@
 #include "programstart.h"
 #include "registry.h"
 #include "tcpclient.h"
+#include "uDSUserInterface.h"
 
 namespace {
 
-constexpr const char* kSettingsKey = "Software\\Dovantic Technologies\\Clarivo";
 constexpr int kRetryMs = 25;
 
 // The QApplication the data source made, when the host had none.
@@ -31,12 +31,15 @@ bool Accepts(const TPanelAddress& Address) {
 
 }  // namespace
 
+// As the dialog reads it: a local panel listens on its "Local Port", a remote one on "Port".
 TPanelAddress PanelAddress() {
-  TRegIniFile settings(kSettingsKey);
+  TRegIniFile settings(TFormSource::RegistryKey);
   TPanelAddress address;
-  if (!settings.ReadBool("Server", "Local", true))
-    address.Host = settings.ReadString("Server", "IP", "127.0.0.1").toStdString();
-  int32_t port = settings.ReadInteger("Server", "Port", 7098);
+  int32_t port = settings.ReadInteger("Server", "Local Port", 7098);
+  if (!settings.ReadBool("Server", "Local", true)) {
+    address.Host = settings.ReadString("Server", "IP", "127.0.0.1").trimmed().toStdString();
+    port = settings.ReadInteger("Server", "Port", 7098);
+  }
   if (port > 0 && port <= 65535) address.Port = static_cast<uint16_t>(port);
   return address;
 }

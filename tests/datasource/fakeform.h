@@ -42,14 +42,19 @@ class TFakeForm : public TDSForm {
     FPage.FreeImage();
   }
   TDIB& Page() override { return FPage; }
-  TDSFrame GetFrame() override { return FFrame; }
-  void SetFrame(const TDSFrame& Frame) override { FFrame = Frame; }
-  TDSFrame ResetFrame() override { return FFrame = {0, 0, 32767, 32767}; }
+  TFrame GetFrame() override { return FFrame; }
+  void SetFrame(const TFrame& Frame) override { FFrame = Frame; }
+  TFrame ResetFrame() override { return FFrame = {0, 0, 32767, 32767}; }
   TScanRequest& Request() override { return FRequest; }
-  int32_t& XferMech() override { return FXferMech; }
-  int32_t& Units() override { return FUnits; }
-  bool& Indicators() override { return FIndicators; }
+  int32_t XferMech() const override { return FXferMech; }
+  void SetXferMech(int32_t Value) override { FXferMech = Value; }
+  int32_t Units() const override { return FUnits; }
+  void SetUnits(int32_t Value) override { FUnits = Value; }
+  bool Indicators() const override { return FIndicators; }
+  void SetIndicators(bool Value) override { FIndicators = Value; }
   void ControlsFromSettings() override { ++ControlsRefreshed; }
+  // Only inches are listed: a unit never changes.
+  void ConvertUnits(int32_t, int32_t, TTwnContainerList&, uint16_t) override {}
   bool OwnsWindow(win32::HWND W) const override { return W != nullptr && W == Window; }
 
  private:
@@ -63,7 +68,7 @@ class TFakeForm : public TDSForm {
   }
 
   TDIB FPage;
-  TDSFrame FFrame;
+  TFrame FFrame;
   TScanRequest FRequest{};
   int32_t FXferMech = 0;
   int32_t FUnits = 0;

@@ -1,22 +1,24 @@
+// One QApplication for the whole test program, made before the first test and ended after the
+// last.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <memory>
 
 namespace {
 
-// Message boxes and the dialog's windows need the application object, as in a Qt host.
 class TQtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
-    static char name[] = "datasource_twain_tests";
+    static char name[] = "datasource_ui_tests";
     static char* argv[] = {name, nullptr};
-    FApp = std::make_unique<QApplication>(argc, argv);
+    FApplication = std::make_unique<QApplication>(argc, argv);
   }
-  void TearDown() override { FApp.reset(); }
+  void TearDown() override { FApplication.reset(); }
 
  private:
-  std::unique_ptr<QApplication> FApp;
+  std::unique_ptr<QApplication> FApplication;
 };
 
 [[maybe_unused]] ::testing::Environment* const kQt =

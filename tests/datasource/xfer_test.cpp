@@ -284,7 +284,7 @@ TEST_F(TXferTest, LayoutResetGivesTheWholeFrameInInchesAndFirstNumbers) {
   layout.Frame.Bottom = FloatToFIX32(11);
   layout.PageNumber = 9;
   ASSERT_EQ(Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &layout), TWRC_SUCCESS);
-  TDSFrame frame = Form->GetFrame();
+  TFrame frame = Form->GetFrame();
   EXPECT_EQ(frame.Left, 100);
   EXPECT_EQ(frame.Top, 200);
   EXPECT_EQ(frame.Right, 1700);

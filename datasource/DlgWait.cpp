@@ -1,0 +1,35 @@
+#include "DlgWait.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+TDialogoWait::TDialogoWait(QWidget* Owner) : QDialog(Owner, Qt::FramelessWindowHint | Qt::Dialog) {
+  setFixedSize(180, 65);
+  auto* bevel = new QFrame(this);
+  bevel->setFrameShape(QFrame::Box);
+  bevel->setFrameShadow(QFrame::Raised);
+  bevel->setGeometry(0, 0, 180, 65);
+  QFont bold = font();
+  bold.setBold(true);
+  Label1 = new QLabel("Please wait !", bevel);
+  LabelOperation = new QLabel("Retrieving Original Image...", bevel);
+  for (QLabel* label : {Label1, LabelOperation}) {
+    label->setFont(bold);
+    label->setAlignment(Qt::AlignCenter);
+  }
+  auto* layout = new QVBoxLayout(bevel);
+  layout->addWidget(Label1);
+  layout->addWidget(LabelOperation);
+}
+
+void TDialogoWait::ShowOperation(const QString& Text) {
+  LabelOperation->setText(Text);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  show();
+  repaint();
+}
