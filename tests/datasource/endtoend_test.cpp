@@ -1,0 +1,146 @@
+// Clarivo.ds opened through TWAIN_32.DLL by a raw TWAIN host, against the real control panel:
+// every page of a feeder scan arrives by each transfer, with and without the dialog.
+#include <filesystem>
+
+#include "endtoend_fixture.h"
+#include "session_helpers.h"
+
+namespace {
+
+struct TEndToEndCase {
+  const char* Name;
+  TW_UINT16 Mech;
+  bool ShowUI;
+};
+
+class TFeederScan : public TEndToEndTest, public ::testing::WithParamInterface<TEndToEndCase> {
+ protected:
+  // The page the transfer of the case hands over, as a page of the host.
+  std::unique_ptr<TDIB> Transfer(TRawHost& Host, TW_IDENTITY& Source, int Index) {
+    switch (GetParam().Mech) {
+      case TWSX_MEMORY: {
+        TStrips strips = MemoryPage(Host, Source);
+        EXPECT_EQ(strips.Last, TWRC_XFERDONE);
+        // Only the size of a strip-built page is checked: its rows arrive top row first.
+        auto page = std::make_unique<TDIB>();
+        page->NewImage(static_cast<int32_t>(strips.BytesPerRow), static_cast<int32_t>(strips.Rows),
+                       pt8bit, 100, 100);
+        return page;
+      }
+      case TWSX_FILE: {
+        TW_SETUPFILEXFER setup{};
+        std::string file = (Root / "tmp" / ("got" + std::to_string(Index) + ".bmp")).string();
+        std::snprintf(setup.FileName, sizeof setup.FileName, "%s", file.c_str());
+        EXPECT_EQ(Host.Call(&Source, DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+        EXPECT_EQ(Host.Call(&Source, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+        auto page = std::make_unique<TDIB>();
+        page->LoadFromFile(file);
+        return page;
+      }
+      default:
+        return NativePage(Host, Source);
+    }
+  }
+};
+
+TEST_P(TFeederScan, EveryPageArrivesAsRequested) {
+  const TEndToEndCase& c = GetParam();
+  FeederPages(2);
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  ASSERT_EQ(host.SetOneValue(source, ICAP_XFERMECH, TWTY_UINT16, c.Mech), TWRC_SUCCESS);
+  ASSERT_EQ(host.Enable(source, c.ShowUI), TWRC_SUCCESS);
+  if (c.ShowUI) {
+    QPushButton* scan = ScanButton();
+    ASSERT_NE(scan, nullptr);
+    scan->click();
+  }
+  std::vector<TNotification> got = host.PumpNotifications(10000);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].Message, MSG_XFERREADY);
+
+  int pages = 0;
+  TW_UINT16 count = 0;
+  do {
+    TW_IMAGEINFO info{};
+    ASSERT_EQ(host.Call(&source, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    EXPECT_EQ(info.ImageWidth, 850) << "page " << pages;
+    EXPECT_EQ(info.ImageLength, 1100);
+    EXPECT_EQ(info.BitsPerPixel, 8);
+    EXPECT_EQ(info.PixelType, TWPT_GRAY);
+    std::unique_ptr<TDIB> page = Transfer(host, source, pages);
+    if (c.Mech == TWSX_MEMORY) {
+      EXPECT_EQ(page->Width(), 852);  // the stride of 850 gray pixels
+    } else {
+      EXPECT_EQ(page->Width(), 850);
+      EXPECT_EQ(page->BitCount(), 8);
+      EXPECT_EQ(page->XResolution(), 100);
+    }
+    EXPECT_EQ(page->Height(), 1100);
+    ++pages;
+    ASSERT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  } while (count != 0 && pages < 10);
+  EXPECT_EQ(pages, 3);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, TFeederScan,
+                         ::testing::Values(TEndToEndCase{"Native", TWSX_NATIVE, false},
+                                           TEndToEndCase{"Memory", TWSX_MEMORY, false},
+                                           TEndToEndCase{"File", TWSX_FILE, false},
+                                           TEndToEndCase{"NativeWithDialog", TWSX_NATIVE, true},
+                                           TEndToEndCase{"MemoryWithDialog", TWSX_MEMORY, true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The data source starts the control panel when none runs, and lets its mutex go.
+TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
+  ASSERT_FALSE(ControlPanelRunning());
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  EXPECT_EQ(Panels().size(), 1u);
+  EXPECT_TRUE(ControlPanelRunning());
+  EnableAndWaitForPages(host, source);
+  std::unique_ptr<TDIB> page = NativePage(host, source);
+  EXPECT_EQ(page->Width(), 850);
+  TW_UINT16 count = 1;
+  EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
+int OpenFiles() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++count;
+  return count;
+}
+
+// Each round opens, scans a page and closes; nothing of a round stays behind.
+TEST_F(TEndToEndTest, AHundredRoundsInOneHost) {
+  StartPanel();
+  TRawHost host;
+  ASSERT_EQ(host.OpenDSM(), TWRC_SUCCESS);
+  int files = 0;
+  for (int round = 0; round < 100; ++round) {
+    TW_IDENTITY source;
+    ASSERT_EQ(host.OpenDS("Clarivo®", source), TWRC_SUCCESS) << "round " << round;
+    EnableAndWaitForPages(host, source);
+    std::unique_ptr<TDIB> page = NativePage(host, source);
+    ASSERT_EQ(page->Width(), 850);
+    TW_UINT16 count = 1;
+    ASSERT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+    ASSERT_EQ(host.Disable(source), TWRC_SUCCESS);
+    ASSERT_EQ(host.CloseDS(source), TWRC_SUCCESS);
+    if (round == 1) files = OpenFiles();
+  }
+  EXPECT_LE(OpenFiles(), files);
+  EXPECT_EQ(host.CloseDSM(), TWRC_SUCCESS);
+}
+
+}  // namespace
