@@ -1,5 +1,6 @@
 // Clarivo.ds opened through TWAIN_32.DLL by a raw TWAIN host, against the real control panel:
 // every page of a feeder scan arrives by each transfer, with and without the dialog.
+#include <QTimer>
 #include <filesystem>
 
 #include "endtoend_fixture.h"
@@ -111,6 +112,67 @@ TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
   EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
   EXPECT_EQ(count, 0);
   EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
+// The control panel scanning with SimScanner.ds: its feeder's three sheets reach the host as
+// the request asked, converted to gray at 100 dpi.
+TEST_F(TEndToEndTest, EverySheetOfARealScannersFeederArrives) {
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteString("Scanner", "Name", "SimScanner");
+  reg.UpdateFile();
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  ASSERT_EQ(host.SetOneValue(source, CAP_FEEDERENABLED, TWTY_BOOL, 1), TWRC_SUCCESS);
+  EnableAndWaitForPages(host, source);
+  int pages = 0;
+  TW_UINT16 count = 0;
+  do {
+    std::unique_ptr<TDIB> page = NativePage(host, source);
+    ASSERT_FALSE(page->Empty());
+    EXPECT_EQ(page->BitCount(), 8);
+    EXPECT_EQ(page->XResolution(), 100);
+    ++pages;
+    ASSERT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  } while (count != 0 && pages < 10);
+  EXPECT_EQ(pages, 3);
+  CloseSession(host, source);
+}
+
+// A page that fails the control panel's quality check is reviewed in the quality-control
+// window before it is handed over; the operator (the test) continues with it.
+TEST_F(TEndToEndTest, AFlaggedPagePassesThroughTheQualityControlWindow) {
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteBool("Images", "QC", true);
+  reg.WriteInteger("QC", "Max Brightness", 1);
+  reg.UpdateFile();
+  StartPanel();
+  int reviewed = 0;
+  QTimer operatorHand;
+  QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (!top->isVisible() || !top->windowTitle().contains("Quality Control")) continue;
+      for (QPushButton* button : top->findChildren<QPushButton*>()) {
+        if (button->text() != "Continue") continue;
+        ++reviewed;
+        button->click();
+        return;
+      }
+    }
+  });
+  operatorHand.start(50);
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  EnableAndWaitForPages(host, source);
+  std::unique_ptr<TDIB> page = NativePage(host, source);
+  EXPECT_EQ(page->Width(), 850);
+  EXPECT_EQ(reviewed, 1);
+  TW_UINT16 count = 1;
+  EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0);
   CloseSession(host, source);
 }
 
