@@ -138,14 +138,23 @@ TW_UINT16 TTWAINSource::OpenDS(TW_IDENTITY* pOrigin, TW_IDENTITY& Source) {
     FState = 400;
     return Fail(TWCC_LOWMEMORY);
   }
+  // A failure on the way leaves the source closed and unbound, as it was.
+  const TW_IDENTITY own = FOwnIdentity;
   FAppIdentity = *pOrigin;
   FOwnIdentity = Source;
   FForm = std::move(form);
-  FForm->SetAppIdentity(FAppIdentity);
-  FForm->OnCloseRequest = [this] { SignalCloseRequest(); };
-  FForm->OnTransferReady = [this] { SignalXferReady(); };
-  FForm->OnDeviceEvent = [this](const TW_DEVICEEVENT& Event) { QueueDeviceEvent(Event); };
-  BuildCapabilities();
+  try {
+    FForm->SetAppIdentity(FAppIdentity);
+    FForm->OnCloseRequest = [this] { SignalCloseRequest(); };
+    FForm->OnTransferReady = [this] { SignalXferReady(); };
+    FForm->OnDeviceEvent = [this](const TW_DEVICEEVENT& Event) { QueueDeviceEvent(Event); };
+    BuildCapabilities();
+  } catch (...) {
+    FForm.reset();
+    FAppIdentity = {};
+    FOwnIdentity = own;
+    throw;
+  }
   FState = 400;
   return TWRC_SUCCESS;
 }

@@ -176,6 +176,47 @@ TEST_F(TEndToEndTest, AFlaggedPagePassesThroughTheQualityControlWindow) {
   CloseSession(host, source);
 }
 
+// A failure inside the data source reaches the host as TWRC_FAILURE with TWCC_BUMMER, never
+// as an exception, and leaves the source closed: a resolution of 0 in the dialog's settings
+// gives no physical size.
+TEST_F(TEndToEndTest, AFailureInsideTheSourceIsAnsweredAndLeavesItClosed) {
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteInteger("User Interface", "X Resolution", 0);
+  reg.UpdateFile();
+  StartPanel();
+  TRawHost host;
+  ASSERT_EQ(host.OpenDSM(), TWRC_SUCCESS);
+  TW_IDENTITY source;
+  EXPECT_EQ(host.OpenDS("Clarivo®", source), TWRC_FAILURE);
+  EXPECT_EQ(host.Condition(), TWCC_BUMMER);
+  // The dialog wrote its settings back from its controls, which hold a resolution.
+  ASSERT_EQ(host.OpenDS("Clarivo®", source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
+// The control panel dies in the middle of a batch: asking it for the next page fails on the
+// closed connection, and the host is told that no page is left.
+TEST_F(TEndToEndTest, APanelThatDiesEndsTheBatch) {
+  FeederPages(2);
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  EnableAndWaitForPages(host, source);
+  ASSERT_FALSE(NativePage(host, source)->Empty());
+  for (pid_t pid : Panels()) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  TW_UINT16 count = 1;
+  EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(host.EndTransfer(source, count), TWRC_FAILURE);
+  EXPECT_EQ(host.Condition(&source), TWCC_SEQERROR);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
 int OpenFiles() {
   int count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
