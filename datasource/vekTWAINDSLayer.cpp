@@ -1,6 +1,6 @@
 #include "vekTWAINDSLayer.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,7 +16,9 @@ constexpr TW_UINT16 kCountryItaly = 44;
 
 // At most 33 characters and a terminator in a TW_STR32.
 void LoadString(TW_STR32& Field, const char* Text) {
-  std::snprintf(Field, sizeof(TW_STR32), "%s", Text);
+  const size_t length = std::min(std::strlen(Text), sizeof(TW_STR32) - 1);
+  std::memcpy(Field, Text, length);
+  Field[length] = '\0';
 }
 
 bool IsImageProcessingDAT(TW_UINT16 DAT) {

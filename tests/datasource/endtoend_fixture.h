@@ -72,10 +72,12 @@ class TEndToEndTest : public ::testing::Test {
   }
   void TearDown() override {
     win32::SetMessageBoxHook({});
-    for (pid_t pid : Panels()) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
+    EndPanels();
+    // The control panel the test started ran clean under the sanitizers, to its exit.
+    std::ifstream log(Root / "clarivo.err");
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
+    EXPECT_EQ(text.find("runtime error"), std::string::npos) << text;
     setenv("PATH", FPath.c_str(), 1);
     for (const char* name : {"CLARIVO_CONFIG_DIR", "CLARIVO_RUNTIME_DIR", "CLARIVO_WINDOWS_DIR"})
       unsetenv(name);
@@ -106,6 +108,22 @@ class TEndToEndTest : public ::testing::Test {
     ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     ASSERT_TRUE(WaitUntilAccepting({"127.0.0.1", Port}, 20000));
+  }
+
+  // Ends every control panel of the test as a session ends (SIGTERM), so that it exits and
+  // its leak check runs; one that does not end within ten seconds is killed.
+  void EndPanels() {
+    std::vector<pid_t> panels = Panels();
+    for (pid_t pid : panels) ::kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Panels().empty() && std::chrono::steady_clock::now() < deadline) {
+      for (pid_t pid : panels) ::waitpid(pid, nullptr, WNOHANG);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (pid_t pid : Panels()) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
   }
 
   // The control panels running from the test's program folder, whoever started them.
