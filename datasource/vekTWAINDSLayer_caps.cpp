@@ -33,33 +33,32 @@ TW_HANDLE TwainContainer(TW_UINT16 Kind, const TTwnBlock& Block) {
   return handle;
 }
 
-// The request's current value made one of Listed's values: raised to its minimum or lowered
-// to its maximum when outside them (coerced), then set (an enumeration takes it only when it
-// lists it; a range snaps it to its step).
+// Value kept within Listed's minimum and maximum (the smallest and largest item of an
+// enumeration); true when it had to be moved.
+bool Clamp(const TTwnContainer& Listed, Variant& Value) {
+  if (Value < Listed.GetMinValue()) {
+    Value = Listed.GetMinValue();
+    return true;
+  }
+  if (Value > Listed.GetMaxValue()) {
+    Value = Listed.GetMaxValue();
+    return true;
+  }
+  return false;
+}
+
+// The request's current value, clamped, becomes Listed's (an enumeration takes it only when
+// it lists it; a range snaps it to its step).
 bool ClampCurrent(TTwnContainer& Listed, const TTwnContainer& Request) {
   Variant value = Request.GetCurrentValue();
-  bool coerced = false;
-  if (value < Listed.GetMinValue()) {
-    value = Listed.GetMinValue();
-    coerced = true;
-  } else if (value > Listed.GetMaxValue()) {
-    value = Listed.GetMaxValue();
-    coerced = true;
-  }
+  const bool coerced = Clamp(Listed, value);
   Listed.SetCurrentValue(value);
   return coerced;
 }
 
-// A requested bound of a range kept within Listed's range.
+// A requested bound of a range, clamped, becomes Listed's.
 bool ClampBound(TTwnContainer& Listed, Variant Bound, bool Minimum) {
-  bool coerced = false;
-  if (Bound < Listed.GetMinValue()) {
-    Bound = Listed.GetMinValue();
-    coerced = true;
-  } else if (Bound > Listed.GetMaxValue()) {
-    Bound = Listed.GetMaxValue();
-    coerced = true;
-  }
+  const bool coerced = Clamp(Listed, Bound);
   if (Minimum)
     Listed.SetMinValue(Bound);
   else

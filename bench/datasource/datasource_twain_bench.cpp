@@ -5,14 +5,8 @@
 // the protocol cost without TWAIN.
 // Each iteration of the first page is a scan of its own, so their count is fixed.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,39 +15,19 @@
 #include "ScanClientUnit.h"
 #include "globalmem.h"
 #include "pagegen.h"
+#include "panelprocess.h"
 #include "rawhost.h"
 #include "registry.h"
-#include "vekTWAINDSStartup.h"
-
-extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int kFeederPages = 6;
 
-// The control panel of the benchmark, with folders of its own, started once.
-class TPanel {
+// The control panel of the benchmark with its feeder's pages, started once.
+class TPanel : public TPanelProcess {
  public:
-  TPanel() {
-    Root = fs::temp_directory_path() / ("clarivo-ds-bench-" + std::to_string(::getpid()));
-    fs::remove_all(Root);
-    for (const char* dir : {"config", "run", "program/test", "windows/twain_32", "tmp"})
-      fs::create_directories(Root / dir);
-    fs::copy_file(CLARIVO_EXE, Root / "program" / "clarivo");
-    fs::create_symlink(TWAIN_32_DLL, Root / "windows" / "TWAIN_32.DLL");
-    fs::create_symlink(CLARIVO_DS, Root / "windows" / "twain_32" / "Clarivo.ds");
-    setenv("CLARIVO_CONFIG_DIR", (Root / "config").c_str(), 1);
-    setenv("CLARIVO_RUNTIME_DIR", (Root / "run").c_str(), 1);
-    setenv("CLARIVO_WINDOWS_DIR", (Root / "windows").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  TPanel() : TPanelProcess("ds-bench", CLARIVO_EXE, TWAIN_32_DLL, CLARIVO_DS) {
     TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
-    reg.WriteInteger("Server", "Local Port", Port);
-    reg.WriteString("Scanner", "Name", "[Test Scanner]");
-    reg.WriteInteger("Scanner", "Timeout", 2);
-    reg.WriteBool("Images", "Deskew", false);
-    reg.WriteBool("Images", "Dynamic Thresholding", false);
     reg.WriteInteger("User Interface", "Image Type", 1);
     reg.WriteInteger("User Interface", "X Resolution", 300);
     reg.WriteInteger("User Interface", "Y Resolution", 300);
@@ -64,31 +38,12 @@ class TPanel {
     for (int i = 0; i < kFeederPages; ++i) {
       o.Seed = static_cast<uint32_t>(i + 1);
       MakeReferencePage(o)->SaveToFile(
-          (Root / "program" / "test" / ("page" + std::to_string(i) + ".bmp")).string());
+          (ProgramDir / "test" / ("page" + std::to_string(i) + ".bmp")).string());
     }
-    std::string exe = (Root / "program" / "clarivo").string();
-    char* argv[] = {exe.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&FPid, exe.c_str(), &actions, nullptr, argv, environ) != 0) FPid = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    Ready = FPid > 0 && WaitUntilAccepting({"127.0.0.1", Port}, 20000);
-  }
-  ~TPanel() {
-    if (FPid > 0) {
-      ::kill(FPid, SIGKILL);
-      ::waitpid(FPid, nullptr, 0);
-    }
-    fs::remove_all(Root);
+    Ready = Start();
   }
 
-  fs::path Root;
-  uint16_t Port = 7391;
   bool Ready = false;
-
- private:
-  pid_t FPid = 0;
 };
 
 TPanel& Panel() {

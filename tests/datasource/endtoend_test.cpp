@@ -1,5 +1,8 @@
 // Clarivo.ds opened through TWAIN_32.DLL by a raw TWAIN host, against the real control panel:
 // every page of a feeder scan arrives by each transfer, with and without the dialog.
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <QTimer>
 #include <filesystem>
 
