@@ -4,6 +4,7 @@
 // started is ended by the test, as a session ends, and must have run clean.
 #pragma once
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 class TEndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    KeepLoaded();
     FPanel = std::make_unique<TPanelProcess>(
         std::string("ds-") + ::testing::UnitTest::GetInstance()->current_test_info()->name(),
         CLARIVO_EXE, TWAIN_32_DLL, CLARIVO_DS);
@@ -50,12 +52,24 @@ class TEndToEndTest : public ::testing::Test {
   }
 
   void StartPanel() { ASSERT_TRUE(FPanel->Start()); }
+
+  // The Source Manager and the scanner it lists are loaded and unloaded with every host; the
+  // test program keeps one load of each for its whole life, as the leak checker at its exit
+  // cannot walk the thread-local blocks of libraries that were unloaded.
+  static void KeepLoaded() {
+    static void* manager = dlopen(TWAIN_32_DLL, RTLD_NOW);
+    static void* scanner = dlopen(SIMSCANNER_DS, RTLD_NOW);
+    (void)manager;
+    (void)scanner;
+  }
   std::vector<int> Panels() const { return FPanel->Running(); }
 
-  // Pages of the feeder besides the test scanner's own: gray, at the request's resolution.
-  void FeederPages(int Count) {
+  // Pages of the feeder besides the test scanner's own: gray, at 100 dpi, their text lines
+  // rising by Skew degrees.
+  void FeederPages(int Count, double Skew = 0) {
     for (int i = 0; i < Count; ++i) {
       TPageOptions o;
+      o.SkewDegrees = Skew;
       o.Width = 850;
       o.Height = 1100;
       o.DPI = 100;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <QTimer>
+#include <cmath>
 #include <filesystem>
 
 #include "endtoend_fixture.h"
@@ -99,6 +100,40 @@ INSTANTIATE_TEST_SUITE_P(Transfers, TFeederScan,
                                            TEndToEndCase{"NativeWithDialog", TWSX_NATIVE, true},
                                            TEndToEndCase{"MemoryWithDialog", TWSX_MEMORY, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+// The application's request reaches the control panel: black and white at 75 dpi, and the
+// skewed sheet of the feeder arrives deskewed.
+TEST_F(TEndToEndTest, PagesArriveProcessedAsTheApplicationAsked) {
+  FeederPages(1, 2.0);
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteBool("Images", "Deskew", true);
+  reg.UpdateFile();
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  ASSERT_EQ(host.SetOneValue(source, ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW), TWRC_SUCCESS);
+  for (TW_UINT16 cap : {ICAP_XRESOLUTION, ICAP_YRESOLUTION})
+    ASSERT_EQ(host.SetOneValue(source, cap, TWTY_FIX32, 75), TWRC_SUCCESS);  // Whole 75
+  EnableAndWaitForPages(host, source);
+  std::vector<std::unique_ptr<TDIB>> pages;
+  TW_UINT16 count = 0;
+  do {
+    pages.push_back(NativePage(host, source));
+    ASSERT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  } while (count != 0 && pages.size() < 5);
+  ASSERT_EQ(pages.size(), 2u);
+  for (const auto& page : pages) {
+    EXPECT_EQ(page->BitCount(), 1);
+    EXPECT_EQ(page->XResolution(), 75);
+    EXPECT_EQ(page->Width(), 638);  // 8.5 inches
+  }
+  TDIB sheet;
+  sheet.LoadFromFile((Root / "program" / "test" / "page0.bmp").string());
+  ASSERT_GT(sheet.DetectSkew(1, 0.25, 5), 1.5);
+  EXPECT_LT(std::abs(pages[1]->DetectSkew(1, 0.25, 5)), 0.5);
+  CloseSession(host, source);
+}
 
 // The data source starts the control panel when none runs, and lets its mutex go.
 TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
