@@ -145,27 +145,25 @@ win32::HGLOBAL TScanClient::RequestOriginal() {
 }
 
 win32::HGLOBAL TScanClient::ReceivePage() {
-  std::string message;
-  if (!ReadReply(CMD_GET_PAGE, kLongestPageReply, message)) return nullptr;
-  return ParseReply(message, true, false);
+  return Receive(CMD_GET_PAGE, true, false);
 }
 
 win32::HGLOBAL TScanClient::ReceivePageFile() {
-  std::string message;
-  if (!ReadReply(CMD_GET_PAGE_FILE, kLongestFileReply, message)) return nullptr;
-  return ParseReply(message, true, true);
+  return Receive(CMD_GET_PAGE_FILE, true, true);
 }
 
 win32::HGLOBAL TScanClient::ReceiveOriginal() {
-  std::string message;
-  if (!ReadReply(CMD_GET_ORIGINAL, kLongestPageReply, message)) return nullptr;
-  return ParseReply(message, false, false);
+  return Receive(CMD_GET_ORIGINAL, false, false);
 }
 
 win32::HGLOBAL TScanClient::ReceiveOriginalFile() {
+  return Receive(CMD_GET_ORIGINAL_FILE, false, true);
+}
+
+win32::HGLOBAL TScanClient::Receive(int32_t Command, bool Flagged, bool File) {
   std::string message;
-  if (!ReadReply(CMD_GET_ORIGINAL_FILE, kLongestFileReply, message)) return nullptr;
-  return ParseReply(message, false, true);
+  if (!ReadReply(Command, File ? kLongestFileReply : kLongestPageReply, message)) return nullptr;
+  return ParseReply(message, Flagged, File);
 }
 
 bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message) {

@@ -79,6 +79,9 @@ class TScanClient {
 
  private:
   bool UsesFiles() const;
+  // One reader: the request of Command and its reply, with the QCFailed byte when Flagged,
+  // naming a file when File.
+  win32::HGLOBAL Receive(int32_t Command, bool Flagged, bool File);
   // Sends the request of Command and takes the first complete reply into Message; false when
   // none came. A reply longer than Longest, or with a length no message has, ends the
   // connection.

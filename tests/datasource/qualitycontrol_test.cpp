@@ -13,9 +13,9 @@
 
 #include "NewObjImage.h"
 #include "QualityControl.h"
+#include "askedmessages.h"
 #include "fakepanel.h"
 #include "pagecheck.h"
-#include "userprompt.h"
 
 namespace {
 
@@ -30,16 +30,7 @@ int64_t BlackPixels(const TDIB& Page) {
 
 class QualityControlTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    win32::SetMessageBoxHook([this](const QString& Text, const QString&, unsigned) {
-      Asked.push_back(Text);
-      return win32::IDOK;
-    });
-  }
-  void TearDown() override {
-    Form.reset();
-    win32::SetMessageBoxHook(nullptr);
-  }
+  void TearDown() override { Form.reset(); }
 
   // The window over Shown, whose original is Original (nullptr: the panel has none).
   TFormQC& Make(const TDIB& Shown, const TDIB* Original) {
@@ -65,7 +56,8 @@ class QualityControlTest : public ::testing::Test {
 
   std::unique_ptr<TFormQC> Form;
   int Fetches = 0;
-  std::vector<QString> Asked;
+  TAskedMessages Messages;
+  std::vector<QString>& Asked = Messages.Texts;
 };
 
 TEST_F(QualityControlTest, ShowingEnablesTheThresholdControlsOnlyForABilevelPage) {

@@ -11,10 +11,10 @@
 
 #include "NewObjImage.h"
 #include "QualityControl.h"
+#include "askedmessages.h"
 #include "pagecheck.h"
 #include "realpanel.h"
 #include "uDSUserInterface.h"
-#include "userprompt.h"
 
 namespace {
 
@@ -31,21 +31,14 @@ std::vector<std::string> PageFilesIn(const fs::path& Folder) {
 
 class DialogWithPanelTest : public RealPanelTest {
  protected:
-  void SetUp() override {
-    RealPanelTest::SetUp();
-    win32::SetMessageBoxHook([this](const QString& Text, const QString&, unsigned) {
-      Asked.push_back(Text);
-      return win32::IDOK;
-    });
-  }
   void TearDown() override {
     Form.reset();
-    win32::SetMessageBoxHook(nullptr);
     RealPanelTest::TearDown();
   }
 
   std::unique_ptr<TFormSource> Form;
-  std::vector<QString> Asked;
+  TAskedMessages Messages;
+  std::vector<QString>& Asked = Messages.Texts;
 };
 
 TEST_F(DialogWithPanelTest, ScanFetchesTheTestScannersPagesAsTemporaryFiles) {
