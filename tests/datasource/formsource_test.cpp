@@ -337,12 +337,19 @@ TEST_F(FormTest, FailingEventsOfTheHostNeverLeaveTheForm) {
   Panel({bmp});
   TFormSource& form = Make();
   form.OnTransferReady = [] { throw Exception("host failed"); };
-  form.OnCloseRequest = [] { throw Exception("host failed"); };
+  int closeRequests = 0;
+  form.OnCloseRequest = [&] {
+    ++closeRequests;
+    throw Exception("host failed");
+  };
   form.ShowInterface(true);
   QTest::mouseClick(form.ButtonScan, Qt::LeftButton);
   EXPECT_FALSE(form.Page().Empty());
   QTest::mouseClick(form.ButtonClose, Qt::LeftButton);
   EXPECT_TRUE(form.isVisible());
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(closeRequests, 2);
   EXPECT_TRUE(form.ButtonScan->isEnabled());
 }
 
