@@ -210,23 +210,27 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
   return false;
 }
 
-win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged, bool File) {
+bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
+                   uint8_t& QCFailed) {
   TReplyFields fields;
-  if (!ReadReplyFields(Message, Flagged, fields)) return nullptr;
+  if (!ReadReplyFields(Message, Flagged, fields)) return false;
+  QCFailed = fields.QCFailed;
+  if (File) return LoadFromServedFile(Page, Message.substr(fields.DataOffset, fields.DataSize));
+  LoadFromBytes(Page, Message, fields);
+  return true;
+}
+
+win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged, bool File) {
   TDIB page;
+  uint8_t flagged = 0;
   try {
-    if (File) {
-      const std::string path = Message.substr(fields.DataOffset, fields.DataSize);
-      if (!LoadFromServedFile(page, path)) return nullptr;
-    } else {
-      LoadFromBytes(page, Message, fields);
-    }
+    if (!ReadReplyPage(Message, Flagged, File, page, flagged)) return nullptr;
   } catch (...) {
     DSLog("Unable to load the page of the reply: " + FailureText());
     return nullptr;
   }
   page.SetOwnsHandle(false);
-  if (fields.QCFailed != 0) Review(page);
+  if (flagged != 0) Review(page);
   return page.GetHandle();
 }
 

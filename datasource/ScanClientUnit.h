@@ -97,6 +97,14 @@ class TScanClient {
   int FReplyTimeoutMs = kDefaultReplyTimeoutMs;
 };
 
+// The page of a complete reply into Page; false when the reply holds none (a length of 0 or
+// less, a data length beyond the message, a refused path). Flagged: a page reply, whose
+// QCFailed byte goes to QCFailed. File: the reply names a served file, loaded and then deleted.
+// Raises: the loaders' texts for data that is no image, or a file that does not load (which
+// is then kept).
+bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
+                   uint8_t& QCFailed);
+
 // True when Path names a ".tmp" file right in the system's temporary directory (no further
 // folder, no "." or ".." step) that is a regular file and no link: the only files that the
 // client deletes after loading.
