@@ -70,6 +70,20 @@ TEST_F(FormTest, TheServerSectionChoosesHostAndPort) {
   }
 }
 
+// The address decides the variant, wherever it came from: "IP" 127.0.0.1 gets files too.
+TEST_F(FormTest, TheLoopbackAddressFromIPUsesTheFileVariants) {
+  const TBytes bmp = BmpImage(*SmallPage(pt8bit));
+  TFakePanel& panel = Panel({bmp});
+  Store("Server", "Local", "0");
+  Store("Server", "IP", "127.0.0.1");
+  Store("Server", "Port", QString::number(panel.Port()));
+  Store("Server", "Local Port", QString::number(DeadPort()));
+  TFormSource& form = Make();
+  ASSERT_TRUE(form.Connected());
+  EXPECT_EQ(form.PendingTransfers(), -1);
+  EXPECT_EQ(panel.Commands(), std::vector<int32_t>{CMD_GET_PAGE_FILE});
+}
+
 TEST_F(FormTest, NoPanelDisablesScanAndEveryFetchFindsNoPage) {
   Store("Server", "Local Port", QString::number(DeadPort()));
   TFormSource& form = Make();

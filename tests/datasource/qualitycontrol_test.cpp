@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,11 +12,13 @@
 #include <QTimer>
 #include <functional>
 
+#include "DlgWait.h"
 #include "NewObjImage.h"
 #include "QualityControl.h"
 #include "askedmessages.h"
 #include "fakepanel.h"
 #include "pagecheck.h"
+#include "screenshot.h"
 
 namespace {
 
@@ -309,6 +312,21 @@ TEST_F(QualityControlTest, TheViewMenuSetsZoomModesAndTogglesAntialiasing) {
   EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaScaleToGray);
   form.Antialiasing1->trigger();
   EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaNone);
+}
+
+TEST_F(QualityControlTest, TheWaitBoxSaysWhatRuns) {
+  auto page = SmallPage(pt8bit);
+  TFormQC& form = Make(*page, nullptr);
+  TDialogoWait wait(&form);
+  wait.ShowOperation("Retrieving Original Image...");
+  EXPECT_TRUE(wait.isVisible());
+  EXPECT_EQ(wait.size(), QSize(180, 65));
+  EXPECT_EQ(wait.Label1->text(), "Please wait !");
+  EXPECT_EQ(wait.LabelOperation->text(), "Retrieving Original Image...");
+  EXPECT_LE(
+      QFontMetrics(wait.LabelOperation->font()).horizontalAdvance("Retrieving Original Image..."),
+      wait.width());
+  SaveScreenshot(wait, "wait-box.png");
 }
 
 // The review runs the window modally; the test acts in it once its loop runs.

@@ -9,9 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QImage>
-#include <QWidget>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -139,10 +136,4 @@ std::string RealPanelTest::PanelOutput() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-void SaveScreenshot(QWidget& Widget, const std::string& Name) {
-  QDir().mkpath(CLARIVO_SCREENSHOTS);
-  const QString file = QString(CLARIVO_SCREENSHOTS) + "/" + QString::fromStdString(Name);
-  EXPECT_TRUE(Widget.grab().toImage().save(file)) << file.toStdString();
 }

@@ -27,6 +27,3 @@ class RealPanelTest : public ::testing::Test {
   uint16_t Port = 0;
   pid_t Panel = -1;
 };
-
-// A screenshot of the widget into the build's screenshot folder.
-void SaveScreenshot(class QWidget& Widget, const std::string& Name);

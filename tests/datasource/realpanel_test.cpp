@@ -14,6 +14,7 @@
 #include "askedmessages.h"
 #include "pagecheck.h"
 #include "realpanel.h"
+#include "screenshot.h"
 #include "uDSUserInterface.h"
 
 namespace {
@@ -95,6 +96,11 @@ TEST_F(DialogWithPanelTest, AFlaggedPageIsRescannedVirtuallyAndHandedBack) {
     EXPECT_EQ(qc->Reprocessings(), 1);
     rescanned = qc->ImageObject->Image().DIB().Duplicate();
     SaveScreenshot(*qc, "quality-control-rescanned.png");
+    qc->ImageObjectImageMouseDown(Qt::LeftButton, 60, 80);
+    qc->ImageObjectImageMouseMove(200, 240);
+    SaveScreenshot(*qc, "quality-control-selecting.png");
+    qc->ImageObjectImageMouseUp(Qt::LeftButton, 200, 240);
+    EXPECT_TRUE(qc->ButtonCrop->isEnabled());
     qc->ButtonOK->click();
   });
   QTest::mouseClick(Form->ButtonScan, Qt::LeftButton);
