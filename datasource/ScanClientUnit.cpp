@@ -101,7 +101,7 @@ void TScanClient::Open(uintptr_t OwnerHandle, const std::string& Host, int32_t P
   FOwnerHandle = OwnerHandle;
   FHost = Host;
   if (Port < 1 || Port > 65535) throw Exception("Invalid port " + std::to_string(Port));
-  FSocket.Open(Host, static_cast<uint16_t>(Port));
+  FSocket.Open(Host, static_cast<uint16_t>(Port), FConnectTimeoutMs);
 }
 
 void TScanClient::Close() {

@@ -30,6 +30,9 @@ class TScanClient {
   // settings say otherwise); the client waits that long and a margin more.
   static constexpr int kReplyMarginMs = 10000;
   static constexpr int kDefaultReplyTimeoutMs = 20000 + kReplyMarginMs;
+  // A control panel that is there accepts at once; an address that never answers is given up
+  // after this long.
+  static constexpr int kConnectTimeoutMs = 5000;
   // A reply can be no longer than the largest page as a BMP file image behind the page reply's
   // header, or a path behind it.
   static const int64_t kLongestPageReply;
@@ -40,8 +43,10 @@ class TScanClient {
   TScanClient(const TScanClient&) = delete;
   TScanClient& operator=(const TScanClient&) = delete;
 
-  // Connects to the numeric IPv4 address Host at Port; OwnerHandle is kept and not used.
-  // Raises: ESocketError when Host is no dotted address or the connection fails, Exception
+  // Connects to the numeric IPv4 address Host at Port, waiting at most ConnectTimeout();
+  // OwnerHandle is kept and not used.
+  // Raises: ESocketError when Host is no dotted address or the connection fails or is not
+  // made in time, Exception
   // "Invalid port N" for a port outside 1 .. 65535.
   void Open(uintptr_t OwnerHandle, const std::string& Host, int32_t Port);
   void Close();
@@ -72,6 +77,8 @@ class TScanClient {
   bool Connected() const { return FSocket.Connected(); }
   int ReplyTimeout() const { return FReplyTimeoutMs; }
   void SetReplyTimeout(int Milliseconds) { FReplyTimeoutMs = Milliseconds; }
+  int ConnectTimeout() const { return FConnectTimeoutMs; }
+  void SetConnectTimeout(int Milliseconds) { FConnectTimeoutMs = Milliseconds; }
 
   TQualityReview QualityReview;
   // What the default review fetches the original with; empty: RequestOriginal of this client.
@@ -95,6 +102,7 @@ class TScanClient {
   bool FSessionOpen = false;
   uintptr_t FOwnerHandle = 0;
   int FReplyTimeoutMs = kDefaultReplyTimeoutMs;
+  int FConnectTimeoutMs = kConnectTimeoutMs;
 };
 
 // The page of a complete reply into Page; false when the reply holds none (a length of 0 or
