@@ -139,6 +139,25 @@ TEST_F(FormTest, AScanSendsTheRequestOncePerSessionAndAnnouncesOnlyItsFirstPage)
   EXPECT_EQ(+sent.ImageCount, -1);
 }
 
+TEST_F(FormTest, AScanWithoutTheDialogSendsTheStoredSettings) {
+  Store("User Interface", "X Resolution", "300");
+  Store("User Interface", "Y Resolution", "150");
+  Store("User Interface", "Image Type", "2");
+  Store("User Interface", "Page Width", "8.27");
+  Store("User Interface", "Page Height", "11.69");
+  TFakePanel& panel = Panel({BmpImage(*SmallPage(pt24bit))});
+  TFormSource& form = Make();
+  EXPECT_TRUE(form.StartWithoutInterface());
+  ASSERT_TRUE(panel.WaitForRequests(2, 5s));
+  TScanRequest sent;
+  std::memcpy(&sent, panel.Requests()[0].Payload.data(), sizeof sent);
+  EXPECT_EQ(+sent.XResolution, 300);
+  EXPECT_EQ(+sent.YResolution, 150);
+  EXPECT_EQ(+sent.PixelType, 2);
+  EXPECT_EQ(+sent.PageWidth, 8.27);
+  EXPECT_EQ(+sent.PageHeight, 11.69);
+}
+
 TEST_F(FormTest, AUserScanWithoutAPageSaysSoOnlyWhileVisible) {
   Panel();
   TFormSource& form = Make();
