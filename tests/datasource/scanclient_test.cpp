@@ -141,8 +141,8 @@ TEST_F(ScanClientTest, RepliesWithoutAPageYieldNoneAndLeaveTheConnectionInStep) 
 
 TEST_F(ScanClientTest, AReplyInPiecesIsAssembledAndBytesAfterItAreDropped) {
   const TBytes reply = PageReply(0, Bmp);
+  int served = 0;
   TFakePanel panel([&](const TSeenRequest& Request, TTcpSocket& Socket) {
-    static int served = 0;
     if (Request.Command() != CMD_GET_PAGE) return;
     if (served++ == 0) {
       SendInPieces(Socket, reply, 5, 30ms);
