@@ -2,10 +2,14 @@
 // for what the source lists, native pages cached and served, and scanners that fail or vanish.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSpinBox>
+
+#include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -269,6 +273,40 @@ TEST_F(ScanningTest, ANewScanWhileOneRunsStartsAfresh) {
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0]->PixelType(), pt1bit);
   EXPECT_EQ(BitmapFiles(w.CacheDir.toStdString()).size(), 1u);
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// An enabled scanner that has no sheet: the wait lasts the "Timeout", sleeping on the event
+// loop rather than spinning, and ends early when the window closes.
+TEST_F(ScanningTest, WaitForPageSleepsUntilTheTimeoutOrTheClose) {
+  Store("Scanner", "Timeout", "1");
+  TFinestraPrincipale& w = MakeSim();
+  TSimScannerSettings empty;
+  empty.Sheets = 0;
+  Arm(empty);
+  TScanRequest request = Request(1, 100, 1, 1);
+  request.ADF = 1;
+  w.StartScan(request);
+  ASSERT_GT(w.vekTWAIN1->GetState(), 4);
+  QElapsedTimer clock;
+  clock.start();
+  const double cpu = CpuSeconds();
+  EXPECT_EQ(w.PendingCount(), 0);
+  EXPECT_GE(clock.elapsed(), 1000);
+  EXPECT_LT(CpuSeconds() - cpu, 0.5);
+
+  w.SpinEditTimeout->setValue(99);
+  QTimer::singleShot(200, &w, [&w] { w.close(); });
+  clock.restart();
+  uint8_t flag = 0;
+  EXPECT_EQ(w.NextProcessedPage(flag), nullptr);
+  EXPECT_LT(clock.elapsed(), 20000);
 }
 
 }  // namespace
