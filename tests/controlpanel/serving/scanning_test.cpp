@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "TRadioGroup.h"
+#include "rounding.h"
 #include "serving_fixture.h"
 #include "vekTWAIN.h"
 
@@ -45,15 +46,19 @@ class ScanningTest : public TServingTest {
     return w;
   }
   // Settings the scanner takes when the window has opened it, before the window negotiates.
-  void Arm(const TSimScannerSettings& Settings) {
+  // After runs once the window has negotiated.
+  void Arm(
+      const TSimScannerSettings& Settings,
+      std::function<void(TvekTWAIN&)> After = [](TvekTWAIN&) {}) {
     TvekTWAIN& twain = *Window->vekTWAIN1;
     if (!WindowNegotiation) WindowNegotiation = twain.OnNegotiation;
     auto own = WindowNegotiation;
-    twain.OnNegotiation = [&twain, own, Settings](QObject* Sender) {
+    twain.OnNegotiation = [&twain, own, Settings, After](QObject* Sender) {
       TSimScannerSettings settings = Settings;
       twain.CallDSM(&twain.AppIdentity(), &twain.SourceIdentity(), DG_CONTROL, DAT_SIMSCANNER,
                     MSG_SET, &settings);
       own(Sender);
+      After(twain);
     };
   }
   // Settings the scanner keeps from its next opening on, given by a component of the test.
@@ -173,6 +178,52 @@ TEST_F(ScanningTest, PanelOverridesAndGrayScans) {
   std::unique_ptr<TDIB> original = Adopt(w.OriginalPage());
   EXPECT_EQ(original->PixelType(), pt8bit);
   EXPECT_EQ(original->Width(), 584);
+}
+
+int32_t CurrentValue(TvekTWAIN& Twain, uint16_t Cap) {
+  TTwnContainer* container = nullptr;
+  if (Twain.GetCapability(Cap, MSG_GETCURRENT, container) != TWRC_SUCCESS) return -1;
+  return static_cast<int32_t>(container->GetCurrentValue().AsInteger());
+}
+
+// Diffusion for a black-and-white scan of a dithered request, or of a gray one with the panel
+// on Mono; a fixed threshold otherwise. The light comes from the request or the panel.
+TEST_F(ScanningTest, BitDepthReductionAndLight) {
+  struct Case {
+    int32_t PixelType;
+    bool Dithering, PanelMono;
+    int32_t Reduction, Contrast, Threshold;
+  } cases[] = {
+      {0, true, false, TWBR_DIFFUSION, 40, 90},
+      {0, false, false, TWBR_THRESHOLD, 40, 90},
+      {1, false, true, TWBR_DIFFUSION, -300, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.PixelType * 10 + c.Dithering);
+    WindowNegotiation = nullptr;
+    TFinestraPrincipale& w = MakeSim();
+    if (c.PanelMono) {
+      w.RadioButtonMono->setChecked(true);
+      w.RadioButtonCustomLight->setChecked(true);
+      w.SpinEditCon->setValue(-300);
+      w.SpinEditThreshold->setValue(200);
+    }
+    int32_t reduction = -1, contrast = -1, threshold = -1;
+    Arm(TSimScannerSettings{}, [&](TvekTWAIN& twain) {
+      reduction = CurrentValue(twain, ICAP_BITDEPTHREDUCTION);
+      contrast = Round(twain.GetContrast());
+      threshold = CurrentValue(twain, ICAP_THRESHOLD);
+    });
+    TScanRequest request = Request(c.PixelType, 100, 1, 1);
+    request.Dithering = c.Dithering;
+    request.Contrast = 40;
+    request.Threshold = 90;
+    w.StartScan(request);
+    EXPECT_EQ(ServeAll().size(), 1u);
+    EXPECT_EQ(reduction, c.Reduction);
+    EXPECT_EQ(contrast, c.Contrast);
+    EXPECT_EQ(threshold, c.Threshold);
+  }
 }
 
 // What the source does not list is never touched.
