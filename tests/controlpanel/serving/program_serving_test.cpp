@@ -176,4 +176,25 @@ TEST_F(ProgramServingTest, ServesTheTestScannersPagesOverTheProtocol) {
   EXPECT_TRUE(fs::is_empty(Root / "program" / "cache"));
 }
 
+// With "Share Local Scanner" off, another computer (played from 127.0.0.2) is refused while
+// this computer is served.
+TEST_F(ProgramServingTest, SharingOffRefusesAnotherComputer) {
+  {
+    TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+    reg.WriteBool("Scanner", "Share", false);
+    reg.UpdateFile();
+  }
+  Start();
+  std::unique_ptr<TTestClient> local = Connect();
+  ASSERT_NE(local, nullptr);
+  TTestClient other(Port, "127.0.0.2");
+  ASSERT_TRUE(other.Connected);
+  EXPECT_TRUE(other.Closed());
+  local->Send(TTestClient::Request(CMD_GET_PENDING));
+  EXPECT_EQ(local->Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+  local.reset();
+  ::kill(Child, SIGTERM);
+  EXPECT_EQ(Wait(), 0);
+}
+
 }  // namespace
