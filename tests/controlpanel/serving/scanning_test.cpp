@@ -226,6 +226,18 @@ TEST_F(ScanningTest, BitDepthReductionAndLight) {
   }
 }
 
+// "Max" on the panel is the scanner's whole bed.
+TEST_F(ScanningTest, MaxIsTheScannersWholeBed) {
+  TFinestraPrincipale& w = MakeSim();
+  w.RadioButtonCustomPage->setChecked(true);
+  w.ComboBoxPagina->setCurrentIndex(0);
+  w.StartScan(Request(1, 50, 1, 1));
+  std::vector<std::unique_ptr<TDIB>> pages = ServeAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->Width(), Round(50 * 8.5));
+  EXPECT_EQ(pages[0]->Height(), Round(50 * 14.0));
+}
+
 // What the source does not list is never touched.
 TEST_F(ScanningTest, OnlyWhatTheSourceLists) {
   TSimScannerSettings settings;
