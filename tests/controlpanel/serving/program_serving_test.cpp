@@ -26,18 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-uint16_t FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, "127.0.0.1", &local.sin_addr);
-  bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  socklen_t length = sizeof local;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
-  close(probe);
-  return ntohs(local.sin_port);
-}
-
 TBytes FileBytes(const fs::path& Path) {
   std::ifstream in(Path, std::ios::binary);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -10,13 +10,16 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "TRadioGroup.h"
 #include "rounding.h"
 #include "serving_fixture.h"
+#include "testclient.h"
 #include "vekTWAIN.h"
 
 namespace {
@@ -370,6 +373,46 @@ TEST_F(ScanningTest, WaitForPageSleepsUntilTheTimeoutOrTheClose) {
   uint8_t flag = 0;
   EXPECT_EQ(w.NextProcessedPage(flag), nullptr);
   EXPECT_LT(clock.elapsed(), 20000);
+}
+
+// Over the window's own server: a page request waits for an enabled scanner without sheets
+// while another connection stops the scan; the waiting request is answered without a page at
+// once, and both connections go on.
+TEST_F(ScanningTest, AStopFromAnotherConnectionEndsAWaitingRequest) {
+  Store("Scanner", "Timeout", "99");
+  const uint16_t port = FreePort();
+  Store("Server", "Local Port", QString::number(port));
+  TFinestraPrincipale& w = Make("SimScanner", true);
+  ASSERT_EQ(w.ServerPort(), port);
+  TSimScannerSettings empty;
+  empty.Sheets = 0;
+  Arm(empty);
+  TScanRequest request = Request(1, 100, 1, 1);
+  request.ADF = 1;
+  const TBytes payload(reinterpret_cast<const char*>(&request), sizeof request);
+  std::atomic<bool> done = false;
+  TBytes waited, pending;
+  QElapsedTimer clock;
+  clock.start();
+  std::thread clients([&] {
+    TTestClient a(w.ServerPort()), b(w.ServerPort());
+    a.Send(TTestClient::Request(CMD_START_SCAN, payload));
+    a.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_TRUE(a.Quiet(500));  // waiting for a sheet that never comes
+    b.Send(TTestClient::Request(CMD_STOP_SCAN));
+    waited = a.Reply();
+    b.Send(TTestClient::Request(CMD_GET_PENDING));
+    pending = b.Reply();
+    done = true;
+  });
+  while (!done && clock.elapsed() < 30000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  clients.join();
+  EXPECT_EQ(waited, TBytes("\x09\0\0\0\0\0\0\0\0", 9));
+  EXPECT_EQ(pending, TBytes("\x08\0\0\0\0\0\0\0", 8));
+  EXPECT_LT(clock.elapsed(), 20000);
+  EXPECT_TRUE(Logged("Stopping scanner..."));
 }
 
 }  // namespace
