@@ -100,8 +100,12 @@ void TFinestraPrincipale::vekTWAIN1Negotiation(QObject*) {
     layout.Right = effective.PageWidth;
     layout.Bottom = effective.PageHeight;
   } else {
-    layout.Right = twain.GetPhysicalWidth();
-    layout.Bottom = twain.GetPhysicalHeight();
+    // "Max": the source's whole bed; a size it cannot tell keeps the frame as read.
+    const double width = twain.GetPhysicalWidth(), height = twain.GetPhysicalHeight();
+    if (width > 0 && height > 0) {
+      layout.Right = width;
+      layout.Bottom = height;
+    }
   }
   twain.SetImageLayout(layout);
 }

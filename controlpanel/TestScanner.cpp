@@ -3,19 +3,15 @@
 #include <algorithm>
 
 #include "PageCache.h"
+#include "ProcessingPipeline.h"
 #include "rounding.h"
 
 namespace {
 
+// A request's pixel type that the pipeline does not know makes a colour page.
 uint8_t TestPageType(int32_t PixelType) {
-  switch (PixelType) {
-    case 0:
-      return pt1bit;
-    case 1:
-      return pt8bit;
-    default:
-      return pt24bit;
-  }
+  const uint8_t type = TargetPixelType(PixelType);
+  return type == 0 ? pt24bit : type;
 }
 
 // Bands of the values, each Step lines high, from the top of the middle third down.

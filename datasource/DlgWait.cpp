@@ -1,5 +1,6 @@
 #include "DlgWait.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,6 +28,13 @@ TDialogoWait::TDialogoWait(QWidget* Owner) : QDialog(Owner, Qt::FramelessWindowH
 
 void TDialogoWait::ShowOperation(const QString& Text) {
   LabelOperation->setText(Text);
+  // The box keeps its size: a long text takes a smaller font rather than lose its ends.
+  QFont font = Label1->font();
+  const int room = width() - 12;
+  while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(Text) > room) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  LabelOperation->setFont(font);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }

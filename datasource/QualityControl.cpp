@@ -74,7 +74,7 @@ void TFormQC::BuildControls() {
   ImageObject->SetPage(0);
 
   Panel1 = new QWidget(this);
-  Panel1->setFixedWidth(230);
+  Panel1->setFixedWidth(240);
   auto* group = new QGroupBox("ReScan Virtually", Panel1);
   auto* grid = new QGridLayout(group);
   LabelContrast = new QLabel("Contrast", group);
@@ -108,9 +108,12 @@ void TFormQC::BuildControls() {
   grid->addWidget(LabelThreshold, row++, 0, 1, 3);
   grid->addWidget(TrackBarThresholdContrast, row++, 0, 1, 3);
   grid->addWidget(TrackBarThresholdArea, row++, 0, 1, 3);
-  grid->addWidget(RadioButtonManual, row, 0);
-  grid->addWidget(RadioButtonDynamic, row, 1);
-  grid->addWidget(RadioButtonAdvanced, row++, 2);
+  auto* methods = new QVBoxLayout;
+  methods->setSpacing(2);
+  for (QRadioButton* method : {RadioButtonManual, RadioButtonDynamic, RadioButtonAdvanced}) {
+    methods->addWidget(method);
+  }
+  grid->addLayout(methods, row++, 0, 1, 3);
   for (auto [label, slider] :
        {std::pair{LabelDeskew, TrackBarDeskew}, std::pair{LabelDespeckle, TrackBarDespeckle}}) {
     grid->addWidget(label, row++, 0, 1, 3);

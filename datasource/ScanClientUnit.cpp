@@ -101,7 +101,7 @@ void TScanClient::Open(uintptr_t OwnerHandle, const std::string& Host, int32_t P
   FOwnerHandle = OwnerHandle;
   FHost = Host;
   if (Port < 1 || Port > 65535) throw Exception("Invalid port " + std::to_string(Port));
-  FSocket.Open(Host, static_cast<uint16_t>(Port));
+  FSocket.Open(Host, static_cast<uint16_t>(Port), FConnectTimeoutMs);
 }
 
 void TScanClient::Close() {
@@ -145,27 +145,25 @@ win32::HGLOBAL TScanClient::RequestOriginal() {
 }
 
 win32::HGLOBAL TScanClient::ReceivePage() {
-  std::string message;
-  if (!ReadReply(CMD_GET_PAGE, kLongestPageReply, message)) return nullptr;
-  return ParseReply(message, true, false);
+  return Receive(CMD_GET_PAGE, true, false);
 }
 
 win32::HGLOBAL TScanClient::ReceivePageFile() {
-  std::string message;
-  if (!ReadReply(CMD_GET_PAGE_FILE, kLongestFileReply, message)) return nullptr;
-  return ParseReply(message, true, true);
+  return Receive(CMD_GET_PAGE_FILE, true, true);
 }
 
 win32::HGLOBAL TScanClient::ReceiveOriginal() {
-  std::string message;
-  if (!ReadReply(CMD_GET_ORIGINAL, kLongestPageReply, message)) return nullptr;
-  return ParseReply(message, false, false);
+  return Receive(CMD_GET_ORIGINAL, false, false);
 }
 
 win32::HGLOBAL TScanClient::ReceiveOriginalFile() {
+  return Receive(CMD_GET_ORIGINAL_FILE, false, true);
+}
+
+win32::HGLOBAL TScanClient::Receive(int32_t Command, bool Flagged, bool File) {
   std::string message;
-  if (!ReadReply(CMD_GET_ORIGINAL_FILE, kLongestFileReply, message)) return nullptr;
-  return ParseReply(message, false, true);
+  if (!ReadReply(Command, File ? kLongestFileReply : kLongestPageReply, message)) return nullptr;
+  return ParseReply(message, Flagged, File);
 }
 
 bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message) {
@@ -212,23 +210,27 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
   return false;
 }
 
-win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged, bool File) {
+bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
+                   uint8_t& QCFailed) {
   TReplyFields fields;
-  if (!ReadReplyFields(Message, Flagged, fields)) return nullptr;
+  if (!ReadReplyFields(Message, Flagged, fields)) return false;
+  QCFailed = fields.QCFailed;
+  if (File) return LoadFromServedFile(Page, Message.substr(fields.DataOffset, fields.DataSize));
+  LoadFromBytes(Page, Message, fields);
+  return true;
+}
+
+win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged, bool File) {
   TDIB page;
+  uint8_t flagged = 0;
   try {
-    if (File) {
-      const std::string path = Message.substr(fields.DataOffset, fields.DataSize);
-      if (!LoadFromServedFile(page, path)) return nullptr;
-    } else {
-      LoadFromBytes(page, Message, fields);
-    }
+    if (!ReadReplyPage(Message, Flagged, File, page, flagged)) return nullptr;
   } catch (...) {
     DSLog("Unable to load the page of the reply: " + FailureText());
     return nullptr;
   }
   page.SetOwnsHandle(false);
-  if (fields.QCFailed != 0) Review(page);
+  if (flagged != 0) Review(page);
   return page.GetHandle();
 }
 

@@ -30,6 +30,9 @@ class TScanClient {
   // settings say otherwise); the client waits that long and a margin more.
   static constexpr int kReplyMarginMs = 10000;
   static constexpr int kDefaultReplyTimeoutMs = 20000 + kReplyMarginMs;
+  // A control panel that is there accepts at once; an address that never answers is given up
+  // after this long.
+  static constexpr int kConnectTimeoutMs = 5000;
   // A reply can be no longer than the largest page as a BMP file image behind the page reply's
   // header, or a path behind it.
   static const int64_t kLongestPageReply;
@@ -40,8 +43,10 @@ class TScanClient {
   TScanClient(const TScanClient&) = delete;
   TScanClient& operator=(const TScanClient&) = delete;
 
-  // Connects to the numeric IPv4 address Host at Port; OwnerHandle is kept and not used.
-  // Raises: ESocketError when Host is no dotted address or the connection fails, Exception
+  // Connects to the numeric IPv4 address Host at Port, waiting at most ConnectTimeout();
+  // OwnerHandle is kept and not used.
+  // Raises: ESocketError when Host is no dotted address or the connection fails or is not
+  // made in time, Exception
   // "Invalid port N" for a port outside 1 .. 65535.
   void Open(uintptr_t OwnerHandle, const std::string& Host, int32_t Port);
   void Close();
@@ -72,6 +77,8 @@ class TScanClient {
   bool Connected() const { return FSocket.Connected(); }
   int ReplyTimeout() const { return FReplyTimeoutMs; }
   void SetReplyTimeout(int Milliseconds) { FReplyTimeoutMs = Milliseconds; }
+  int ConnectTimeout() const { return FConnectTimeoutMs; }
+  void SetConnectTimeout(int Milliseconds) { FConnectTimeoutMs = Milliseconds; }
 
   TQualityReview QualityReview;
   // What the default review fetches the original with; empty: RequestOriginal of this client.
@@ -79,6 +86,9 @@ class TScanClient {
 
  private:
   bool UsesFiles() const;
+  // One reader: the request of Command and its reply, with the QCFailed byte when Flagged,
+  // naming a file when File.
+  win32::HGLOBAL Receive(int32_t Command, bool Flagged, bool File);
   // Sends the request of Command and takes the first complete reply into Message; false when
   // none came. A reply longer than Longest, or with a length no message has, ends the
   // connection.
@@ -92,7 +102,16 @@ class TScanClient {
   bool FSessionOpen = false;
   uintptr_t FOwnerHandle = 0;
   int FReplyTimeoutMs = kDefaultReplyTimeoutMs;
+  int FConnectTimeoutMs = kConnectTimeoutMs;
 };
+
+// The page of a complete reply into Page; false when the reply holds none (a length of 0 or
+// less, a data length beyond the message, a refused path). Flagged: a page reply, whose
+// QCFailed byte goes to QCFailed. File: the reply names a served file, loaded and then deleted.
+// Raises: the loaders' texts for data that is no image, or a file that does not load (which
+// is then kept).
+bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
+                   uint8_t& QCFailed);
 
 // True when Path names a ".tmp" file right in the system's temporary directory (no further
 // folder, no "." or ".." step) that is a regular file and no link: the only files that the

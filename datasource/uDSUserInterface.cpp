@@ -63,6 +63,9 @@ TFormSource::TFormSource(QWidget* Owner, TAddDialogHandle AddDialogHandle)
   MsgBtn->setGeometry(0, 0, 0, 0);
   MsgBtn->setVisible(true);
   FCapabilityList = nullptr;
+  // A scan started without the dialog takes its settings from the controls: they hold the
+  // stored settings from the start.
+  Guard("Filling the controls", [&] { ControlsFromSettings(); });
 }
 
 TFormSource::~TFormSource() {

@@ -150,6 +150,8 @@ class TFormSource : public QDialog {
  protected:
   void showEvent(QShowEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
+  // Escape asks the application to close the source, as "Cancel" does; the form stays.
+  void reject() override;
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:

@@ -248,6 +248,10 @@ void TFormSource::ButtonCloseClick() {
   if (OnCloseRequest) OnCloseRequest();
 }
 
+void TFormSource::reject() {
+  Guard("Cancel", [&] { ButtonCloseClick(); });
+}
+
 void TFormSource::showEvent(QShowEvent* Event) {
   QDialog::showEvent(Event);
   Guard("Showing the dialog", [&] { FormShow(); });
@@ -265,7 +269,7 @@ void TFormSource::FormShow() {
 
 void TFormSource::closeEvent(QCloseEvent* Event) {
   Guard("Closing the dialog", [&] { FormClose(); });
-  QDialog::closeEvent(Event);
+  Event->accept();  // not QDialog's, which would answer a close as Escape does
 }
 
 void TFormSource::FormClose() {

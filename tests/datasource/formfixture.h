@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "ScanProtocol.h"
+#include "askedmessages.h"
 #include "fakepanel.h"
 #include "registry.h"
 #include "uDSUserInterface.h"
-#include "userprompt.h"
 
 class FormTest : public ::testing::Test {
  protected:
@@ -25,14 +25,9 @@ class FormTest : public ::testing::Test {
     ASSERT_TRUE(Temp.isValid());
     ::setenv("CLARIVO_CONFIG_DIR", Config.path().toUtf8().constData(), 1);
     ::setenv("TMPDIR", Temp.path().toUtf8().constData(), 1);
-    win32::SetMessageBoxHook([this](const QString& Text, const QString&, unsigned) {
-      Asked.push_back(Text);
-      return win32::IDOK;
-    });
   }
   void TearDown() override {
     Form.reset();
-    win32::SetMessageBoxHook(nullptr);
     QLocale::setDefault(QLocale::c());
     ::unsetenv("TMPDIR");
   }
@@ -81,5 +76,6 @@ class FormTest : public ::testing::Test {
   QTemporaryDir Config, Temp;
   std::unique_ptr<TFakePanel> FPanel;
   std::unique_ptr<TFormSource> Form;
-  std::vector<QString> Asked;
+  TAskedMessages Messages;
+  std::vector<QString>& Asked = Messages.Texts;
 };

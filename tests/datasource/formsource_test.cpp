@@ -70,6 +70,20 @@ TEST_F(FormTest, TheServerSectionChoosesHostAndPort) {
   }
 }
 
+// The address decides the variant, wherever it came from: "IP" 127.0.0.1 gets files too.
+TEST_F(FormTest, TheLoopbackAddressFromIPUsesTheFileVariants) {
+  const TBytes bmp = BmpImage(*SmallPage(pt8bit));
+  TFakePanel& panel = Panel({bmp});
+  Store("Server", "Local", "0");
+  Store("Server", "IP", "127.0.0.1");
+  Store("Server", "Port", QString::number(panel.Port()));
+  Store("Server", "Local Port", QString::number(DeadPort()));
+  TFormSource& form = Make();
+  ASSERT_TRUE(form.Connected());
+  EXPECT_EQ(form.PendingTransfers(), -1);
+  EXPECT_EQ(panel.Commands(), std::vector<int32_t>{CMD_GET_PAGE_FILE});
+}
+
 TEST_F(FormTest, NoPanelDisablesScanAndEveryFetchFindsNoPage) {
   Store("Server", "Local Port", QString::number(DeadPort()));
   TFormSource& form = Make();
@@ -123,6 +137,25 @@ TEST_F(FormTest, AScanSendsTheRequestOncePerSessionAndAnnouncesOnlyItsFirstPage)
   EXPECT_EQ(+sent.XResolution, 300);
   EXPECT_EQ(+sent.YResolution, 300);  // locked
   EXPECT_EQ(+sent.ImageCount, -1);
+}
+
+TEST_F(FormTest, AScanWithoutTheDialogSendsTheStoredSettings) {
+  Store("User Interface", "X Resolution", "300");
+  Store("User Interface", "Y Resolution", "150");
+  Store("User Interface", "Image Type", "2");
+  Store("User Interface", "Page Width", "8.27");
+  Store("User Interface", "Page Height", "11.69");
+  TFakePanel& panel = Panel({BmpImage(*SmallPage(pt24bit))});
+  TFormSource& form = Make();
+  EXPECT_TRUE(form.StartWithoutInterface());
+  ASSERT_TRUE(panel.WaitForRequests(2, 5s));
+  TScanRequest sent;
+  std::memcpy(&sent, panel.Requests()[0].Payload.data(), sizeof sent);
+  EXPECT_EQ(+sent.XResolution, 300);
+  EXPECT_EQ(+sent.YResolution, 150);
+  EXPECT_EQ(+sent.PixelType, 2);
+  EXPECT_EQ(+sent.PageWidth, 8.27);
+  EXPECT_EQ(+sent.PageHeight, 11.69);
 }
 
 TEST_F(FormTest, AUserScanWithoutAPageSaysSoOnlyWhileVisible) {
@@ -337,12 +370,19 @@ TEST_F(FormTest, FailingEventsOfTheHostNeverLeaveTheForm) {
   Panel({bmp});
   TFormSource& form = Make();
   form.OnTransferReady = [] { throw Exception("host failed"); };
-  form.OnCloseRequest = [] { throw Exception("host failed"); };
+  int closeRequests = 0;
+  form.OnCloseRequest = [&] {
+    ++closeRequests;
+    throw Exception("host failed");
+  };
   form.ShowInterface(true);
   QTest::mouseClick(form.ButtonScan, Qt::LeftButton);
   EXPECT_FALSE(form.Page().Empty());
   QTest::mouseClick(form.ButtonClose, Qt::LeftButton);
   EXPECT_TRUE(form.isVisible());
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(closeRequests, 2);
   EXPECT_TRUE(form.ButtonScan->isEnabled());
 }
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,11 +12,13 @@
 #include <QTimer>
 #include <functional>
 
+#include "DlgWait.h"
 #include "NewObjImage.h"
 #include "QualityControl.h"
+#include "askedmessages.h"
 #include "fakepanel.h"
 #include "pagecheck.h"
-#include "userprompt.h"
+#include "screenshot.h"
 
 namespace {
 
@@ -30,16 +33,7 @@ int64_t BlackPixels(const TDIB& Page) {
 
 class QualityControlTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    win32::SetMessageBoxHook([this](const QString& Text, const QString&, unsigned) {
-      Asked.push_back(Text);
-      return win32::IDOK;
-    });
-  }
-  void TearDown() override {
-    Form.reset();
-    win32::SetMessageBoxHook(nullptr);
-  }
+  void TearDown() override { Form.reset(); }
 
   // The window over Shown, whose original is Original (nullptr: the panel has none).
   TFormQC& Make(const TDIB& Shown, const TDIB* Original) {
@@ -65,7 +59,8 @@ class QualityControlTest : public ::testing::Test {
 
   std::unique_ptr<TFormQC> Form;
   int Fetches = 0;
-  std::vector<QString> Asked;
+  TAskedMessages Messages;
+  std::vector<QString>& Asked = Messages.Texts;
 };
 
 TEST_F(QualityControlTest, ShowingEnablesTheThresholdControlsOnlyForABilevelPage) {
@@ -317,6 +312,21 @@ TEST_F(QualityControlTest, TheViewMenuSetsZoomModesAndTogglesAntialiasing) {
   EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaScaleToGray);
   form.Antialiasing1->trigger();
   EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaNone);
+}
+
+TEST_F(QualityControlTest, TheWaitBoxSaysWhatRuns) {
+  auto page = SmallPage(pt8bit);
+  TFormQC& form = Make(*page, nullptr);
+  TDialogoWait wait(&form);
+  wait.ShowOperation("Retrieving Original Image...");
+  EXPECT_TRUE(wait.isVisible());
+  EXPECT_EQ(wait.size(), QSize(180, 65));
+  EXPECT_EQ(wait.Label1->text(), "Please wait !");
+  EXPECT_EQ(wait.LabelOperation->text(), "Retrieving Original Image...");
+  EXPECT_LE(
+      QFontMetrics(wait.LabelOperation->font()).horizontalAdvance("Retrieving Original Image..."),
+      wait.width());
+  SaveScreenshot(wait, "wait-box.png");
 }
 
 // The review runs the window modally; the test acts in it once its loop runs.

@@ -1,6 +1,9 @@
 // The scan client against a control panel of the test's own that answers byte for byte.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -138,8 +141,8 @@ TEST_F(ScanClientTest, RepliesWithoutAPageYieldNoneAndLeaveTheConnectionInStep) 
 
 TEST_F(ScanClientTest, AReplyInPiecesIsAssembledAndBytesAfterItAreDropped) {
   const TBytes reply = PageReply(0, Bmp);
+  int served = 0;
   TFakePanel panel([&](const TSeenRequest& Request, TTcpSocket& Socket) {
-    static int served = 0;
     if (Request.Command() != CMD_GET_PAGE) return;
     if (served++ == 0) {
       SendInPieces(Socket, reply, 5, 30ms);
@@ -323,6 +326,45 @@ TEST_F(ScanClientTest, OnlyFlaggedPagesAreReviewedAndAFailingReviewKeepsThePage)
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(reviews, 2);
   EXPECT_TRUE(SamePixels(*kept, *Page));
+}
+
+// A listener that never accepts, its queue full: connections to it are neither refused nor
+// made, as with an address where nobody answers.
+class TDeafListener {
+ public:
+  TDeafListener() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(FListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(FListener, 0);
+    getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length);
+    Port = ntohs(address.sin_port);
+    for (int& filler : FFillers) {
+      filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+  }
+  ~TDeafListener() {
+    for (int filler : FFillers) close(filler);
+    close(FListener);
+  }
+  uint16_t Port = 0;
+
+ private:
+  int FListener = socket(AF_INET, SOCK_STREAM, 0);
+  int FFillers[4] = {};
+};
+
+TEST_F(ScanClientTest, AnAddressThatNeverAnswersIsGivenUpAfterTheConnectTimeOut) {
+  TDeafListener deaf;
+  TScanClient client;
+  client.SetConnectTimeout(300);
+  const Clock::time_point start = Clock::now();
+  EXPECT_THROW(client.Open(0, "127.0.0.1", deaf.Port), ESocketError);
+  EXPECT_LT(Clock::now() - start, 5s);
+  EXPECT_FALSE(client.Connected());
 }
 
 TEST_F(ScanClientTest, OpenRaisesForNoPanelABadAddressAndABadPort) {

@@ -26,18 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-uint16_t FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, "127.0.0.1", &local.sin_addr);
-  bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  socklen_t length = sizeof local;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
-  close(probe);
-  return ntohs(local.sin_port);
-}
-
 TBytes FileBytes(const fs::path& Path) {
   std::ifstream in(Path, std::ios::binary);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -174,6 +162,27 @@ TEST_F(ProgramServingTest, ServesTheTestScannersPagesOverTheProtocol) {
   EXPECT_EQ(Wait(), 0);
   EXPECT_TRUE(fs::exists(Root / "program" / "test" / "front.bmp"));
   EXPECT_TRUE(fs::is_empty(Root / "program" / "cache"));
+}
+
+// With "Share Local Scanner" off, another computer (played from 127.0.0.2) is refused while
+// this computer is served.
+TEST_F(ProgramServingTest, SharingOffRefusesAnotherComputer) {
+  {
+    TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+    reg.WriteBool("Scanner", "Share", false);
+    reg.UpdateFile();
+  }
+  Start();
+  std::unique_ptr<TTestClient> local = Connect();
+  ASSERT_NE(local, nullptr);
+  TTestClient other(Port, "127.0.0.2");
+  ASSERT_TRUE(other.Connected);
+  EXPECT_TRUE(other.Closed());
+  local->Send(TTestClient::Request(CMD_GET_PENDING));
+  EXPECT_EQ(local->Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+  local.reset();
+  ::kill(Child, SIGTERM);
+  EXPECT_EQ(Wait(), 0);
 }
 
 }  // namespace

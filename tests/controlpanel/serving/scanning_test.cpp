@@ -2,16 +2,24 @@
 // for what the source lists, native pages cached and served, and scanners that fail or vanish.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSpinBox>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "TRadioGroup.h"
+#include "rounding.h"
 #include "serving_fixture.h"
+#include "testclient.h"
 #include "vekTWAIN.h"
 
 namespace {
@@ -41,15 +49,19 @@ class ScanningTest : public TServingTest {
     return w;
   }
   // Settings the scanner takes when the window has opened it, before the window negotiates.
-  void Arm(const TSimScannerSettings& Settings) {
+  // After runs once the window has negotiated.
+  void Arm(
+      const TSimScannerSettings& Settings,
+      std::function<void(TvekTWAIN&)> After = [](TvekTWAIN&) {}) {
     TvekTWAIN& twain = *Window->vekTWAIN1;
     if (!WindowNegotiation) WindowNegotiation = twain.OnNegotiation;
     auto own = WindowNegotiation;
-    twain.OnNegotiation = [&twain, own, Settings](QObject* Sender) {
+    twain.OnNegotiation = [&twain, own, Settings, After](QObject* Sender) {
       TSimScannerSettings settings = Settings;
       twain.CallDSM(&twain.AppIdentity(), &twain.SourceIdentity(), DG_CONTROL, DAT_SIMSCANNER,
                     MSG_SET, &settings);
       own(Sender);
+      After(twain);
     };
   }
   // Settings the scanner keeps from its next opening on, given by a component of the test.
@@ -171,6 +183,64 @@ TEST_F(ScanningTest, PanelOverridesAndGrayScans) {
   EXPECT_EQ(original->Width(), 584);
 }
 
+int32_t CurrentValue(TvekTWAIN& Twain, uint16_t Cap) {
+  TTwnContainer* container = nullptr;
+  if (Twain.GetCapability(Cap, MSG_GETCURRENT, container) != TWRC_SUCCESS) return -1;
+  return static_cast<int32_t>(container->GetCurrentValue().AsInteger());
+}
+
+// Diffusion for a black-and-white scan of a dithered request, or of a gray one with the panel
+// on Mono; a fixed threshold otherwise. The light comes from the request or the panel.
+TEST_F(ScanningTest, BitDepthReductionAndLight) {
+  struct Case {
+    int32_t PixelType;
+    bool Dithering, PanelMono;
+    int32_t Reduction, Contrast, Threshold;
+  } cases[] = {
+      {0, true, false, TWBR_DIFFUSION, 40, 90},
+      {0, false, false, TWBR_THRESHOLD, 40, 90},
+      {1, false, true, TWBR_DIFFUSION, -300, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.PixelType * 10 + c.Dithering);
+    WindowNegotiation = nullptr;
+    TFinestraPrincipale& w = MakeSim();
+    if (c.PanelMono) {
+      w.RadioButtonMono->setChecked(true);
+      w.RadioButtonCustomLight->setChecked(true);
+      w.SpinEditCon->setValue(-300);
+      w.SpinEditThreshold->setValue(200);
+    }
+    int32_t reduction = -1, contrast = -1, threshold = -1;
+    Arm(TSimScannerSettings{}, [&](TvekTWAIN& twain) {
+      reduction = CurrentValue(twain, ICAP_BITDEPTHREDUCTION);
+      contrast = Round(twain.GetContrast());
+      threshold = CurrentValue(twain, ICAP_THRESHOLD);
+    });
+    TScanRequest request = Request(c.PixelType, 100, 1, 1);
+    request.Dithering = c.Dithering;
+    request.Contrast = 40;
+    request.Threshold = 90;
+    w.StartScan(request);
+    EXPECT_EQ(ServeAll().size(), 1u);
+    EXPECT_EQ(reduction, c.Reduction);
+    EXPECT_EQ(contrast, c.Contrast);
+    EXPECT_EQ(threshold, c.Threshold);
+  }
+}
+
+// "Max" on the panel is the scanner's whole bed.
+TEST_F(ScanningTest, MaxIsTheScannersWholeBed) {
+  TFinestraPrincipale& w = MakeSim();
+  w.RadioButtonCustomPage->setChecked(true);
+  w.ComboBoxPagina->setCurrentIndex(0);
+  w.StartScan(Request(1, 50, 1, 1));
+  std::vector<std::unique_ptr<TDIB>> pages = ServeAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->Width(), Round(50 * 8.5));
+  EXPECT_EQ(pages[0]->Height(), Round(50 * 14.0));
+}
+
 // What the source does not list is never touched.
 TEST_F(ScanningTest, OnlyWhatTheSourceLists) {
   TSimScannerSettings settings;
@@ -269,6 +339,80 @@ TEST_F(ScanningTest, ANewScanWhileOneRunsStartsAfresh) {
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0]->PixelType(), pt1bit);
   EXPECT_EQ(BitmapFiles(w.CacheDir.toStdString()).size(), 1u);
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// An enabled scanner that has no sheet: the wait lasts the "Timeout", sleeping on the event
+// loop rather than spinning, and ends early when the window closes.
+TEST_F(ScanningTest, WaitForPageSleepsUntilTheTimeoutOrTheClose) {
+  Store("Scanner", "Timeout", "1");
+  TFinestraPrincipale& w = MakeSim();
+  TSimScannerSettings empty;
+  empty.Sheets = 0;
+  Arm(empty);
+  TScanRequest request = Request(1, 100, 1, 1);
+  request.ADF = 1;
+  w.StartScan(request);
+  ASSERT_GT(w.vekTWAIN1->GetState(), 4);
+  QElapsedTimer clock;
+  clock.start();
+  const double cpu = CpuSeconds();
+  EXPECT_EQ(w.PendingCount(), 0);
+  EXPECT_GE(clock.elapsed(), 1000);
+  EXPECT_LT(CpuSeconds() - cpu, 0.5);
+
+  w.SpinEditTimeout->setValue(99);
+  QTimer::singleShot(200, &w, [&w] { w.close(); });
+  clock.restart();
+  uint8_t flag = 0;
+  EXPECT_EQ(w.NextProcessedPage(flag), nullptr);
+  EXPECT_LT(clock.elapsed(), 20000);
+}
+
+// Over the window's own server: a page request waits for an enabled scanner without sheets
+// while another connection stops the scan; the waiting request is answered without a page at
+// once, and both connections go on.
+TEST_F(ScanningTest, AStopFromAnotherConnectionEndsAWaitingRequest) {
+  Store("Scanner", "Timeout", "99");
+  const uint16_t port = FreePort();
+  Store("Server", "Local Port", QString::number(port));
+  TFinestraPrincipale& w = Make("SimScanner", true);
+  ASSERT_EQ(w.ServerPort(), port);
+  TSimScannerSettings empty;
+  empty.Sheets = 0;
+  Arm(empty);
+  TScanRequest request = Request(1, 100, 1, 1);
+  request.ADF = 1;
+  const TBytes payload(reinterpret_cast<const char*>(&request), sizeof request);
+  std::atomic<bool> done = false;
+  TBytes waited, pending;
+  QElapsedTimer clock;
+  clock.start();
+  std::thread clients([&] {
+    TTestClient a(w.ServerPort()), b(w.ServerPort());
+    a.Send(TTestClient::Request(CMD_START_SCAN, payload));
+    a.Send(TTestClient::Request(CMD_GET_PAGE));
+    EXPECT_TRUE(a.Quiet(500));  // waiting for a sheet that never comes
+    b.Send(TTestClient::Request(CMD_STOP_SCAN));
+    waited = a.Reply();
+    b.Send(TTestClient::Request(CMD_GET_PENDING));
+    pending = b.Reply();
+    done = true;
+  });
+  while (!done && clock.elapsed() < 30000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  clients.join();
+  EXPECT_EQ(waited, TBytes("\x09\0\0\0\0\0\0\0\0", 9));
+  EXPECT_EQ(pending, TBytes("\x08\0\0\0\0\0\0\0", 8));
+  EXPECT_LT(clock.elapsed(), 20000);
+  EXPECT_TRUE(Logged("Stopping scanner..."));
 }
 
 }  // namespace
