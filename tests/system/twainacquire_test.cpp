@@ -55,13 +55,20 @@ TEST_F(TwainAcquire, TakesABatchByNativeThenByMemoryTransfer) {
   EXPECT_FALSE(fs::exists(Pages() / "native-3.bmp"));  // the third sheet is discarded
 }
 
-// The feeder holds three sheets: the fourth page comes from enabling the source again.
+// The feeder holds three sheets: one side each, the fourth page comes from enabling the
+// source again and is the first of its new scan; both sides, it is the fourth of the first.
 TEST_F(TwainAcquire, EnablesAgainForMorePagesThanOneScanGives) {
   AddScanner();
-  ASSERT_EQ(Run({"--pages", "4", "--out", Pages().string()}), 0) << Output();
-  for (int n = 1; n <= 4; ++n) {
-    EXPECT_TRUE(fs::exists(Pages() / ("native-" + std::to_string(n) + ".bmp"))) << n;
-    EXPECT_TRUE(fs::exists(Pages() / ("memory-" + std::to_string(n) + ".bmp"))) << n;
+  for (bool duplex : {false, true}) {
+    SCOPED_TRACE(duplex ? "duplex" : "one side");
+    std::vector<std::string> arguments{"--pages", "4", "--out", Pages().string()};
+    if (duplex) arguments.push_back("--duplex");
+    ASSERT_EQ(Run(arguments), 0) << Output();
+    for (std::string mechanism : {"native", "memory"}) {
+      TDIB fourth;
+      fourth.LoadFromFile((Pages() / (mechanism + "-4.bmp")).string());
+      ExpectSameRows(fourth, *ExpectedPage(duplex ? 3 : 0, TWPT_GRAY));
+    }
   }
 }
 

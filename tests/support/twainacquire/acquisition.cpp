@@ -1,6 +1,7 @@
 #include "acquisition.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -66,6 +67,11 @@ std::vector<TReceivedPage> TAcquisition::Pass(
   }
   rc = FHost.SetOneValue(FSource, ICAP_XFERMECH, TWTY_UINT16, Mechanism);
   if (rc != TWRC_SUCCESS) Fail("Choosing the transfer mechanism", rc);
+  if (FOptions.Duplex) {
+    rc = FHost.SetOneValue(FSource, CAP_DUPLEXENABLED, TWTY_BOOL, 1);
+    if (rc != TWRC_SUCCESS)
+      std::fprintf(stderr, "twain-acquire: the source scans one side (duplex refused: %u)\n", rc);
+  }
 
   std::vector<TReceivedPage> pages;
   TW_UINT16 left = 0;

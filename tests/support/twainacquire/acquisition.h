@@ -20,6 +20,7 @@ struct TAcquireOptions {
   int Pages = 2;       // per pass
   std::string OutDir;
   bool ShowUI = false;
+  bool Duplex = false;    // both sides of each sheet, when the source can
   int TimeoutMs = 60000;  // for the source's signal of a page
 };
 
@@ -38,7 +39,8 @@ class TAcquisition {
   // The product names of the sources the manager lists.
   std::vector<std::string> SourceNames();
   // One pass with TWSX_NATIVE or TWSX_MEMORY; OnPage is called as each page is written.
-  // Raises Exception, with the TWAIN condition, when the session fails.
+  // Raises Exception, with the TWAIN condition, when the session fails. A source that refuses
+  // duplex scans one side, and the pass says so on the standard error.
   std::vector<TReceivedPage> Pass(TW_UINT16 Mechanism,
                                   const std::function<void(const TReceivedPage&)>& OnPage);
 

@@ -2,7 +2,8 @@
 // directory, takes a short batch from one source by native transfer and then by memory
 // transfer, writes each page as a BMP file and prints where it is and how long it took.
 //
-//   twain-acquire [--source NAME] [--pages N] [--out DIR] [--ui] [--timeout SECONDS]
+//   twain-acquire [--source NAME] [--pages N] [--out DIR] [--ui] [--duplex]
+//                 [--timeout SECONDS]
 //   twain-acquire --list
 //
 // Exit code 0 when each pass brought at least one page, 1 when one brought none, 2 for a
@@ -25,7 +26,7 @@ struct TCommandLine {
 [[noreturn]] void Usage(const std::string& Problem) {
   std::fprintf(stderr,
                "twain-acquire: %s\n"
-               "usage: twain-acquire [--source NAME] [--pages N] [--out DIR] [--ui] "
+               "usage: twain-acquire [--source NAME] [--pages N] [--out DIR] [--ui] [--duplex] "
                "[--timeout SECONDS]\n"
                "       twain-acquire --list\n",
                Problem.c_str());
@@ -59,6 +60,8 @@ TCommandLine Parse(int argc, char** argv) {
       line.Options.TimeoutMs = Count(value(), "--timeout") * 1000;
     else if (arg == "--ui")
       line.Options.ShowUI = true;
+    else if (arg == "--duplex")
+      line.Options.Duplex = true;
     else if (arg == "--list")
       line.List = true;
     else
