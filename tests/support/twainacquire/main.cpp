@@ -71,7 +71,7 @@ TCommandLine Parse(int argc, char** argv) {
 }
 
 void PrintPage(const TReceivedPage& Page) {
-  std::printf("%s page %d: %s (%d x %d, %d bit) in %.0f ms\n", Page.Mechanism.c_str(), Page.Number,
+  std::printf("%s page %d: %s (%d x %d, %d bit) in %.1f ms\n", Page.Mechanism.c_str(), Page.Number,
               Page.File.c_str(), Page.Width, Page.Height, Page.BitCount, Page.Milliseconds);
   std::fflush(stdout);
 }
