@@ -48,17 +48,10 @@ std::vector<TReceivedPage> TAcquisition::Pass(
   TW_UINT16 rc = FHost.OpenDSM();
   if (rc != TWRC_SUCCESS) Fail("Opening the Source Manager", rc);
   // Whatever happens, the pass leaves the source and the manager closed.
-  auto closeAll = [this](void*) {
-    if (FSource.Id != 0) {
-      TW_PENDINGXFERS reset{};
-      FHost.Call(&FSource, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &reset);
-      FHost.Disable(FSource);
-      FHost.CloseDS(FSource);
-      FSource = {};
-    }
-    FHost.CloseDSM();
-  };
-  std::unique_ptr<void, decltype(closeAll)> closer(this, closeAll);
+  struct TCloser {
+    TAcquisition* Acquisition;
+    ~TCloser() { Acquisition->CloseSession(); }
+  } closer{this};
 
   rc = FHost.OpenDS(FOptions.Source, FSource);
   if (rc != TWRC_SUCCESS) {
@@ -81,10 +74,12 @@ std::vector<TReceivedPage> TAcquisition::Pass(
     if (rc != TWRC_SUCCESS) Fail("Enabling the source", rc);
     if (!WaitForPage()) break;
     do {
-      TReceivedPage page = TakePage(Mechanism, static_cast<int>(pages.size()) + 1);
+      std::unique_ptr<TDIB> image = TakePage(Mechanism);
+      TReceivedPage page = Describe(*image, Mechanism, static_cast<int>(pages.size()) + 1);
+      page.Milliseconds = MillisecondsSince(asked);
       rc = FHost.EndTransfer(FSource, left);
       if (rc != TWRC_SUCCESS) Fail("Ending the transfer", rc);
-      page.Milliseconds = MillisecondsSince(asked);
+      image->SaveToFile(page.File);
       OnPage(page);
       pages.push_back(std::move(page));
       asked = TClock::now();
@@ -93,6 +88,17 @@ std::vector<TReceivedPage> TAcquisition::Pass(
     FHost.Disable(FSource);
   }
   return pages;
+}
+
+void TAcquisition::CloseSession() {
+  if (FSource.Id != 0) {
+    TW_PENDINGXFERS reset{};
+    FHost.Call(&FSource, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &reset);
+    FHost.Disable(FSource);
+    FHost.CloseDS(FSource);
+    FSource = {};
+  }
+  FHost.CloseDSM();
 }
 
 // True when the source signalled a page; false when it asked to be closed or the time-out
@@ -109,7 +115,7 @@ bool TAcquisition::WaitForPage() {
   return false;
 }
 
-TReceivedPage TAcquisition::TakePage(TW_UINT16 Mechanism, int Number) {
+std::unique_ptr<TDIB> TAcquisition::TakePage(TW_UINT16 Mechanism) {
   TW_IMAGEINFO info{};
   TW_UINT16 rc = FHost.Call(&FSource, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info);
   if (rc != TWRC_SUCCESS) Fail("Reading the image information", rc);
@@ -124,17 +130,19 @@ TReceivedPage TAcquisition::TakePage(TW_UINT16 Mechanism, int Number) {
   } else {
     page = MemoryTransfer(info);
   }
+  return page;
+}
 
+TReceivedPage TAcquisition::Describe(const TDIB& Page, TW_UINT16 Mechanism, int Number) const {
   TReceivedPage received;
   received.Mechanism = Mechanism == TWSX_NATIVE ? "native" : "memory";
   received.Number = Number;
   received.File = (std::filesystem::path(FOptions.OutDir) /
                    (received.Mechanism + "-" + std::to_string(Number) + ".bmp"))
                       .string();
-  received.Width = page->Width();
-  received.Height = page->Height();
-  received.BitCount = page->BitCount();
-  page->SaveToFile(received.File);
+  received.Width = Page.Width();
+  received.Height = Page.Height();
+  received.BitCount = Page.BitCount();
   return received;
 }
 

@@ -29,7 +29,7 @@ struct TReceivedPage {
   int Number = 0;         // from 1 within its pass
   std::string File;
   int32_t Width = 0, Height = 0, BitCount = 0;
-  double Milliseconds = 0;  // from asking for the page to holding it
+  double Milliseconds = 0;  // from asking for the page to holding it, before it is written
 };
 
 class TAcquisition {
@@ -46,7 +46,11 @@ class TAcquisition {
 
  private:
   bool WaitForPage();
-  TReceivedPage TakePage(TW_UINT16 Mechanism, int Number);
+  // Describes and transfers the page the source holds.
+  std::unique_ptr<TDIB> TakePage(TW_UINT16 Mechanism);
+  TReceivedPage Describe(const TDIB& Page, TW_UINT16 Mechanism, int Number) const;
+  // Discards what the source still holds, then disables and closes it and the manager.
+  void CloseSession();
   std::unique_ptr<TDIB> MemoryTransfer(const TW_IMAGEINFO& Info);
   [[noreturn]] void Fail(const std::string& What, TW_UINT16 Rc);
 
