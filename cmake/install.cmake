@@ -19,9 +19,10 @@ install(TARGETS clarivo twain-acquire RUNTIME DESTINATION ${CLARIVO_INSTALL_PROG
 set_target_properties(clarivo_sourcemanager PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 install(TARGETS clarivo_sourcemanager LIBRARY DESTINATION ${CLARIVO_INSTALL_WINDOWS_DIR})
 
-if(TARGET Clarivo.ds)
-  set_target_properties(Clarivo.ds PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
-  install(TARGETS Clarivo.ds LIBRARY DESTINATION ${CLARIVO_INSTALL_WINDOWS_DIR}/twain_32)
+# The data source Clarivo.ds, once it is built.
+if(TARGET clarivo_datasource)
+  set_target_properties(clarivo_datasource PROPERTIES INSTALL_RPATH "$ORIGIN/../..")
+  install(TARGETS clarivo_datasource LIBRARY DESTINATION ${CLARIVO_INSTALL_WINDOWS_DIR}/twain_32)
 endif()
 
 # The test scanner's folder: the pages it makes and every bitmap a user puts there.
