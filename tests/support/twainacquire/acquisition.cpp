@@ -77,12 +77,13 @@ std::vector<TReceivedPage> TAcquisition::Pass(
       std::unique_ptr<TDIB> image = TakePage(Mechanism);
       TReceivedPage page = Describe(*image, Mechanism, static_cast<int>(pages.size()) + 1);
       page.Milliseconds = MillisecondsSince(asked);
-      rc = FHost.EndTransfer(FSource, left);
-      if (rc != TWRC_SUCCESS) Fail("Ending the transfer", rc);
       image->SaveToFile(page.File);
       OnPage(page);
       pages.push_back(std::move(page));
+      // A source may fetch its next page while it ends this transfer: that is the next page's.
       asked = TClock::now();
+      rc = FHost.EndTransfer(FSource, left);
+      if (rc != TWRC_SUCCESS) Fail("Ending the transfer", rc);
     } while (left != 0 && static_cast<int>(pages.size()) < FOptions.Pages);
     if (left != 0) break;  // enough pages: the rest are discarded on closing
     FHost.Disable(FSource);

@@ -29,7 +29,9 @@ struct TReceivedPage {
   int Number = 0;         // from 1 within its pass
   std::string File;
   int32_t Width = 0, Height = 0, BitCount = 0;
-  double Milliseconds = 0;  // from asking for the page to holding it, before it is written
+  // From asking for the page (enabling the source, or ending the transfer before) to holding
+  // it, before it is written.
+  double Milliseconds = 0;
 };
 
 class TAcquisition {
