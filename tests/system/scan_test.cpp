@@ -5,11 +5,13 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "installed_fixture.h"
+#include "session_helpers.h"
 
 namespace {
 
@@ -80,6 +82,27 @@ TEST_F(Scan, UsesAPanelThatRunsAlreadyAndLeavesItRunning) {
   EXPECT_TRUE(panel.Running());
   panel.Signal(SIGTERM);
   EXPECT_EQ(panel.Wait(30), 0);
+}
+
+// Through Clarivo.ds from the panel's test scanner: both sides of its sheet, the back the front
+// upside down, each the same by native and by memory transfer.
+TEST_F(Scan, TakesTheBatchThroughTheDataSource) {
+  if (!HAS_CLARIVO_DS) GTEST_SKIP() << "Clarivo.ds is not built";
+  ASSERT_EQ(Run({"--out", Pages().string()}), 0) << Output();
+  ExpectSays("scan-installed: the source is closed\nscan-installed: clarivo is stopped\n");
+  EXPECT_FALSE(PanelRunning());
+  TDIB front, back;
+  front.LoadFromFile((Pages() / "native-1.bmp").string());
+  back.LoadFromFile((Pages() / "native-2.bmp").string());
+  for (int n = 1; n <= 2; ++n) {
+    TDIB memory;
+    memory.LoadFromFile((Pages() / ("memory-" + std::to_string(n) + ".bmp")).string());
+    ExpectSameRows(memory, n == 1 ? front : back);
+  }
+  ASSERT_EQ(back.Height(), front.Height());
+  for (int32_t y = 0; y < front.Height(); ++y)
+    ASSERT_EQ(std::memcmp(back.Lines(y), front.Lines(front.Height() - 1 - y), front.LineBytes()), 0)
+        << "row " << y;
 }
 
 TEST_F(Scan, WithoutTheDataSourceSaysWhatToDo) {
