@@ -41,7 +41,8 @@ TEST_F(Installed, ProgramsFindTheManagerAndTheSourcesBelowIt) {
     EXPECT_NE(list.Output().find("SimScanner\n"), std::string::npos) << list.Output();
   }
   TChildProcess acquire("twain-acquire",
-                        {"--pages", "1", "--timeout", "10", "--out", (Root() / "pages").string()},
+                        {"--source", "SimScanner", "--pages", "1", "--timeout", "10", "--out",
+                         (Root() / "pages").string()},
                         (Root() / "acquire.txt").string());
   EXPECT_EQ(acquire.Wait(60), 0) << acquire.Output();
   EXPECT_TRUE(fs::is_regular_file(Root() / "pages" / "native-1.bmp"));
