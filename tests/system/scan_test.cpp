@@ -23,6 +23,18 @@ class Scan : public Installed {
     Installed::SetUp();
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
       ::unsetenv(variable);
+    // The panel's log and every temporary file of the run stay in the test's folder.
+    const char* tmp = std::getenv("TMPDIR");
+    FSavedTmp = tmp != nullptr ? tmp : "";
+    fs::create_directory(Root() / "tmp");
+    ::setenv("TMPDIR", (Root() / "tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    if (FSavedTmp.empty())
+      ::unsetenv("TMPDIR");
+    else
+      ::setenv("TMPDIR", FSavedTmp.c_str(), 1);
+    Installed::TearDown();
   }
   // The exit code; Output() holds what the script wrote.
   int Run(std::vector<std::string> Arguments) {
@@ -43,6 +55,7 @@ class Scan : public Installed {
 
  private:
   std::string FOutput;
+  std::string FSavedTmp;
 };
 
 TEST_F(Scan, StartsThePanelTakesTheBatchAndStopsThePanel) {
@@ -52,6 +65,7 @@ TEST_F(Scan, StartsThePanelTakesTheBatchAndStopsThePanel) {
   for (std::string page : {"native page 1", "native page 2", "memory page 1", "memory page 2"})
     ExpectSays(page + ": " + Pages().string());
   ExpectSays("scan-installed: the source is closed\nscan-installed: clarivo is stopped\n");
+  ExpectSays("log " + (Root() / "tmp").string() + "/clarivo-");
   EXPECT_TRUE(fs::is_regular_file(Pages() / "memory-2.bmp"));
   EXPECT_FALSE(PanelRunning());
   EXPECT_FALSE(fs::exists(WindowsDir() / "twain_32" / "SimScanner.ds"));  // never installed
