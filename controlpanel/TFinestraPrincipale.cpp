@@ -18,9 +18,11 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "ScanServer.h"
 #include "TRadioGroup.h"
 #include "boundaryguard.h"
 #include "userprompt.h"
+#include "vekTWAIN.h"
 
 const QString TFinestraPrincipale::RegistryKey = "Software\\Dovantic Technologies\\Clarivo";
 const QString TFinestraPrincipale::TestScannerName = "[Test Scanner]";
@@ -31,10 +33,6 @@ const QString kApplicationTitle = "Clarivo Control Panel";
 // The system's own data source, which the control panel never drives.
 const QString kOwnDataSource = "Clarivo®";
 
-QString ProgramDir() {
-  return QCoreApplication::applicationDirPath() + "/";
-}
-
 }  // namespace
 
 TFinestraPrincipale::TFinestraPrincipale(TControlPanelServices Services, QWidget* Parent)
@@ -44,6 +42,7 @@ TFinestraPrincipale::TFinestraPrincipale(TControlPanelServices Services, QWidget
   setWindowTitle("Clarivo® Control Panel");
   CreatePages();
   CreateTray();
+  CreateScanner();
   ConnectEnablingRules();
   FormCreate();
   adjustSize();
@@ -61,20 +60,32 @@ void TFinestraPrincipale::FormCreate() {
   AskOnClose = true;
   UpdateTrayIcon(0);
   FillScannerList();
-  QDir().mkpath(ProgramDir() + "test");
+  const QString programDir =
+      (FServices.ProgramDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                      : QDir(FServices.ProgramDir).absolutePath()) +
+      "/";
+  TestDir = programDir + "test/";
+  QDir().mkpath(TestDir);
   if (ComboBoxScanners->currentIndex() < 0) ComboBoxScanners->setCurrentIndex(0);
   ReadSettings();
-  CacheDir = ProgramDir() + "cache/";
+  CacheDir = programDir + "cache/";
   QDir().mkpath(CacheDir);
-  if (FServices.OpenServer) FServerSocket = FServices.OpenServer(SpinEditLocalPort->value());
+  PageCache.Dir = CacheDir.toStdString();
+  if (FServices.Serve) OpenServer();
   AggiornaUserInterface();
 }
 
 void TFinestraPrincipale::FillScannerList() {
+  std::vector<QString> names;
   if (FServices.SourceNames) {
-    for (const QString& name : FServices.SourceNames()) {
-      if (name != kOwnDataSource) ComboBoxScanners->addItem(name);
-    }
+    names = FServices.SourceNames();
+  } else {
+    std::vector<std::string> installed;
+    vekTWAIN1->GetSourceNames(installed);
+    for (const std::string& name : installed) names.push_back(QString::fromStdString(name));
+  }
+  for (const QString& name : names) {
+    if (name != kOwnDataSource) ComboBoxScanners->addItem(name);
   }
   ComboBoxScanners->addItem(TestScannerName);
 }
@@ -84,17 +95,13 @@ void TFinestraPrincipale::FillScannerList() {
 void TFinestraPrincipale::FormDestroy() {
   if (FDestroyed) return;
   FDestroyed = true;
+  FClosing = true;
   Guarded([&] { FServerSocket.reset(); }, [] {});
+  Guarded([&] { vekTWAIN1.reset(); }, [] {});
   if (TrayIcon != nullptr) TrayIcon->hide();
   Guarded([&] { SaveSettings(); },
           [] { std::fprintf(stderr, "clarivo: %s\n", FailureText().c_str()); });
   ClearCache();
-}
-
-void TFinestraPrincipale::ClearCache() {
-  QDir cache(CacheDir);
-  QStringList files = cache.entryList({"*.bmp"}, QDir::Files | QDir::Hidden | QDir::System);
-  for (auto it = files.crbegin(); it != files.crend(); ++it) cache.remove(*it);
 }
 
 void TFinestraPrincipale::ConnectEnablingRules() {
@@ -245,6 +252,7 @@ void TFinestraPrincipale::closeEvent(QCloseEvent* Event) {
     return;
   }
   Event->accept();
+  FClosing = true;
   emit Closed();
 }
 

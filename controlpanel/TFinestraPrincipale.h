@@ -7,6 +7,10 @@
 //   TFinestraPrincipale_params.cpp   the parameter buttons and their dialogs
 //   TFinestraPrincipale_tray.cpp     the tray icon, its menu, Timer1
 //   TFinestraPrincipale_log.cpp      Log
+//   TFinestraPrincipale_scan.cpp     StartScan, StopScan, WaitForPage, PendingCount, ClearCache
+//   TFinestraPrincipale_twain.cpp    the scanner component and its handlers
+//   TFinestraPrincipale_serve.cpp    NextProcessedPage, OriginalPage
+//   TFinestraPrincipale_server.cpp   the scan server and what it reads of the window
 #pragma once
 
 #include <QPointer>
@@ -16,7 +20,9 @@
 #include <memory>
 #include <vector>
 
+#include "PageCache.h"
 #include "ProcessingPipeline.h"
+#include "ServerWindow.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,22 +36,26 @@ class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
 class TRadioGroup;
-
-// The scan server on the window's "Local Port"; it stops listening when destroyed.
-class TServerSocket {
- public:
-  virtual ~TServerSocket() = default;
-};
+class TScanServer;
+class TvekTWAIN;
+class QEventLoop;
+class QObject;
+namespace win32 {
+struct BITMAPINFO;
+}
 
 // What the window takes from the rest of the program.
 struct TControlPanelServices {
-  // The product names of the installed TWAIN sources (the toolkit's GetSourceNames).
+  // The product names of the installed TWAIN sources; none: the scanner component's
+  // GetSourceNames.
   std::function<std::vector<QString>()> SourceNames;
-  // Opens the scan server on the port; none: the window serves nothing.
-  std::function<std::unique_ptr<TServerSocket>(int Port)> OpenServer;
+  // Whether the window runs the scan server on "Local Port".
+  bool Serve = false;
+  // The folder that holds the "cache" and "test" folders; empty: the program's own.
+  QString ProgramDir;
 };
 
-class TFinestraPrincipale : public QWidget {
+class TFinestraPrincipale : public QWidget, public TServerWindow {
   Q_OBJECT
 
  public:
@@ -61,6 +71,28 @@ class TFinestraPrincipale : public QWidget {
   void AggiornaUserInterface();
   // Appends "<Message> - <date> <time>" to the log page; main thread only.
   void Log(const QString& Message);
+  void Log(const char* Message) { Log(QString(Message)); }
+
+  // The scan server's operations (main thread only).
+  void StartScan(const TScanRequest& Request) override;
+  void StopScan() override;
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override;
+  win32::HGLOBAL OriginalPage() override;
+  int32_t PendingCount() override;
+  void Log(const std::string& Text) override;
+  bool ShareLocalScanner() override;
+  int32_t LocalPort() override;
+  // Returns once a page is pending, no source is enabled any more, the "Timeout" has passed
+  // or the window closes; the event loop runs meanwhile (the scanner's pages arrive then).
+  void WaitForPage();
+  void ClearCache();
+  // The port the scan server listens on; 0 when it does not run.
+  uint16_t ServerPort() const;
+
+  // The scanner component's handlers.
+  void vekTWAIN1Negotiation(QObject* Sender);
+  void vekTWAIN1ImageReady(QObject* Sender, void* pBmp, win32::BITMAPINFO* pBmpInfo, void* hImage,
+                           const std::string& FilePath);
 
   // The clean-up pipeline with the window's check boxes as they are now.
   void ProcessPage(TDIB& Page, uint8_t TargetType, int32_t TargetXDPI, int32_t TargetYDPI);
@@ -90,6 +122,12 @@ class TFinestraPrincipale : public QWidget {
   bool AskOnClose = true;
   bool Exiting = false;
   QString CacheDir;
+  // The "test" folder of the test scanner, with a trailing path delimiter.
+  QString TestDir;
+  // PendingPages and LastServedFile in the cache directory.
+  TPageCache PageCache;
+  // The scanner component; its events go to the handlers above.
+  std::unique_ptr<TvekTWAIN> vekTWAIN1;
 
   // The processing parameters that the parameter dialogs edit; the pipeline reads the
   // others, "Angle Resolution" and "Smart" are only edited and stored.
@@ -181,14 +219,27 @@ class TFinestraPrincipale : public QWidget {
   void ReadSettings();
   void CreateTray();
   void Timer1Timer();
-  void ClearCache();
+  void CreateScanner();
+  void OpenServer();
+  bool TestScannerChosen() const;
+  // The request with the panel's own page size, resolution and mode in place of the
+  // request's where the panel overrides them.
+  TScanRequest EffectiveRequest(const TScanRequest& Request) const;
+  void StartTestScanner(const TScanRequest& Effective);
+  void StartRealScanner(const TScanRequest& Request);
+  // The oldest page processed and checked; raises what loading or processing raises.
+  win32::HGLOBAL ServeFirstPage(uint8_t& QCFailed);
+  bool MirafoldMode() const;
   void ShowWindow();
   void HideWindow();
   // Runs a handler; an exception it raises is shown in a message box, as the user's answer.
   void Handle(const std::function<void()>& Handler);
 
   TControlPanelServices FServices;
-  std::unique_ptr<TServerSocket> FServerSocket;
+  std::unique_ptr<TScanServer> FServerSocket;
   QPointer<QWidget> FSplash;
+  // The event loop of WaitForPage while it waits, so that a page that arrives ends the wait.
+  QEventLoop* FWaitLoop = nullptr;
+  bool FClosing = false;
   bool FDestroyed = false;
 };

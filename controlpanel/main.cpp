@@ -12,18 +12,13 @@
 #include "UnitSplash.h"
 #include "boundaryguard.h"
 #include "namedmutex.h"
+#include "qtmessagefeed.h"
 #include "sessionend.h"
 #include "userprompt.h"
 
 namespace {
 
 const QString kApplicationTitle = "Clarivo Control Panel";
-
-// The installed TWAIN sources come from the toolkit's GetSourceNames once it is built; until
-// then only the test scanner is listed.
-std::vector<QString> InstalledSourceNames() {
-  return {};
-}
 
 void KeepSplashUp(const QElapsedTimer& Shown) {
   while (Shown.elapsed() < 2000) {
@@ -46,7 +41,9 @@ int Run(QApplication& App) {
   QElapsedTimer shown;
   shown.start();
 
-  TFinestraPrincipale window({InstalledSourceNames, nullptr});
+  // The scanner's notifications arrive as window messages, delivered by the event loop.
+  InstallQtMessageFeed();
+  TFinestraPrincipale window({nullptr, true, {}});
   window.SetSplash(splash.get());
   QObject::connect(&window, &TFinestraPrincipale::Closed, &App, &QApplication::quit);
   KeepSplashUp(shown);
@@ -64,7 +61,9 @@ int Run(QApplication& App) {
     window.WMQueryEndSession();
     window.close();
   });
-  return App.exec();
+  int result = App.exec();
+  RemoveQtMessageFeed();
+  return result;
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 
 class TTcpClient {
  public:
-  // Raises ESocketError when Address is no dotted IPv4 address or the connection fails.
-  void Open(const std::string& Address, uint16_t Port);
+  // Raises ESocketError when Address is no dotted IPv4 address or the connection fails; with
+  // a TimeoutMs of 0 or more also when it is not made within that time (ETIMEDOUT), so that
+  // an address that never answers does not hold the caller for the system's own time-out.
+  void Open(const std::string& Address, uint16_t Port, int TimeoutMs = -1);
   void Close();
   bool Connected() const { return FSocket != nullptr && FConnected; }
 

@@ -2,14 +2,20 @@
 // for a while from a window that hands out numbered copies of the reference page. Checks that
 // no page is lost or served twice, and prints pages per second, the time per page that the
 // protocol adds above the window's own, and the resident memory over the run.
-//   scanserver_load [CLIENTS=16] [SECONDS=60]
+//   scanserver_load [CLIENTS=16] [SECONDS=60] [window]
+// With "window" the pages come from the control panel's main window with the test scanner: a
+// scanner that never runs out keeps its page cache filled with numbered pages, which the window
+// serves as the request asks (PixelType 5: as cached, so that the number survives) through its
+// cache, its wait for pages and its quality check.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -22,15 +28,23 @@
 #include <vector>
 
 #include "ScanServer.h"
+#include "TFinestraPrincipale.h"
 #include "pagegen.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A window that counts the pages it serves and the time it spends serving them.
+class TCountingWindow : public TServerWindow {
+ public:
+  uint32_t FServed = 0;
+  Clock::duration FOwnTime{};
+};
+
 // The window of a scanner that never runs out: each page is the reference page with its
 // serial number in its first pixel bytes.
-class TLoadWindow : public TServerWindow {
+class TLoadWindow : public TCountingWindow {
  public:
   explicit TLoadWindow(std::unique_ptr<TDIB> Page) : FPage(std::move(Page)) {}
   void StartScan(const TScanRequest&) override {}
@@ -51,11 +65,59 @@ class TLoadWindow : public TServerWindow {
   bool ShareLocalScanner() override { return true; }
   int32_t LocalPort() override { return 0; }
 
-  uint32_t FServed = 0;
-  Clock::duration FOwnTime{};
-
  private:
   std::unique_ptr<TDIB> FPage;
+};
+
+// The main window, as the server sees it, with a scanner that keeps a few numbered pages in
+// its cache; the time of the window's NextProcessedPage is its own.
+class TMainWindowLoad : public TCountingWindow {
+ public:
+  explicit TMainWindowLoad(std::unique_ptr<TDIB> Page) : FPage(std::move(Page)) {
+    qputenv("CLARIVO_CONFIG_DIR", FConfig.path().toUtf8());
+    TControlPanelServices services;
+    services.ProgramDir = FProgram.path();
+    FWindow = std::make_unique<TFinestraPrincipale>(services);
+    TScanRequest request{};
+    request.ImageCount = -1;
+    request.XResolution = request.YResolution = 300;
+    request.PageWidth = request.PageHeight = 1;
+    request.PixelType = 5;
+    FWindow->StartScan(request);
+    FWindow->PageCache.Reset();
+  }
+  void StartScan(const TScanRequest&) override {}
+  void StopScan() override {}
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override {
+    while (FWindow->PageCache.PendingPages.size() < 4) Scan();
+    auto start = Clock::now();
+    win32::HGLOBAL page = FWindow->NextProcessedPage(QCFailed);
+    FOwnTime += Clock::now() - start;
+    ++FServed;
+    // The log page would grow for ever; a user's log is read, this one is not.
+    FWindow->MemoLog->clear();
+    return page;
+  }
+  win32::HGLOBAL OriginalPage() override { return FWindow->OriginalPage(); }
+  int32_t PendingCount() override { return FWindow->PendingCount(); }
+  void Log(const std::string& Text) override { FWindow->Log(Text); }
+  bool ShareLocalScanner() override { return true; }
+  int32_t LocalPort() override { return 0; }
+
+ private:
+  // One page arrives: numbered in order, saved in the cache as the scanner's pages are.
+  void Scan() {
+    std::memcpy(FPage->Bits(), &FScanned, sizeof FScanned);
+    ++FScanned;
+    std::string name = FWindow->PageCache.NewFileName(std::time(nullptr));
+    FPage->SaveToFile(name);
+    FWindow->PageCache.Append(name);
+  }
+
+  QTemporaryDir FConfig, FProgram;
+  std::unique_ptr<TFinestraPrincipale> FWindow;
+  std::unique_ptr<TDIB> FPage;
+  uint32_t FScanned = 0;
 };
 
 long ResidentKiB() {
@@ -129,7 +191,7 @@ double Ms(Clock::duration d) {
 }
 
 // Runs Clients clients for Seconds; returns false when a page was lost or doubled.
-bool Run(TLoadWindow& Window, TScanServer& Server, int Clients, int Seconds) {
+bool Run(TCountingWindow& Window, TScanServer& Server, int Clients, int Seconds) {
   uint32_t firstSerial = Window.FServed;
   Clock::duration ownBefore = Window.FOwnTime;
   std::vector<TClientResult> results(Clients);
@@ -189,13 +251,21 @@ bool Run(TLoadWindow& Window, TScanServer& Server, int Clients, int Seconds) {
 int main(int argc, char** argv) {
   int clients = argc > 1 ? std::atoi(argv[1]) : 16;
   int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
-  QCoreApplication app(argc, argv);
+  bool mainWindow = argc > 3 && std::strcmp(argv[3], "window") == 0;
+  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   // The served page as the pipeline leaves it for a black-and-white request: A4 at 300 dpi.
-  TLoadWindow window(MakeReferencePage(ReferencePageOptions(pt1bit)));
-  TScanServer server(window);
+  std::unique_ptr<TDIB> page = MakeReferencePage(ReferencePageOptions(pt1bit));
+  std::unique_ptr<TCountingWindow> window;
+  if (mainWindow) {
+    window = std::make_unique<TMainWindowLoad>(std::move(page));
+  } else {
+    window = std::make_unique<TLoadWindow>(std::move(page));
+  }
+  TScanServer server(*window);
   server.Activate();
-  bool sound = Run(window, server, 1, std::max(1, seconds / 10));
-  sound &= Run(window, server, clients, seconds);
+  bool sound = Run(*window, server, 1, std::max(1, seconds / 10));
+  sound &= Run(*window, server, clients, seconds);
   server.Close();
   return sound ? 0 : 1;
 }

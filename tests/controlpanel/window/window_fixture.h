@@ -29,7 +29,7 @@ class WindowTest : public ::testing::Test {
 
   TFinestraPrincipale& Make(std::vector<QString> Sources = {}) {
     Window = std::make_unique<TFinestraPrincipale>(
-        TControlPanelServices{[Sources] { return Sources; }, nullptr});
+        TControlPanelServices{[Sources] { return Sources; }, false, {}});
     return *Window;
   }
   TRegIniFile Registry() { return TRegIniFile(TFinestraPrincipale::RegistryKey); }

@@ -13,7 +13,7 @@
 //                 raise that notification now (pData TW_UINT32* the event for a device event)
 //   DG_CONTROL / DAT_SIMSCANNER / MSG_QUERYSUPPORT     pData TSimScannerReport*
 // With $CLARIVO_SIMSCANNER_TRACE naming a file, every DS_Entry call appends a line
-// "<DAT hex> <MSG hex>" to it, whoever made it.
+// "<DAT hex> <MSG hex>" to it, whoever made it, and a capability call " <CAP hex>" after them.
 #pragma once
 
 #include <cstdint>

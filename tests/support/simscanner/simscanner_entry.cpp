@@ -26,11 +26,17 @@ void CopyText(char* Field, size_t Size, const std::string& Text) {
   std::snprintf(Field, Size, "%s", Text.c_str());
 }
 
-void Trace(TW_UINT16 DAT, TW_UINT16 MSG) {
+// A capability call names its capability as a third field.
+void Trace(TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
   const char* file = std::getenv("CLARIVO_SIMSCANNER_TRACE");
   if (file == nullptr || *file == '\0') return;
   if (FILE* trace = std::fopen(file, "a")) {
-    std::fprintf(trace, "0x%04X 0x%04X\n", DAT, MSG);
+    if (DAT == DAT_CAPABILITY && pData != nullptr) {
+      std::fprintf(trace, "0x%04X 0x%04X 0x%04X\n", DAT, MSG,
+                   static_cast<const TW_CAPABILITY*>(pData)->Cap);
+    } else {
+      std::fprintf(trace, "0x%04X 0x%04X\n", DAT, MSG);
+    }
     std::fclose(trace);
   }
 }
@@ -71,7 +77,7 @@ TSimFailure TSimScanner::TakeEntryFailure() {
 
 TW_UINT16 TSimScanner::Entry(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                              TW_MEMREF pData) {
-  Trace(DAT, MSG);
+  Trace(DAT, MSG, pData);
   const auto start = std::chrono::steady_clock::now();
   TW_UINT16 result;
   if (DG == DG_CONTROL)

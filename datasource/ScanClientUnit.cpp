@@ -1,0 +1,245 @@
+#include "ScanClientUnit.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "DSLog.h"
+#include "QualityControl.h"
+#include "ScanProtocol.h"
+#include "boundaryguard.h"
+#include "dibunit.h"
+#include "streams.h"
+#include "tempfile.h"
+
+namespace {
+
+constexpr size_t kChunk = 256 * 1024;
+// A reply's buffer grows with what arrives; it is never reserved beyond this ahead of the bytes.
+constexpr int64_t kLargestReserve = 64 * 1024 * 1024;
+constexpr int64_t kLongestPath = 4096;
+
+void PutShortString(uint8_t (&Field)[256], const char* Text) {
+  const size_t length = std::strlen(Text);
+  Field[0] = static_cast<uint8_t>(length);
+  std::memcpy(Field + 1, Text, length);
+}
+
+// The header fields of a reply in front of its data: the QCFailed byte (page replies only)
+// and the length of the data.
+struct TReplyFields {
+  uint8_t QCFailed = 0;
+  int32_t DataSize = 0;
+  size_t DataOffset = 0;
+};
+
+bool ReadReplyFields(const std::string& Message, bool Flagged, TReplyFields& Fields) {
+  const size_t fixed = Flagged ? sizeof(TPageReplyHeader) : sizeof(TOriginalReplyHeader);
+  if (Message.size() < fixed) return false;
+  if (Flagged) Fields.QCFailed = static_cast<uint8_t>(Message[4]);
+  Fields.DataOffset = fixed;
+  Fields.DataSize = MessageInt32(Message, fixed - 4);
+  if (Fields.DataSize <= 0) return false;
+  if (static_cast<size_t>(Fields.DataSize) > Message.size() - fixed) {
+    DSLog("Refused a reply whose data length " + std::to_string(Fields.DataSize) +
+          " exceeds its message of " + std::to_string(Message.size()) + " bytes");
+    return false;
+  }
+  return true;
+}
+
+void LoadFromBytes(TDIB& Page, const std::string& Message, const TReplyFields& Fields) {
+  const auto* first = reinterpret_cast<const uint8_t*>(Message.data()) + Fields.DataOffset;
+  TMemoryStream stream(std::vector<uint8_t>(first, first + Fields.DataSize));
+  Page.LoadFromStream(stream, 0);
+}
+
+// Loads the served file and deletes it; a path that is not a served file is refused.
+bool LoadFromServedFile(TDIB& Page, const std::string& Path) {
+  if (!IsServedTempFile(Path)) {
+    DSLog("Refused a page file outside the temporary directory: " + Path);
+    return false;
+  }
+  Page.LoadFromFile(Path, 0);
+  if (::unlink(Path.c_str()) != 0) DSLog("Unable to delete the page file " + Path);
+  return true;
+}
+
+}  // namespace
+
+const int64_t TScanClient::kLongestPageReply =
+    kMaxImageBlockSize + int64_t{sizeof(win32::BITMAPFILEHEADER)} + sizeof(TPageReplyHeader);
+const int64_t TScanClient::kLongestFileReply = kLongestPath + sizeof(TPageReplyHeader);
+
+bool IsServedTempFile(const std::string& Path) {
+  const std::string folder = win32::GetTempPath();
+  if (Path.size() <= folder.size() || Path.compare(0, folder.size(), folder) != 0) return false;
+  const std::string name = Path.substr(folder.size());
+  if (name.find('/') != std::string::npos || name.size() <= 4) return false;
+  if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+  struct stat info {};
+  return ::lstat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+TScanClient::TScanClient() {
+  QualityReview = [this](TDIB& Page) {
+    ReviewFlaggedPage(
+        Page, FetchOriginal ? FetchOriginal : [this] { return RequestOriginal(); });
+  };
+}
+
+TScanClient::~TScanClient() {
+  Close();
+}
+
+void TScanClient::Open(uintptr_t OwnerHandle, const std::string& Host, int32_t Port) {
+  FOwnerHandle = OwnerHandle;
+  FHost = Host;
+  if (Port < 1 || Port > 65535) throw Exception("Invalid port " + std::to_string(Port));
+  FSocket.Open(Host, static_cast<uint16_t>(Port), FConnectTimeoutMs);
+}
+
+void TScanClient::Close() {
+  FSocket.Close();
+}
+
+void TScanClient::SendHeader(int32_t Command, int32_t PayloadLength) {
+  TRequestHeader header{};
+  header.TotalLength = PayloadLength + kRequestHeaderLength;
+  PutShortString(header.ClientHost, "LocalHost");
+  PutShortString(header.ClientApp, "Application");
+  header.Command = Command;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
+  FSocket.SendBuffer(bytes, 4);
+  FSocket.SendBuffer(bytes + 4, sizeof header - 4);
+}
+
+void TScanClient::SendSettings(const TScanRequest& Request) {
+  if (FSessionOpen) return;
+  SendHeader(CMD_START_SCAN, sizeof Request);
+  FSocket.SendBuffer(&Request, sizeof Request);
+  FSessionOpen = true;
+}
+
+void TScanClient::EndSession() {
+  if (!FSessionOpen) return;
+  SendHeader(CMD_STOP_SCAN, 0);
+  FSessionOpen = false;
+}
+
+bool TScanClient::UsesFiles() const {
+  return ::strcasecmp(FHost.c_str(), "127.0.0.1") == 0;
+}
+
+win32::HGLOBAL TScanClient::RequestPage() {
+  return UsesFiles() ? ReceivePageFile() : ReceivePage();
+}
+
+win32::HGLOBAL TScanClient::RequestOriginal() {
+  return UsesFiles() ? ReceiveOriginalFile() : ReceiveOriginal();
+}
+
+win32::HGLOBAL TScanClient::ReceivePage() {
+  return Receive(CMD_GET_PAGE, true, false);
+}
+
+win32::HGLOBAL TScanClient::ReceivePageFile() {
+  return Receive(CMD_GET_PAGE_FILE, true, true);
+}
+
+win32::HGLOBAL TScanClient::ReceiveOriginal() {
+  return Receive(CMD_GET_ORIGINAL, false, false);
+}
+
+win32::HGLOBAL TScanClient::ReceiveOriginalFile() {
+  return Receive(CMD_GET_ORIGINAL_FILE, false, true);
+}
+
+win32::HGLOBAL TScanClient::Receive(int32_t Command, bool Flagged, bool File) {
+  std::string message;
+  if (!ReadReply(Command, File ? kLongestFileReply : kLongestPageReply, message)) return nullptr;
+  return ParseReply(message, Flagged, File);
+}
+
+bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message) {
+  if (!FSocket.Connected()) return false;
+  SendHeader(Command, 0);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs);
+  std::string buffer;
+  std::vector<char> chunk(kChunk);
+  bool reserved = false;
+  while (FSocket.Connected()) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      DSLog("No reply from the control panel within " + std::to_string(FReplyTimeoutMs) +
+            " ms; the connection is closed");
+      Close();
+      return false;
+    }
+    try {
+      if (!FSocket.WaitReadable(static_cast<int>(left))) continue;
+      const int64_t taken = FSocket.ReceiveNow(chunk.data(), chunk.size());
+      if (taken > 0) buffer.append(chunk.data(), static_cast<size_t>(taken));
+    } catch (...) {
+      DSLog("Connection to the control panel lost: " + FailureText());
+      continue;  // the client is no longer connected
+    }
+    if (buffer.size() < 4) continue;
+    const int32_t length = MessageLength(buffer);
+    if (length < 4 || length > Longest) {
+      DSLog("Refused a reply of length " + std::to_string(length) + "; the connection is closed");
+      Close();
+      return false;
+    }
+    if (!reserved) {
+      buffer.reserve(static_cast<size_t>(std::min<int64_t>(length, kLargestReserve)));
+      reserved = true;
+    }
+    if (MessageComplete(buffer)) {
+      Message = CutMessage(buffer);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
+                   uint8_t& QCFailed) {
+  TReplyFields fields;
+  if (!ReadReplyFields(Message, Flagged, fields)) return false;
+  QCFailed = fields.QCFailed;
+  if (File) return LoadFromServedFile(Page, Message.substr(fields.DataOffset, fields.DataSize));
+  LoadFromBytes(Page, Message, fields);
+  return true;
+}
+
+win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged, bool File) {
+  TDIB page;
+  uint8_t flagged = 0;
+  try {
+    if (!ReadReplyPage(Message, Flagged, File, page, flagged)) return nullptr;
+  } catch (...) {
+    DSLog("Unable to load the page of the reply: " + FailureText());
+    return nullptr;
+  }
+  page.SetOwnsHandle(false);
+  if (flagged != 0) Review(page);
+  return page.GetHandle();
+}
+
+void TScanClient::Review(TDIB& Page) {
+  if (!QualityReview) return;
+  try {
+    QualityReview(Page);
+  } catch (...) {
+    DSLog("Quality review failed: " + FailureText());
+  }
+  Page.SetOwnsHandle(false);
+}

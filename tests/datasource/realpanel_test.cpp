@@ -1,0 +1,118 @@
+// The dialog and the quality-control window against the real control panel with its test
+// scanner: pages are scanned, served as temporary files, reviewed and handed back.
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "NewObjImage.h"
+#include "QualityControl.h"
+#include "askedmessages.h"
+#include "pagecheck.h"
+#include "realpanel.h"
+#include "screenshot.h"
+#include "uDSUserInterface.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The page files left in the temporary directory.
+std::vector<std::string> PageFilesIn(const fs::path& Folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Folder)) {
+    if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename());
+  }
+  return names;
+}
+
+class DialogWithPanelTest : public RealPanelTest {
+ protected:
+  void TearDown() override {
+    Form.reset();
+    RealPanelTest::TearDown();
+  }
+
+  std::unique_ptr<TFormSource> Form;
+  TAskedMessages Messages;
+  std::vector<QString>& Asked = Messages.Texts;
+};
+
+TEST_F(DialogWithPanelTest, ScanFetchesTheTestScannersPagesAsTemporaryFiles) {
+  Store("Images", "Dynamic Thresholding", "0");
+  ASSERT_TRUE(StartPanel()) << PanelOutput();
+  Form = std::make_unique<TFormSource>();
+  ASSERT_TRUE(Form->Connected());
+  int announced = 0;
+  Form->OnTransferReady = [&] { ++announced; };
+  Form->ShowInterface(true);
+  Form->RadioButtonGray->click();
+  Form->SpinEditXResolution->setValue(100);
+  SaveScreenshot(*Form, "datasource-dialog.png");
+  QTest::mouseClick(Form->ButtonScan, Qt::LeftButton);
+  ASSERT_FALSE(Form->Page().Empty()) << PanelOutput();
+  EXPECT_EQ(Form->Page().PixelType(), pt8bit);
+  EXPECT_EQ(Form->Page().Width(), 850);
+  EXPECT_EQ(Form->Page().Height(), 1100);
+  EXPECT_EQ(Form->Page().XResolution(), 100);
+  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(PageFilesIn(Root / "tmp"), std::vector<std::string>{}) << "a served file was left";
+  Form->PageDone();
+  EXPECT_EQ(Form->PendingTransfers(), 0);  // a simplex scan of the test scanner: one page
+  EXPECT_TRUE(Asked.empty()) << Asked.front().toStdString();
+  Form->close();
+}
+
+// The panel scans gray, binarises for the request and flags the page: the window shows it,
+// rescans it from the gray original with other sliders, and "Continue" hands it back.
+TEST_F(DialogWithPanelTest, AFlaggedPageIsRescannedVirtuallyAndHandedBack) {
+  Store("Images", "Type", "2");
+  Store("Images", "QC", "1");
+  Store("QC", "Min Brightness", "254");
+  ASSERT_TRUE(StartPanel()) << PanelOutput();
+  Form = std::make_unique<TFormSource>();
+  ASSERT_TRUE(Form->Connected());
+  Form->ShowInterface(true);
+  Form->RadioButtonMono->click();
+  Form->SpinEditXResolution->setValue(100);
+
+  std::unique_ptr<TDIB> arrived, rescanned;
+  bool reviewed = false;
+  QTimer::singleShot(0, [&] {
+    auto* qc = dynamic_cast<TFormQC*>(QApplication::activeModalWidget());
+    ASSERT_NE(qc, nullptr);
+    reviewed = true;
+    arrived = qc->ImageObject->Image().DIB().Duplicate();
+    SaveScreenshot(*qc, "quality-control-arrived.png");
+    EXPECT_TRUE(qc->TrackBarThresholdContrast->isEnabled());
+    qc->TrackBarThresholdContrast->setValue(6);
+    qc->RescanVirtually();
+    EXPECT_NE(qc->Original(), nullptr);
+    EXPECT_EQ(qc->Original()->PixelType(), pt8bit);
+    EXPECT_EQ(qc->Reprocessings(), 1);
+    rescanned = qc->ImageObject->Image().DIB().Duplicate();
+    SaveScreenshot(*qc, "quality-control-rescanned.png");
+    qc->ImageObjectImageMouseDown(Qt::LeftButton, 60, 80);
+    qc->ImageObjectImageMouseMove(200, 240);
+    SaveScreenshot(*qc, "quality-control-selecting.png");
+    qc->ImageObjectImageMouseUp(Qt::LeftButton, 200, 240);
+    EXPECT_TRUE(qc->ButtonCrop->isEnabled());
+    qc->ButtonOK->click();
+  });
+  QTest::mouseClick(Form->ButtonScan, Qt::LeftButton);
+  ASSERT_TRUE(reviewed) << PanelOutput();
+  ASSERT_NE(arrived, nullptr);
+  ASSERT_NE(rescanned, nullptr);
+  EXPECT_EQ(arrived->PixelType(), pt1bit);
+  EXPECT_FALSE(SamePixels(*arrived, *rescanned));
+  ASSERT_FALSE(Form->Page().Empty());
+  EXPECT_TRUE(SamePixels(Form->Page(), *rescanned));
+  EXPECT_EQ(PageFilesIn(Root / "tmp"), std::vector<std::string>{});
+  EXPECT_TRUE(Asked.empty()) << Asked.front().toStdString();
+}
+
+}  // namespace
