@@ -21,6 +21,7 @@
 #include "ScanServer.h"
 #include "TRadioGroup.h"
 #include "boundaryguard.h"
+#include "cachedir.h"
 #include "userprompt.h"
 #include "vekTWAIN.h"
 
@@ -68,8 +69,7 @@ void TFinestraPrincipale::FormCreate() {
   QDir().mkpath(TestDir);
   if (ComboBoxScanners->currentIndex() < 0) ComboBoxScanners->setCurrentIndex(0);
   ReadSettings();
-  CacheDir = programDir + "cache/";
-  QDir().mkpath(CacheDir);
+  CacheDir = QString::fromStdString(CacheDirectory(programDir.toStdString())) + "/";
   PageCache.Dir = CacheDir.toStdString();
   if (FServices.Serve) OpenServer();
   AggiornaUserInterface();

@@ -13,9 +13,12 @@ namespace {
 
 constexpr int kPanelStartMs = 5000;
 
+TTWAINSource& Source();
+
+// A dialog left open by a host that exits goes before the QApplication it lives on.
 std::unique_ptr<TDSForm> MakeForm() {
   EnsureControlPanel(kPanelStartMs);
-  EnsureQtApplication();
+  EnsureQtApplication([] { Source().Shutdown(); });
   return std::make_unique<TDSDialog>();
 }
 

@@ -163,13 +163,17 @@ TW_UINT16 TTWAINSource::OpenDS(TW_IDENTITY* pOrigin, TW_IDENTITY& Source) {
 
 TW_UINT16 TTWAINSource::CloseDS() {
   if (FState < 400) return Fail(TWCC_SEQERROR);
+  Shutdown();
+  return TWRC_SUCCESS;
+}
+
+// The dialog closes, ends its scan session and frees the page it held.
+void TTWAINSource::Shutdown() {
   FAppIdentity.Id = 0;
   FState = 300;
-  // The dialog closes, ends its scan session and frees the page it held.
   FForm.reset();
   ResetStrips();
   FPageTurned = false;
-  return TWRC_SUCCESS;
 }
 
 TW_UINT16 TTWAINSource::UserInterface(TW_UINT16 MSG, TW_USERINTERFACE& UI) {

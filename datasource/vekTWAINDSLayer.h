@@ -54,6 +54,8 @@ class TTWAINSource {
                   TW_MEMREF pData);
   // Keeps a condition code for DAT_STATUS and answers TWRC_FAILURE.
   TW_UINT16 Fail(TW_UINT16 Condition);
+  // Closes the source in whatever state it is: the dialog goes, no application is bound.
+  void Shutdown();
 
   int32_t State() const { return FState; }
   TW_UINT16 ConditionCode() const { return FConditionCode; }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "exception.h"
@@ -15,8 +16,16 @@ namespace {
 
 constexpr int kRetryMs = 25;
 
-// The QApplication the data source made, when the host had none.
+// The QApplication the data source made, when the host had none, and what must go before it.
 QApplication* OwnApplication = nullptr;
+std::function<void()> BeforeOwnApplicationEnds;
+
+// At the host's exit, before the library's own objects are destroyed.
+void EndOwnApplication() {
+  if (BeforeOwnApplicationEnds) BeforeOwnApplicationEnds();
+  delete OwnApplication;
+  OwnApplication = nullptr;
+}
 
 bool Accepts(const TPanelAddress& Address) {
   try {
@@ -63,12 +72,14 @@ bool EnsureControlPanel(int TimeoutMs) {
   return WaitUntilAccepting(PanelAddress(), TimeoutMs);
 }
 
-void EnsureQtApplication() {
+void EnsureQtApplication(std::function<void()> BeforeEnd) {
   if (QCoreApplication::instance() != nullptr) return;
   static int argc = 1;
   static char name[] = "Clarivo.ds";
   static char* argv[] = {name, nullptr};
   OwnApplication = new QApplication(argc, argv);
+  BeforeOwnApplicationEnds = std::move(BeforeEnd);
+  std::atexit(EndOwnApplication);
 }
 
 void PumpOwnQtApplication() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The named mutex the control panel holds while it runs.
@@ -29,8 +30,8 @@ bool EnsureControlPanel(int TimeoutMs);
 bool WaitUntilAccepting(const TPanelAddress& Address, int TimeoutMs);
 
 // The host's QApplication when it has one, else one of the data source's own, made once and
-// kept for the life of the process.
-void EnsureQtApplication();
+// kept until the process exits; then BeforeEnd runs (to free what lives on it), and it goes.
+void EnsureQtApplication(std::function<void()> BeforeEnd);
 // Processes the pending events of the data source's own QApplication; nothing in a Qt host,
 // which runs its own event loop.
 void PumpOwnQtApplication();

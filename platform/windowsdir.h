@@ -6,8 +6,12 @@
 
 namespace win32 {
 
-// $CLARIVO_WINDOWS_DIR when it is set and not empty, else the directory the build wrote
-// TWAIN_32.DLL into. No trailing '/'.
+// The first of, without a trailing '/':
+//   $CLARIVO_WINDOWS_DIR when it is set and not empty;
+//   the directory of the TWAIN_32.DLL this process has loaded, so that a manager loaded from
+//   anywhere lists the sources below itself;
+//   "windows" beside the program when it holds TWAIN_32.DLL (an installed program);
+//   the directory the build wrote TWAIN_32.DLL into.
 std::string GetWindowsDirectory();
 
 }  // namespace win32

@@ -13,7 +13,13 @@ install_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Missing packages; as root: apt-get install ${missing[*]}" >&2
+      return 1
+    fi
+    sudo=sudo
+  fi
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }

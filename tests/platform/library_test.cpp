@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "windowsdir.h"
 
@@ -16,6 +17,23 @@ TEST(WindowsDirectory, MovedByTheEnvironment) {
   setenv("CLARIVO_WINDOWS_DIR", "", 1);
   EXPECT_EQ(win32::GetWindowsDirectory(), BUILD_WINDOWS_DIR);
   unsetenv("CLARIVO_WINDOWS_DIR");
+}
+
+// A manager loaded from a folder of the application's choosing lists the sources below
+// itself, as long as it is loaded.
+TEST(WindowsDirectory, IsWhereTheLoadedManagerLives) {
+  unsetenv("CLARIVO_WINDOWS_DIR");
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "clarivo-windows-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  std::filesystem::path copy = std::filesystem::path(pattern) / "TWAIN_32.DLL";
+  std::filesystem::copy_file(std::string(BUILD_WINDOWS_DIR) + "/TWAIN_32.DLL", copy);
+  win32::HMODULE manager = win32::LoadLibrary(copy.string());
+  ASSERT_NE(manager, nullptr) << win32::LastLibraryError();
+  EXPECT_EQ(win32::GetWindowsDirectory(), pattern);
+  EXPECT_TRUE(win32::FreeLibrary(manager));
+  EXPECT_EQ(win32::GetWindowsDirectory(), BUILD_WINDOWS_DIR);
+  std::filesystem::remove_all(pattern);
 }
 
 // By path, or by the bare name from the Windows directory; a loaded library is found by

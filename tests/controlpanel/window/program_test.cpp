@@ -35,6 +35,7 @@ class ProgramTest : public ::testing::Test {
     fs::create_directories(Root / "run");
     ::setenv("CLARIVO_CONFIG_DIR", (Root / "config").c_str(), 1);
     ::setenv("CLARIVO_RUNTIME_DIR", (Root / "run").c_str(), 1);
+    ::setenv("CLARIVO_CACHE_DIR", (Root / "cache").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   void TearDown() override {

@@ -16,6 +16,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(Config.isValid());
     qputenv("CLARIVO_CONFIG_DIR", Config.path().toUtf8());
+    qputenv("CLARIVO_CACHE_DIR", (Config.path() + "/cache").toUtf8());
     win32::SetMessageBoxHook([this](const QString& Text, const QString&, unsigned) {
       Asked.push_back(Text);
       return Answer;

@@ -1,0 +1,73 @@
+// The system installed into a prefix of the test's own (no CLARIVO_WINDOWS_DIR), with
+// settings and runtime folders of the test's own for the programs it starts; the panel's
+// "Local Port" is a free one.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "childprocess.h"
+#include "namedmutex.h"
+
+class Installed : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "clarivo-install-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    FRoot = pattern;
+    ::unsetenv("CLARIVO_WINDOWS_DIR");
+    std::filesystem::create_directories(FRoot / "config" / "Dovantic Technologies");
+    std::ofstream(FRoot / "config" / "Dovantic Technologies" / "Clarivo.conf")
+        << "[Server]\nLocal%20Port=" << FreePort() << "\n";
+    std::filesystem::create_directories(FRoot / "run");
+    ::setenv("CLARIVO_CONFIG_DIR", (FRoot / "config").c_str(), 1);
+    ::setenv("CLARIVO_RUNTIME_DIR", (FRoot / "run").c_str(), 1);
+    TChildProcess install(CMAKE_COMMAND, {"--install", BUILD_TREE, "--prefix", Prefix().string()},
+                          (FRoot / "install.txt").string());
+    ASSERT_EQ(install.Wait(120), 0) << install.Output();
+  }
+  void TearDown() override {
+    ::unsetenv("CLARIVO_CONFIG_DIR");
+    ::unsetenv("CLARIVO_RUNTIME_DIR");
+    std::error_code ignored;
+    std::filesystem::remove_all(FRoot, ignored);
+  }
+  std::filesystem::path Prefix() const { return FRoot / "prefix"; }
+  std::filesystem::path ProgramDir() const { return Prefix() / "lib" / "clarivo"; }
+  std::filesystem::path WindowsDir() const { return ProgramDir() / "windows"; }
+  std::filesystem::path Root() const { return FRoot; }
+
+  static bool PanelRunning() { return win32::OpenMutex("Clarivo Control Panel") != nullptr; }
+  static bool WaitForPanel() {
+    for (int i = 0; i < 400; ++i) {
+      if (PanelRunning()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+  }
+
+  static int FreePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
+    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    ::close(fd);
+    return ntohs(address.sin_port);
+  }
+
+ private:
+  std::filesystem::path FRoot;
+};
