@@ -135,6 +135,28 @@ TEST_F(TEndToEndTest, PagesArriveProcessedAsTheApplicationAsked) {
   CloseSession(host, source);
 }
 
+// The host's messages for the shown dialog's windows are the data source's; others are not.
+TEST_F(TEndToEndTest, MessagesForTheDialogAreTakenByTheSource) {
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  ASSERT_EQ(host.Enable(source, true), TWRC_SUCCESS);
+  QPushButton* scan = ScanButton();
+  ASSERT_NE(scan, nullptr);
+  win32::MSG msg;
+  msg.hwnd = scan->window();
+  msg.lParam = 7;
+  TW_UINT16 message = MSG_XFERREADY;
+  EXPECT_EQ(host.ProcessEvent(source, msg, message), TWRC_DSEVENT);
+  EXPECT_EQ(message, MSG_NULL);
+  EXPECT_EQ(msg.lParam, 0);
+  msg.hwnd = host.Parent();
+  EXPECT_EQ(host.ProcessEvent(source, msg, message), TWRC_NOTDSEVENT);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
 // The data source starts the control panel when none runs, and lets its mutex go.
 TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
   ASSERT_FALSE(ControlPanelRunning());
