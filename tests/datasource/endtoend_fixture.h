@@ -63,6 +63,7 @@ class TEndToEndTest : public ::testing::Test {
     (void)scanner;
   }
   std::vector<int> Panels() const { return FPanel->Running(); }
+  void EndPanels() { FPanel->End(); }
 
   // Pages of the feeder besides the test scanner's own: gray, at 100 dpi, their text lines
   // rising by Skew degrees.

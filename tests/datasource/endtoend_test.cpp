@@ -157,7 +157,7 @@ TEST_F(TEndToEndTest, MessagesForTheDialogAreTakenByTheSource) {
   CloseSession(host, source);
 }
 
-// The data source starts the control panel when none runs, and lets its mutex go.
+// The data source starts the control panel when none runs, and keeps none of its mutex.
 TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
   ASSERT_FALSE(ControlPanelRunning());
   TRawHost host;
@@ -172,6 +172,13 @@ TEST_F(TEndToEndTest, OpeningWithoutAPanelStartsOne) {
   EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
   EXPECT_EQ(count, 0);
   EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  ASSERT_EQ(host.CloseDS(source), TWRC_SUCCESS);
+  // The data source holds no part of the mutex: once the panel exits, the next opening starts
+  // a new one.
+  EndPanels();
+  EXPECT_FALSE(ControlPanelRunning());
+  ASSERT_EQ(host.OpenDS("Clarivo®", source), TWRC_SUCCESS);
+  EXPECT_EQ(Panels().size(), 1u);
   CloseSession(host, source);
 }
 
