@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
+
+#include "dibunit_runcount.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -35,7 +36,7 @@ void TDarkStrips::Allocate(int32_t Width, int32_t Height) {
 
 void TDarkStrips::Enter(int32_t Y) {
   for (int32_t s = 0; s < FStrips; ++s) {
-    FCounts[static_cast<size_t>(s) * FHeight + Y] = static_cast<uint16_t>(std::popcount(FBits[s]));
+    FCounts[static_cast<size_t>(s) * FHeight + Y] = runcount::kBitCounts[FBits[s]];
   }
 }
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "dibunit.h"
@@ -29,6 +31,9 @@ constexpr size_t kRefined = 3;
 // columns round the slope to whole lines over 32 columns, which can move the best score by a
 // line.
 constexpr int32_t kFinalReach = 1;
+
+// The share of the coarse best's score that a displacement must reach to be looked at again.
+constexpr double kContender = 0.95;
 
 // The part of the page inside its dark surround; the whole page when there is none, or when
 // less than half the page in either direction would be left (a dark page, whose paper would
@@ -78,6 +83,15 @@ class TProjector {
     return score;
   }
 
+  // The displacements scored, whole steps, whose scores are at least Least (in order).
+  std::vector<int32_t> ScoredAbove(int64_t Least) const {
+    std::vector<int32_t> above;
+    for (const auto& [key, score] : FScores) {
+      if (key % 2 == 0 && score >= Least) above.push_back(static_cast<int32_t>(key / 2));
+    }
+    return above;
+  }
+
  private:
   int64_t StepScore(size_t Used) {
     const int32_t* values = FLines.data();
@@ -109,9 +123,9 @@ struct TCandidate {
 
 // The coarse search over the displacements 0, M, 2M, ... H in both directions, and finer
 // passes around its best candidates down to single lines, on the table of wide strips. Ties
-// keep the earlier candidate: the smaller displacement, falling before rising. 0 when the best
-// does not stand out.
-int32_t CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M) {
+// keep the earlier candidate: the smaller displacement, falling before rising. Nothing when the
+// best does not stand out.
+std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M) {
   std::vector<TCandidate> coarse;
   for (int32_t d = 0; d <= H; d += M) {
     coarse.push_back({-d, Projector.Score(-d)});
@@ -134,18 +148,25 @@ int32_t CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M) {
     if (around.Score > best.Score) best = around;
   }
   const int64_t flat = Projector.Score(0);
-  return static_cast<double>(best.Score) < kSureFactor * static_cast<double>(flat) ? 0 : best.U;
+  if (static_cast<double>(best.Score) < kSureFactor * static_cast<double>(flat)) return {};
+  return best;
 }
 
-// The displacement within kFinalReach of U that scores best, at either phase of the steps, on
-// the table of narrow strips, whose strips follow the slope to within a tenth of a line.
-int32_t FinalDisplacement(TProjector& Projector, int32_t U, int32_t H) {
-  if (U == 0) return 0;
-  TCandidate best{U, Projector.Score(U)};
-  for (int32_t u = U - kFinalReach; u <= U + kFinalReach; ++u) {
-    if (u == 0 || std::abs(u) > H) continue;
+// The displacement that scores best, at either phase of the steps, on the table of narrow
+// strips, whose strips follow the slope to within a tenth of a line, among the displacements
+// next to those that came close to the coarse best: on a small page the wide strips' rounding
+// can put a neighbouring peak a little ahead.
+int32_t FinalDisplacement(TProjector& Fine, const TProjector& Coarse, TCandidate Best, int32_t H) {
+  std::set<int32_t> near;
+  for (int32_t u : Coarse.ScoredAbove(static_cast<int64_t>(kContender * Best.Score))) {
+    for (int32_t v = u - kFinalReach; v <= u + kFinalReach; ++v) {
+      if (v != 0 && std::abs(v) <= H) near.insert(v);
+    }
+  }
+  TCandidate best{Best.U, Fine.Score(Best.U)};
+  for (int32_t u : near) {
     for (bool half : {false, true}) {
-      if (const int64_t score = Projector.Score(u, half); score > best.Score) best = {u, score};
+      if (const int64_t score = Fine.Score(u, half); score > best.Score) best = {u, score};
     }
   }
   return best.U;
@@ -168,7 +189,8 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
   const TDarkStrips narrow(Page, Sheet, Mark);
   const TDarkStrips wide = narrow.Merged(4);
   TProjector coarse(wide, h, step), fine(narrow, h, step);
-  const int32_t u = FinalDisplacement(fine, CoarseDisplacement(coarse, h, m), h);
+  const std::optional<TCandidate> best = CoarseDisplacement(coarse, h, m);
+  const int32_t u = best && best->U != 0 ? FinalDisplacement(fine, coarse, *best, h) : 0;
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
 }
 
@@ -178,11 +200,14 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
 // lies below most of the ink).
 template <class TGray>
 int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, TGray&& GrayOf) {
-  THistogram histogram{};
+  // Four counts a level, taken in turn, so that runs of one level do not wait on each other.
+  std::vector<uint32_t> counts(4 * 256, 0);
   for (int32_t y = Sheet.Top; y <= Sheet.Bottom; y += 4) {
     const uint8_t* row = Page.Lines(y);
-    for (int32_t x = Sheet.Left; x <= Sheet.Right; ++x) ++histogram[GrayOf(row, x)];
+    for (int32_t x = Sheet.Left; x <= Sheet.Right; ++x) ++counts[(x & 3) * 256 + GrayOf(row, x)];
   }
+  THistogram histogram{};
+  for (int32_t i = 0; i < 4 * 256; ++i) histogram[i & 255] += counts[i];
   return OtsuLevel(histogram);
 }
 
