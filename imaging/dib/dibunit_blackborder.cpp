@@ -89,8 +89,8 @@ constexpr int32_t kTrace = 200;
 constexpr int32_t kLongestWedge = 125;
 
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
-// the dark pixels that run on from each such side along lines and columns, up to the longest
-// wedge.
+// the dark pixels that run on from a dark pixel of the border along lines and columns, up to
+// the longest wedge.
 class TWedges {
  public:
   template <class TIsDark>
@@ -106,24 +106,24 @@ class TWedges {
     auto wedge = [](int32_t Run, int32_t Longest) { return Run > Longest ? 0 : Run; };
     for (int32_t y = Inner.Top; y <= Inner.Bottom; ++y) {
       const uint8_t* row = Page.Lines(y);
-      if (Inner.Left > 0) {
+      if (Inner.Left > 0 && IsDark(row, Inner.Left - 1)) {
         int32_t x = Inner.Left;
         while (x <= Inner.Right && x - Inner.Left <= across && IsDark(row, x)) ++x;
         FFromLeft[y] = wedge(x - Inner.Left, across);
       }
-      if (Inner.Right < width - 1) {
+      if (Inner.Right < width - 1 && IsDark(row, Inner.Right + 1)) {
         int32_t x = Inner.Right;
         while (x >= Inner.Left && Inner.Right - x <= across && IsDark(row, x)) --x;
         FFromRight[y] = wedge(Inner.Right - x, across);
       }
     }
     for (int32_t x = Inner.Left; x <= Inner.Right; ++x) {
-      if (Inner.Top > 0) {
+      if (Inner.Top > 0 && IsDark(Page.Lines(Inner.Top - 1), x)) {
         int32_t y = Inner.Top;
         while (y <= Inner.Bottom && y - Inner.Top <= down && IsDark(Page.Lines(y), x)) ++y;
         FFromTop[x] = wedge(y - Inner.Top, down);
       }
-      if (Inner.Bottom < height - 1) {
+      if (Inner.Bottom < height - 1 && IsDark(Page.Lines(Inner.Bottom + 1), x)) {
         int32_t y = Inner.Bottom;
         while (y >= Inner.Top && Inner.Bottom - y <= down && IsDark(Page.Lines(y), x)) --y;
         FFromBottom[x] = wedge(Inner.Bottom - y, down);
