@@ -219,6 +219,12 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
   if (none || Rect.Top > Rect.Bottom) return;
   TWedges(Page, Rect, IsDark).Shrink(Rect);
+  // Less than half the page in either direction inside the surround: the page's own paper is
+  // darker than middle gray (a dim photograph of a page), and its text would go with the
+  // "surround". The page is left whole.
+  if (2 * (Rect.Right - Rect.Left + 1) < width || 2 * (Rect.Bottom - Rect.Top + 1) < height) {
+    Rect = {0, 0, width - 1, height - 1};
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The black-border walk on small pages that show where a walk over dark columns alone goes
 // wrong: dense text beside the surround, a light edge in front of it, a surround along one
-// side, and the wedges that a turned sheet leaves inside a straight surround.
+// side, the wedges that a turned sheet leaves inside a straight surround, and paper that is
+// itself darker than middle gray.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,6 +22,13 @@ void Dark(TDIB& Page, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) 
   for (int32_t y = Top; y <= Bottom; ++y) std::memset(Page.Lines(y) + Left, 0, Right - Left + 1);
 }
 
+void ExpectRect(const TRect& Rect, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  EXPECT_EQ(Rect.Left, Left);
+  EXPECT_EQ(Rect.Top, Top);
+  EXPECT_EQ(Rect.Right, Right);
+  EXPECT_EQ(Rect.Bottom, Bottom);
+}
+
 TEST(BlackBorderWalk, StopsWhereTheSurroundNoLongerReaches) {
   // A surround of 20 columns, then 100 columns of "dense text": each column 30 per cent dark,
   // in strokes that the strokes of the next column do not touch. Every column is dark enough
@@ -36,24 +44,24 @@ TEST(BlackBorderWalk, StopsWhereTheSurroundNoLongerReaches) {
   EXPECT_EQ(rect.Right, 199);
 }
 
-TEST(BlackBorderWalk, CrossesALightEdgeAtTheSideOnly) {
-  // Two light columns at the very side, then 30 dark ones: the walk takes all 32. A light
-  // column 40 columns in is not an edge: the walk stops there as before.
+// The left edge found on a page 200 x 100 at 300 dpi with dark columns First .. Last and,
+// with a Light column, 20 more dark columns after it.
+int32_t LeftEdge(int32_t First, int32_t Last, int32_t Light = -1) {
   auto page = PaperPage(200, 100);
-  Dark(*page, 2, 0, 31, 99);
+  Dark(*page, First, 0, Last, 99);
+  if (Light >= 0) Dark(*page, Light + 1, 0, Light + 20, 99);
   TRect rect;
   page->DetectBlackBorder(0, rect, 0.5);
-  EXPECT_EQ(rect.Left, 32);
-  auto inner = PaperPage(200, 100);
-  Dark(*inner, 0, 0, 39, 99);
-  Dark(*inner, 41, 0, 60, 99);
-  inner->DetectBlackBorder(0, rect, 0.5);
-  EXPECT_EQ(rect.Left, 40);
+  return rect.Left;
+}
+
+TEST(BlackBorderWalk, CrossesALightEdgeAtTheSideOnly) {
+  // Two light columns at the very side, then 30 dark ones: the walk takes all 32.
+  EXPECT_EQ(LeftEdge(2, 31), 32);
+  // A light column 40 columns in is not an edge: the walk stops there as before.
+  EXPECT_EQ(LeftEdge(0, 39, 40), 40);
   // Lighter than the edge allowance (about 1 mm, 12 columns at 300 dpi) there is no border.
-  auto far = PaperPage(200, 100);
-  Dark(*far, 14, 0, 40, 99);
-  far->DetectBlackBorder(0, rect, 0.5);
-  EXPECT_EQ(rect.Left, 0);
+  EXPECT_EQ(LeftEdge(14, 40), 0);
 }
 
 TEST(BlackBorderWalk, ASurroundAlongOneSideLeavesTheOtherSides) {
@@ -63,10 +71,7 @@ TEST(BlackBorderWalk, ASurroundAlongOneSideLeavesTheOtherSides) {
   Dark(*page, 120, 0, 199, 99);
   TRect rect;
   page->DetectBlackBorder(0, rect, 70);
-  EXPECT_EQ(rect.Left, 0);
-  EXPECT_EQ(rect.Top, 0);
-  EXPECT_EQ(rect.Right, 119);
-  EXPECT_EQ(rect.Bottom, 99);
+  ExpectRect(rect, 0, 0, 119, 99);
 }
 
 TEST(BlackBorderWalk, ShrinksOverTheWedgesOfATurnedSheet) {
@@ -98,3 +103,14 @@ TEST(BlackBorderWalk, ShrinksOverTheWedgesOfATurnedSheet) {
 }
 
 }  // namespace
+
+TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
+  // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
+  // middle gray: taking it for surround would take its text. The page is left whole.
+  auto page = PaperPage(200, 100);
+  for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, 120);
+  for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, 110, y + 2);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 10);
+  ExpectRect(rect, 0, 0, 199, 99);
+}
