@@ -163,11 +163,16 @@ int32_t FinalDisplacement(TProjector& Fine, const TProjector& Coarse, TCandidate
       if (v != 0 && std::abs(v) <= H) near.insert(v);
     }
   }
-  TCandidate best{Best.U, Fine.Score(Best.U)};
+  // A displacement scores at the better phase of its steps, together with its two neighbours:
+  // on a page of small type the scores of single lines wobble by more than the slope moves
+  // them.
+  auto phased = [&](int32_t U) {
+    return std::abs(U) > H ? 0 : std::max(Fine.Score(U), Fine.Score(U, true));
+  };
+  auto smoothed = [&](int32_t U) { return phased(U - 1) + phased(U) + phased(U + 1); };
+  TCandidate best{Best.U, smoothed(Best.U)};
   for (int32_t u : near) {
-    for (bool half : {false, true}) {
-      if (const int64_t score = Fine.Score(u, half); score > best.Score) best = {u, score};
-    }
+    if (const int64_t score = smoothed(u); score > best.Score) best = {u, score};
   }
   return best.U;
 }

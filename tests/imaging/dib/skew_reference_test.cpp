@@ -117,8 +117,8 @@ double ReferenceDetectSkew(const TDIB& Page, int32_t LineStep, double AngleStep,
   }
   if (static_cast<double>(best.second) < 1.02 * static_cast<double>(coarse(0))) return 0;
   if (best.first == 0) return 0;
-  // The final pass on strips of 8 columns, at both phases of the steps, next to every
-  // displacement that came within 95 per cent of the best on the wide strips.
+  // The final pass on strips of 8 columns, next to every displacement that came within 95 per
+  // cent of the best on the wide strips.
   std::set<int32_t> near;
   for (const auto& [v, score] : scored) {
     if (score < static_cast<int64_t>(0.95 * best.second)) continue;
@@ -126,14 +126,19 @@ double ReferenceDetectSkew(const TDIB& Page, int32_t LineStep, double AngleStep,
       if (w != 0 && std::abs(w) <= h) near.insert(w);
     }
   }
+  // Each displacement at the better phase, summed with its two neighbours.
+  auto phased = [&](int32_t V) {
+    if (std::abs(V) > h) return int64_t{0};
+    return std::max(ReferenceScore(dark, V, false, 8, step),
+                    ReferenceScore(dark, V, true, 8, step));
+  };
+  auto smoothed = [&](int32_t V) { return phased(V - 1) + phased(V) + phased(V + 1); };
   int32_t u = best.first;
-  int64_t score = ReferenceScore(dark, u, false, 8, step);
+  int64_t score = smoothed(u);
   for (int32_t v : near) {
-    for (bool half : {false, true}) {
-      if (const int64_t s = ReferenceScore(dark, v, half, 8, step); s > score) {
-        score = s;
-        u = v;
-      }
+    if (const int64_t s = smoothed(v); s > score) {
+      score = s;
+      u = v;
     }
   }
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
