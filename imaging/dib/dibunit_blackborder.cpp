@@ -4,7 +4,7 @@
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
 // side. Then the rectangle shrinks, a line at a time on the side that needs it most, over the
 // wedges that the surround still pushes into it (the edges of a turned sheet), until no side
-// line holds more than a trace of the surround.
+// line holds more than a trace of the surround, or what it holds no longer thins.
 #include <algorithm>
 #include <vector>
 
@@ -137,12 +137,15 @@ class TWedges {
   }
 
   // Shrinks Rect over the wedges: each round moves in the side whose line holds the largest
-  // share of surround pixels, while one holds at least a trace. Moving a side changes the
-  // lines of the two sides beside it by their end pixel only.
-  void Shrink(TDIB::TRect& Rect) const {
+  // share of surround pixels, while one holds at least a trace and its surround has thinned
+  // within the last Patience moves of that side. Moving a side changes the lines of the two
+  // sides beside it by their end pixel only.
+  void Shrink(TDIB::TRect& Rect, int32_t Patience) const {
     int32_t* edges[4] = {&Rect.Left, &Rect.Top, &Rect.Right, &Rect.Bottom};
     int32_t counts[4] = {Column(Rect.Left, Rect), Line(Rect.Top, Rect), Column(Rect.Right, Rect),
                          Line(Rect.Bottom, Rect)};
+    int32_t least[4] = {counts[0], counts[1], counts[2], counts[3]};
+    int32_t stalled[4] = {0, 0, 0, 0};
     while (Rect.Left < Rect.Right && Rect.Top < Rect.Bottom) {
       const int32_t lengths[4] = {Rect.Bottom - Rect.Top + 1, Rect.Right - Rect.Left + 1,
                                   Rect.Bottom - Rect.Top + 1, Rect.Right - Rect.Left + 1};
@@ -150,7 +153,8 @@ class TWedges {
       double share = 0;
       for (int32_t i = 0; i < 4; ++i) {
         const double s = static_cast<double>(counts[i]) / lengths[i];
-        if (counts[i] > 0 && counts[i] * kTrace >= lengths[i] && s > share) {
+        if (counts[i] > 0 && counts[i] * kTrace >= lengths[i] && stalled[i] <= Patience &&
+            s > share) {
           share = s;
           side = i;
         }
@@ -165,6 +169,14 @@ class TWedges {
       counts[(side + 1) % 4] -= side == 0 || side == 3 ? before : after;
       counts[(side + 3) % 4] -= side == 0 || side == 3 ? after : before;
       counts[side] = vertical ? Column(*edges[side], Rect) : Line(*edges[side], Rect);
+      // A wedge thins as the side moves in; surround that does not is a mark of the page
+      // (a blotch or a letter on the border), and the side stops at it.
+      if (counts[side] < least[side]) {
+        least[side] = counts[side];
+        stalled[side] = 0;
+      } else {
+        ++stalled[side];
+      }
     }
   }
 
@@ -218,7 +230,8 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   Rect.Top = TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(false));
   Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
   if (none || Rect.Top > Rect.Bottom) return;
-  TWedges(Page, Rect, IsDark).Shrink(Rect);
+  // A side gives up surround that has not thinned over about 3 mm.
+  TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));
   // Less than half the page in either direction inside the surround: the page's own paper is
   // darker than middle gray (a dim photograph of a page), and its text would go with the
   // "surround". The page is left whole.

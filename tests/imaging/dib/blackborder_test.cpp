@@ -11,9 +11,9 @@
 
 namespace {
 
-std::unique_ptr<TDIB> PaperPage(int32_t Width, int32_t Height) {
+std::unique_ptr<TDIB> PaperPage(int32_t Width, int32_t Height, int32_t DPI = 300) {
   auto page = std::make_unique<TDIB>();
-  page->NewImage(Width, Height, pt8bit, 300, 300);
+  page->NewImage(Width, Height, pt8bit, DPI, DPI);
   page->Fill(kPaperGray);
   return page;
 }
@@ -103,6 +103,19 @@ TEST(BlackBorderWalk, ShrinksOverTheWedgesOfATurnedSheet) {
 }
 
 }  // namespace
+
+TEST(BlackBorderWalk, StopsAtAMarkOnTheBorderThatDoesNotThin) {
+  // At 100 dpi, a surround of 20 columns with a dark bar 20 lines high and 45 columns long
+  // touching it: unlike a wedge, the bar does not thin as the side moves in, and the side stops
+  // within 3 mm (12 columns) instead of cutting through to its end.
+  auto page = PaperPage(400, 300, 100);
+  Dark(*page, 0, 0, 19, 299);
+  Dark(*page, 20, 140, 64, 159);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  EXPECT_GE(rect.Left, 20);
+  EXPECT_LE(rect.Left, 20 + 13);
+}
 
 TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
   // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
