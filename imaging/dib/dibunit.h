@@ -41,12 +41,13 @@
 //                               CountColumnBits, CountRunBits, CountRunBelow, CountRunBelow24
 //   dibunit_components.cpp      the component search under FindBlobs
 //   dibunit_skew.cpp            DetectSkew, DetectSkew1, DetectSkew8, DetectSkew24, ProfileScore
-//   dibunit_darkmap.cpp         the dark-pixel map under the skew search
+//   dibunit_darkmap.cpp         the dark-pixel strip table under the skew search
 //   dibunit_rotate.cpp          Rotate, Rotate1, Rotate8, Rotate24, MixColors
 //   dibunit_rotategeneric.cpp   RotateGeneric
 //   dibunit_geometry.cpp        FlipVertical, Resize, ResizeCanvas, Crop, ShiftLine,
 //                               ShiftHorizontal, ShiftVertical, DrawLine, FrameRect, FillRect
-//   dibunit_border.cpp          DetectBlackBorder, DetectContent, DetectBorder*, Border*,
+//   dibunit_blackborder.cpp     DetectBlackBorder
+//   dibunit_border.cpp          DetectContent, DetectBorder*, Border*,
 //                               Count*InRange*, BackgroundValue, EraseOutside, AutoCrop,
 //                               PaperSizes, PaperSizeByName
 //   dibunit_source.cpp          CopyRect, IsGray, SwapRedBlue, Planes, PaperNameBySize
@@ -573,7 +574,9 @@ class TDIB {
 
   // ---- Black borders, erase outside and auto-crop ----
   // The rectangle inside the dark frame: the sides walk in over columns and lines that are at
-  // least (100 - Percent) percent dark, crossing light runs of at most Gap (< 0: about 1 mm).
+  // least (100 - Percent) percent dark with pixels that the dark frame reaches from the side,
+  // crossing light runs of at most Gap (< 0: about 1 mm) and a light edge of about 1 mm at the
+  // side, and on through the lines that the frame still reaches into.
   // Types: pt1bit, pt8bit, pt24bit (a 4-bit page gives the whole page).
   void DetectBlackBorder(int32_t Gap, TRect& Rect, double Percent) const;
   // The bounding rectangle of the dark content, walking in over columns and lines that are at

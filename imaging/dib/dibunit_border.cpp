@@ -222,28 +222,6 @@ void TDIB::DetectBorder24(uint8_t Low, uint8_t High, int32_t Gap, TRect& Rect,
   Rect.Bottom = BorderBottom24(Low, High, Gap, Percent);
 }
 
-void TDIB::DetectBlackBorder(int32_t Gap, TRect& Rect, double Percent) const {
-  Rect = {0, 0, Width() - 1, Height() - 1};
-  if (Empty()) return;
-  switch (FPixelType) {
-    case pt1bit:
-      DetectBorder1(WhiteIndex(), Gap, Rect, Percent);
-      break;
-    case pt8bit:
-      if (WhiteIndex() == 255) {
-        DetectBorder8(128, 255, Gap, Rect, Percent);
-      } else {
-        DetectBorder8(0, 128, Gap, Rect, Percent);
-      }
-      break;
-    case pt24bit:
-      DetectBorder24(128, 255, Gap, Rect, Percent);
-      break;
-    default:
-      break;
-  }
-}
-
 void TDIB::DetectContent(int32_t Gap, TRect& Rect, double Percent) const {
   Rect = {0, 0, Width() - 1, Height() - 1};
   if (Empty()) return;

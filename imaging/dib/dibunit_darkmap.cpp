@@ -1,6 +1,7 @@
 #include "dibunit_darkmap.h"
 
 #include <algorithm>
+#include <array>
 
 #include "dibunit_runcount.h"
 
@@ -25,20 +26,38 @@ constexpr std::array<uint8_t, 256> kReversed = MakeReversed();
 
 }  // namespace
 
-void TDarkMap::Allocate(int32_t Width, int32_t Height) {
-  FBits.assign(static_cast<size_t>(Width) / 8 + 1, 0);
-  FEntries.resize(Offset(Height));
+void TDarkStrips::Allocate(int32_t Width, int32_t Height) {
+  FWidth = Width;
+  FHeight = Height;
+  FStrips = (Width + 7) / 8;
+  FBits.assign(static_cast<size_t>(FStrips), 0);
+  FCounts.resize(static_cast<size_t>(FStrips) * Height);
 }
 
-void TDarkMap::Enter(int32_t Y) {
-  const uint8_t* bits = FBits.data();
-  uint32_t* entries = FEntries.data() + Offset(Y);
-  const auto n = static_cast<int32_t>(FBits.size());
-  uint32_t before = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    entries[i] = before << 8 | bits[i];
-    before += runcount::kBitCounts[bits[i]];
+void TDarkStrips::Enter(int32_t Y) {
+  for (int32_t s = 0; s < FStrips; ++s) {
+    FCounts[static_cast<size_t>(s) * FHeight + Y] = runcount::kBitCounts[FBits[s]];
   }
+}
+
+TDarkStrips TDarkStrips::Merged(int32_t Factor) const {
+  TDarkStrips merged;
+  merged.FWidth = FWidth;
+  merged.FHeight = FHeight;
+  merged.FStripWidth = FStripWidth * Factor;
+  merged.FStrips = (FStrips + Factor - 1) / Factor;
+  merged.FCounts.assign(static_cast<size_t>(merged.FStrips) * FHeight, 0);
+  for (int32_t s = 0; s < FStrips; ++s) {
+    uint16_t* into = merged.FCounts.data() + static_cast<size_t>(s / Factor) * FHeight;
+    const uint16_t* from = Counts(s);
+    for (int32_t y = 0; y < FHeight; ++y) into[y] = static_cast<uint16_t>(into[y] + from[y]);
+  }
+  return merged;
+}
+
+int32_t TDarkStrips::DoubleMiddle(int32_t S) const {
+  const int32_t first = S * FStripWidth, last = std::min(first + FStripWidth, FWidth) - 1;
+  return first + last;
 }
 
 void darkmap::MarkBytesBelow(const uint8_t* Row, int32_t X, int32_t N, uint8_t Level,

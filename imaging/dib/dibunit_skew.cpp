@@ -1,9 +1,13 @@
-// Skew detection: for each candidate slope, the dark pixels along a staircase of one-line
-// segments are summed per band of lines; the slope whose band profile varies most follows the
-// text lines. The search looks only inside the dark surround of the sheet: the surround's
-// dark lines would otherwise outweigh every text line and hold the result near 0.
+// Skew detection: the dark pixels of the sheet are projected on lines of each candidate slope,
+// one bin a line; the slope whose profile has the sharpest steps between neighbouring bins
+// follows the text lines. The search looks only inside the dark surround of the sheet: the
+// surround's dark lines would otherwise outweigh every text line and hold the result near 0.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "dibunit.h"
@@ -16,106 +20,220 @@ namespace {
 // lines are far lighter.
 constexpr double kSurroundDarkPercent = 30;
 
+// The best slope must beat the unturned page by this factor, or the page is left as it is: a
+// page of pictures or of a few marks has no slope that stands out.
+constexpr double kSureFactor = 1.02;
+
+// The best candidates of the coarse search that the finer passes look around.
+constexpr size_t kRefined = 3;
+
+// How far from the coarse result, in lines over the width, the final pass looks: strips of 32
+// columns round the slope to whole lines over 32 columns, which can move the best score by a
+// line.
+constexpr int32_t kFinalReach = 1;
+
+// The share of the coarse best's score that a displacement must reach to be looked at again.
+constexpr double kContender = 0.95;
+
 // The part of the page inside its dark surround; the whole page when there is none, or when
-// little but surround is there.
+// less than half the page in either direction would be left (a dark page, whose paper would
+// pass for surround).
 TDIB::TRect SheetOf(const TDIB& Page) {
   const int32_t width = Page.Width(), height = Page.Height();
   TDIB::TRect rect;
   Page.DetectBlackBorder(0, rect, 100 - kSurroundDarkPercent);
-  if (rect.Right - rect.Left < width / 4 || rect.Bottom - rect.Top < height / 4) {
+  if (rect.Right - rect.Left < width / 2 || rect.Bottom - rect.Top < height / 2) {
     rect = {0, 0, width - 1, height - 1};
   }
   return rect;
 }
 
-// Runs the staircase search over the dark pixels that Mark sets in a dark map of the sheet.
+// The projection of the strips' dark pixels for the signed displacement U over the width (U < 0
+// for lines that fall to the right), in bins of Step lines with an empty bin at both ends, and
+// its score: the sum of the squared differences of neighbouring bins. Every dark pixel lands
+// in one bin whatever the slope, so the scores of all candidates weigh the same pixels.
+class TProjector {
+ public:
+  TProjector(const TDarkStrips& Strips, int32_t MaxDisplacement, int32_t Step)
+      : FStrips(Strips),
+        FStep(Step),
+        FLines(static_cast<size_t>(Strips.Height() + MaxDisplacement) + 2),
+        FBins(FLines.size() / static_cast<size_t>(Step) + 3) {}
+
+  // Half puts the steps of the staircase half a line later: where a strip's fall lies halfway
+  // between two lines, the two choices sort its pixels differently.
+  int64_t Score(int32_t U, bool Half = false) {
+    const int64_t key = int64_t{U} * 2 + Half;
+    if (auto known = FScores.find(key); known != FScores.end()) return known->second;
+    const int32_t d = std::abs(U), height = FStrips.Height();
+    const int64_t width = FStrips.Width();
+    const size_t used = static_cast<size_t>(height + d) + 2;
+    std::fill(FLines.begin(), FLines.begin() + static_cast<std::ptrdiff_t>(used), 0);
+    for (int32_t s = 0; s < FStrips.Strips(); ++s) {
+      // The strip's lines move by the whole lines that the slope falls up to its middle.
+      const int64_t along = int64_t{d} * FStrips.DoubleMiddle(s) + (Half ? width : 0);
+      const auto fall = static_cast<int32_t>(along / (2 * width));
+      const int32_t shift = U < 0 ? d - fall : fall;
+      const uint16_t* counts = FStrips.Counts(s);
+      int32_t* bins = FLines.data() + 1 + shift;
+      for (int32_t y = 0; y < height; ++y) bins[y] += counts[y];
+    }
+    const int64_t score = StepScore(used);
+    FScores.emplace(key, score);
+    return score;
+  }
+
+  // The displacements scored, whole steps, whose scores are at least Least (in order).
+  std::vector<int32_t> ScoredAbove(int64_t Least) const {
+    std::vector<int32_t> above;
+    for (const auto& [key, score] : FScores) {
+      if (key % 2 == 0 && score >= Least) above.push_back(static_cast<int32_t>(key / 2));
+    }
+    return above;
+  }
+
+ private:
+  int64_t StepScore(size_t Used) {
+    const int32_t* values = FLines.data();
+    size_t count = Used;
+    if (FStep > 1) {
+      count = (Used + FStep - 1) / FStep + 2;
+      std::fill(FBins.begin(), FBins.begin() + static_cast<std::ptrdiff_t>(count), 0);
+      for (size_t i = 0; i < Used; ++i) FBins[i / FStep + 1] += FLines[i];
+      values = FBins.data();
+    }
+    int64_t score = 0;
+    for (size_t i = 1; i < count; ++i) {
+      const int64_t step = values[i] - values[i - 1];
+      score += step * step;
+    }
+    return score;
+  }
+
+  const TDarkStrips& FStrips;
+  const size_t FStep;
+  std::vector<int32_t> FLines, FBins;
+  std::map<int64_t, int64_t> FScores;
+};
+
+struct TCandidate {
+  int32_t U;
+  int64_t Score;
+};
+
+// The coarse search over the displacements 0, M, 2M, ... H in both directions, and finer
+// passes around its best candidates down to single lines, on the table of wide strips. Ties
+// keep the earlier candidate: the smaller displacement, falling before rising. Nothing when the
+// best does not stand out.
+std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M) {
+  std::vector<TCandidate> coarse;
+  for (int32_t d = 0; d <= H; d += M) {
+    coarse.push_back({-d, Projector.Score(-d)});
+    if (d > 0) coarse.push_back({d, Projector.Score(d)});
+  }
+  std::stable_sort(coarse.begin(), coarse.end(),
+                   [](const TCandidate& a, const TCandidate& b) { return a.Score > b.Score; });
+  coarse.resize(std::min(coarse.size(), kRefined));
+  TCandidate best = coarse.front();
+  for (TCandidate around : coarse) {
+    for (int32_t reach = M; reach > 1;) {
+      const int32_t step = std::max(1, reach / 3);
+      const int32_t centre = around.U;
+      for (int32_t u = centre - reach + step; u < centre + reach; u += step) {
+        if (u == centre || std::abs(u) > H) continue;
+        if (const int64_t score = Projector.Score(u); score > around.Score) around = {u, score};
+      }
+      reach = step;
+    }
+    if (around.Score > best.Score) best = around;
+  }
+  const int64_t flat = Projector.Score(0);
+  if (static_cast<double>(best.Score) < kSureFactor * static_cast<double>(flat)) return {};
+  return best;
+}
+
+// The displacement that scores best, at either phase of the steps, on the table of narrow
+// strips, whose strips follow the slope to within a tenth of a line, among the displacements
+// next to those that came close to the coarse best: on a small page the wide strips' rounding
+// can put a neighbouring peak a little ahead.
+int32_t FinalDisplacement(TProjector& Fine, const TProjector& Coarse, TCandidate Best, int32_t H) {
+  std::set<int32_t> near;
+  for (int32_t u : Coarse.ScoredAbove(static_cast<int64_t>(kContender * Best.Score))) {
+    for (int32_t v = u - kFinalReach; v <= u + kFinalReach; ++v) {
+      if (v != 0 && std::abs(v) <= H) near.insert(v);
+    }
+  }
+  // A displacement scores at the better phase of its steps, together with its two neighbours:
+  // on a page of small type the scores of single lines wobble by more than the slope moves
+  // them.
+  auto phased = [&](int32_t U) {
+    return std::abs(U) > H ? 0 : std::max(Fine.Score(U), Fine.Score(U, true));
+  };
+  auto smoothed = [&](int32_t U) { return phased(U - 1) + phased(U) + phased(U + 1); };
+  TCandidate best{Best.U, smoothed(Best.U)};
+  for (int32_t u : near) {
+    if (const int64_t score = smoothed(u); score > best.Score) best = {u, score};
+  }
+  return best.U;
+}
+
+// Runs the search over the dark pixels that Mark sets in the strips of the sheet.
 template <class TMark>
-double SearchSkew(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
-                  TMark&& Mark) {
-  if (std::fabs(MaxAngle) < 0.1) return 0;
-  if (Page.Width() == 0 || Page.Height() == 0) return 0;
-  const TDIB::TRect sheet = SheetOf(Page);
-  const int32_t width = sheet.Right - sheet.Left + 1, height = sheet.Bottom - sheet.Top + 1;
+double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, double AngleStep,
+                  double MaxAngle, TMark&& Mark) {
+  const int32_t width = Sheet.Right - Sheet.Left + 1, height = Sheet.Bottom - Sheet.Top + 1;
   const int32_t h = std::min(Round(width * std::sin(MaxAngle * M_PI / 180.0)), height);
+  if (h < 0) return 0;  // no candidate
   // A step of 0 is taken as the usual 0.1; a step beyond the range tries the range itself.
   if (AngleStep <= 0) AngleStep = 0.1;
   int32_t angles = Round(MaxAngle / AngleStep);
   if (angles == 0) angles = 1;
-  int32_t m = h / angles;
-  if (m == 0) m = 1;
-  int32_t step = LineStep > 0 ? LineStep : Round(Page.YResolution() / 2.54 / 20);
-  if (step < 2) step = 2;
-  if (h < 0) return 0;  // no candidate
-  const TDarkMap map(Page, sheet, Mark);
-
-  std::vector<int32_t> down(static_cast<size_t>(height)), up(static_cast<size_t>(height));
-  int64_t best = 0;
-  int32_t u = 0;
-  std::vector<int32_t> starts;
-  for (int32_t d = 0; d <= h; d += m) {
-    const int32_t bands = (height - d) / step;
-    if (bands <= 0) continue;
-    // Segment k covers columns starts[k] .. starts[k + 1] - 1: the d + 1 segments share the
-    // whole width, so that the staircase falls d lines over the width. (Segments of width
-    // div (d + 1) columns each would leave up to d columns out and make the staircase steeper
-    // than the slope it stands for: the angle came out up to 0.2 degrees low at 4 degrees.)
-    starts.resize(static_cast<size_t>(d) + 2);
-    for (int32_t k = 0; k <= d + 1; ++k) {
-      starts[k] = static_cast<int32_t>(int64_t{k} * width / (d + 1));
-    }
-    // Band i takes segment k from line i x step + k. The sums run line by line, so that the
-    // segments taken from one line are read together and the lines in order.
-    std::fill(down.begin(), down.begin() + bands, 0);
-    std::fill(up.begin(), up.begin() + bands, 0);
-    const int32_t lastLine = (bands - 1) * step + d;
-    for (int32_t y = 0; y <= lastLine; ++y) {
-      const TDarkMap::TLine line = map.Line(y);
-      const int32_t firstBand = y > d ? (y - d + step - 1) / step : 0;
-      const int32_t lastBand = std::min(bands - 1, y / step);
-      for (int32_t i = firstBand; i <= lastBand; ++i) {
-        const int32_t k = y - i * step;
-        down[i] += line.Upto(starts[k + 1]) - line.Upto(starts[k]);
-        up[i] += line.Upto(width - starts[k]) - line.Upto(width - starts[k + 1]);
-      }
-    }
-    const int64_t downScore = ProfileScore(down.data(), bands);
-    if (downScore > best) {
-      best = downScore;
-      u = -d;
-    }
-    const int64_t upScore = ProfileScore(up.data(), bands);
-    if (upScore > best) {
-      best = upScore;
-      u = d;
-    }
-  }
+  const int32_t m = std::max(h / angles, 1);
+  // Every line is a bin of its own unless the caller asks for bins of several lines.
+  const int32_t step = LineStep > 0 ? LineStep : 1;
+  const TDarkStrips narrow(Page, Sheet, Mark);
+  const TDarkStrips wide = narrow.Merged(4);
+  TProjector coarse(wide, h, step), fine(narrow, h, step);
+  const std::optional<TCandidate> best = CoarseDisplacement(coarse, h, m);
+  const int32_t u = best && best->U != 0 ? FinalDisplacement(fine, coarse, *best, h) : 0;
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
 }
 
-// The level below which a pixel counts as dark for the search: the page's mean gray level, as
-// the truncating mean of MeanStdDevLevel gives it (the public MeanLevel rounds instead).
-uint8_t DarkLevel(const TDIB& Page) {
-  THistogram histogram;
-  Page.Histogram(histogram);
-  return static_cast<uint8_t>(MeanStdDevLevel(histogram, 0));
+// The level at and below which a pixel counts as dark for the search: Otsu's level of the
+// sheet's gray values, taken from every fourth line. Ink, and what is left of the surround, lie
+// below it however large the surround is (the mean level of a page with a wide dark surround
+// lies below most of the ink).
+template <class TGray>
+int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, TGray&& GrayOf) {
+  // Four counts a level, taken in turn, so that runs of one level do not wait on each other.
+  std::vector<uint32_t> counts(4 * 256, 0);
+  for (int32_t y = Sheet.Top; y <= Sheet.Bottom; y += 4) {
+    const uint8_t* row = Page.Lines(y);
+    for (int32_t x = Sheet.Left; x <= Sheet.Right; ++x) ++counts[(x & 3) * 256 + GrayOf(row, x)];
+  }
+  THistogram histogram{};
+  for (int32_t i = 0; i < 4 * 256; ++i) histogram[i & 255] += counts[i];
+  return OtsuLevel(histogram);
 }
 
-// The search over pixels darker than the page's mean level, which Mark(Row, X, N, Level, Bits)
-// marks a line at a time (8 and 24-bit pages).
+// The search over the pixels at or below the sheet's dark level, which Mark(Row, X, N, Level,
+// Bits) marks as those below Level (8 and 24-bit pages).
 using TMarkBelow = void (*)(const uint8_t*, int32_t, int32_t, uint8_t, uint8_t*);
-double SearchBelowMean(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
-                       TMarkBelow Mark) {
-  if (std::fabs(MaxAngle) < 0.1) return 0;
-  const uint8_t level = DarkLevel(Page);
-  return SearchSkew(Page, LineStep, AngleStep, MaxAngle,
+template <class TGray>
+double SearchBelowLevel(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+                        TMarkBelow Mark, TGray&& GrayOf) {
+  const TDIB::TRect sheet = SheetOf(Page);
+  const auto below = static_cast<uint8_t>(DarkLevel(Page, sheet, GrayOf) + 1);
+  return SearchSkew(Page, sheet, LineStep, AngleStep, MaxAngle,
                     [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
-                      Mark(row, x, n, level, bits);
+                      Mark(row, x, n, below, bits);
                     });
 }
 
-// A page without pixels (freed, or of no width or height) has no skew to find.
-bool HasPixels(const TDIB& Page) {
-  return !Page.Empty() && Page.Width() > 0 && Page.Height() > 0;
+// A page without pixels (freed, or of no width or height), or a range below the step, has no
+// skew to find.
+bool Searched(const TDIB& Page, double MaxAngle) {
+  return !Page.Empty() && Page.Width() > 0 && Page.Height() > 0 && std::fabs(MaxAngle) >= 0.1;
 }
 
 }  // namespace
@@ -143,23 +261,23 @@ double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) con
   }
 }
 
-// The dark pixels are those that CountRunBits, CountRunBelow and CountRunBelow24 count.
-
 double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!HasPixels(*this)) return 0;
+  if (!Searched(*this, MaxAngle)) return 0;
   const bool blackIsSet = BlackIndex() == 1;
-  return SearchSkew(*this, LineStep, AngleStep, MaxAngle,
+  return SearchSkew(*this, SheetOf(*this), LineStep, AngleStep, MaxAngle,
                     [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
                       darkmap::MarkBits(row, x, n, blackIsSet, bits);
                     });
 }
 
 double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!HasPixels(*this)) return 0;
-  return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkBytesBelow);
+  if (!Searched(*this, MaxAngle)) return 0;
+  return SearchBelowLevel(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkBytesBelow,
+                          [](const uint8_t* row, int32_t x) { return row[x]; });
 }
 
 double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!HasPixels(*this)) return 0;
-  return SearchBelowMean(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkGrayBelow);
+  if (!Searched(*this, MaxAngle)) return 0;
+  return SearchBelowLevel(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkGrayBelow,
+                          [](const uint8_t* row, int32_t x) { return GrayOf24(row + 3 * x); });
 }

@@ -94,7 +94,17 @@ TInkMap InkOf(const TDIB& Page, int32_t Level) {
   return ink;
 }
 
-TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
+namespace {
+
+// The connected sets (8-neighbourhood) of a map's dark pixels: their boxes and, for each run
+// of dark pixels (line, first x, last x), the set it belongs to.
+struct TComponents {
+  std::vector<TInkBlob> Blobs;
+  std::vector<TInkRun> Runs;
+  std::vector<int32_t> BlobOfRun;
+};
+
+TComponents ComponentsOf(const TInkMap& Ink) {
   // The runs of dark pixels, joined with the runs of the line above that touch them.
   std::vector<TInkRun> runs;
   std::vector<int32_t> parent;
@@ -138,6 +148,18 @@ TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
     b.Bottom = std::max(b.Bottom, runs[i].Y);
     b.Pixels += runs[i].X1 - runs[i].X0 + 1;
   }
+  std::vector<int32_t> blobOfRun(runs.size());
+  for (size_t i = 0; i < runs.size(); ++i) {
+    blobOfRun[i] = blobOf[Find(parent, static_cast<int32_t>(i))];
+  }
+  return {std::move(blobs), std::move(runs), std::move(blobOfRun)};
+}
+
+}  // namespace
+
+TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
+  TComponents c = ComponentsOf(Ink);
+  const std::vector<TInkBlob>& blobs = c.Blobs;
   const double mm = (DPI > 0 ? DPI : 300) / 25.4;
   const int32_t minHeight = std::max(4, static_cast<int32_t>(0.6 * mm));
   auto isLetter = [&](const TInkBlob& b) {
@@ -154,10 +176,8 @@ TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
     letterOf[i] = static_cast<int32_t>(letters.Blobs.size());
     letters.Blobs.push_back(blobs[i]);
   }
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (letterOf[blobOf[Find(parent, static_cast<int32_t>(i))]] >= 0) {
-      letters.Runs.push_back(runs[i]);
-    }
+  for (size_t i = 0; i < c.Runs.size(); ++i) {
+    if (letterOf[c.BlobOfRun[i]] >= 0) letters.Runs.push_back(c.Runs[i]);
   }
   return letters;
 }
@@ -234,6 +254,29 @@ double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure) {
   };
   const double coarse = bestIn(-MaxAngle, MaxAngle, 0.05);
   return bestIn(coarse - 0.06, coarse + 0.06, 0.005);
+}
+
+int64_t SurroundLeft(const TDIB& Page, int32_t DPI) {
+  TInkMap dark;
+  dark.Width = Page.Width();
+  dark.Height = Page.Height();
+  dark.Dark.resize(static_cast<size_t>(dark.Width) * dark.Height);
+  const std::array<uint8_t, 256> grays = PaletteGrays(Page);
+  std::vector<uint8_t> line(static_cast<size_t>(dark.Width));
+  for (int32_t y = 0; y < dark.Height; ++y) {
+    GrayLine(Page, grays, y, line.data());
+    for (int32_t x = 0; x < dark.Width; ++x) {
+      dark.Dark[static_cast<size_t>(y) * dark.Width + x] = line[x] < 128;
+    }
+  }
+  const double mm = (DPI > 0 ? DPI : 300) / 25.4;
+  int64_t left = 0;
+  for (const TInkBlob& b : ComponentsOf(dark).Blobs) {
+    const bool side =
+        b.Left == 0 || b.Top == 0 || b.Right == dark.Width - 1 || b.Bottom == dark.Height - 1;
+    if (side && (b.Width() > 25 * mm || b.Height() > 25 * mm)) left += b.Pixels;
+  }
+  return left;
 }
 
 void SavePagePNG(const TDIB& Page, const std::string& FileName) {

@@ -52,5 +52,10 @@ std::vector<TInkBlob> TextLetters(const std::vector<TInkBlob>& Letters);
 // when the page has too few letters to tell.
 double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure = nullptr);
 
+// The dark pixels (gray below 128) of a surround left on the page: those of the connected dark
+// sets that touch a side of the page and reach further than 25 mm along or across it, more
+// than any letter or word that LettersOf takes.
+int64_t SurroundLeft(const TDIB& Page, int32_t DPI);
+
 // Saves the page as PNG (8-bit gray, or colour for a 24-bit page) for a person to look at.
 void SavePagePNG(const TDIB& Page, const std::string& FileName);

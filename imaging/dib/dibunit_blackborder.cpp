@@ -1,0 +1,274 @@
+// Black-border detection in two steps. First each side walks in over the lines of the dark
+// surround that reaches it: a column (line) counts only those of its dark pixels that the
+// surround reaches from the side through dark pixels, so that dense text, which the surround
+// does not touch, is never taken for border; the walk crosses a thin light edge at the very
+// side. Then the rectangle shrinks, a line at a time on the side that needs it most, over the
+// wedges that the surround still pushes into it (the edges of a turned sheet), until no side
+// line holds more than a trace of the surround, or what it holds no longer thins.
+#include <algorithm>
+#include <vector>
+
+#include "dibunit.h"
+
+namespace {
+
+// The walk inwards from one side over Size lines of Length pixels; Dark(i, Flags) sets
+// Flags[j] to 1 for the dark pixels j of line i (line 0 lies at the side) and 0 for the others.
+// Returns the number of lines from the side that are border.
+class TSideWalk {
+ public:
+  TSideWalk(int32_t Size, int32_t Length, int32_t Gap, int32_t Limit, int32_t Allowance)
+      : FSize(Size),
+        FLength(Length),
+        FGap(Gap),
+        FFull(Length - Limit),
+        FAllowance(Allowance),
+        FDark(static_cast<size_t>(Length) + 2),
+        FReach(FDark.size()),
+        FNext(FDark.size()) {}
+
+  template <class TDark>
+  int32_t Walk(TDark&& Dark) {
+    // The first border line, after at most Allowance light lines at the side.
+    int32_t first = 0;
+    for (;; ++first) {
+      if (first >= FSize || first > FAllowance) return 0;
+      Dark(first, FDark.data() + 1);
+      if (Count(FDark) >= FFull) break;
+    }
+    FReach = FDark;
+    int32_t edge = first + 1, run = 0;
+    for (int32_t i = first + 1; i < FSize; ++i) {
+      Dark(i, FDark.data() + 1);
+      const int32_t reached = Grow();
+      if (reached >= FFull) {  // a line of the surround
+        edge = i + 1;
+        run = 0;
+      } else if (++run > FGap) {
+        break;
+      }
+    }
+    return edge;
+  }
+
+ private:
+  static int32_t Count(const std::vector<uint8_t>& Flags) {
+    return static_cast<int32_t>(std::count(Flags.begin(), Flags.end(), uint8_t{1}));
+  }
+
+  // The dark pixels of the new line that touch the reached pixels of the last line that had
+  // any (also across the light lines of a gap), spread along the line through dark pixels.
+  int32_t Grow() {
+    const uint8_t* dark = FDark.data();
+    const uint8_t* reach = FReach.data();
+    uint8_t* next = FNext.data();
+    const size_t n = FDark.size();
+    next[0] = next[n - 1] = 0;
+    for (size_t j = 1; j + 1 < n; ++j) {
+      next[j] = dark[j] & (reach[j - 1] | reach[j] | reach[j + 1]);
+    }
+    for (size_t j = 1; j + 1 < n; ++j) next[j] |= dark[j] & next[j - 1];
+    for (size_t j = n - 2; j >= 1; --j) next[j] |= dark[j] & next[j + 1];
+    const int32_t reached = Count(FNext);
+    if (reached > 0) std::swap(FReach, FNext);
+    return reached;
+  }
+
+  const int32_t FSize, FLength, FGap, FFull, FAllowance;
+  std::vector<uint8_t> FDark, FReach, FNext;  // one pixel of padding at both ends
+};
+
+// A side line of the rectangle that holds fewer surround pixels than one in this many of its
+// pixels is free of the surround.
+constexpr int32_t kTrace = 200;
+
+// A dark run from a side of the rectangle that is longer than this share of the rectangle
+// (in 1/1000) is not a wedge of that side (a sheet turned by up to 7 degrees leaves wedges of
+// at most an eighth of the side along it) but a band of the surround along another side, or a
+// dark part of the page.
+constexpr int32_t kLongestWedge = 125;
+
+// The surround that reaches into a rectangle from those of its sides that lie on a border:
+// the dark pixels that run on from a dark pixel of the border along lines and columns, up to
+// the longest wedge.
+class TWedges {
+ public:
+  template <class TIsDark>
+  TWedges(const TDIB& Page, const TDIB::TRect& Inner, TIsDark&& IsDark)
+      : FInner(Inner),
+        FFromLeft(Page.Height()),
+        FFromRight(Page.Height()),
+        FFromTop(Page.Width()),
+        FFromBottom(Page.Width()) {
+    const int32_t width = Page.Width(), height = Page.Height();
+    const int32_t across = (Inner.Right - Inner.Left + 1) * kLongestWedge / 1000;
+    const int32_t down = (Inner.Bottom - Inner.Top + 1) * kLongestWedge / 1000;
+    auto wedge = [](int32_t Run, int32_t Longest) { return Run > Longest ? 0 : Run; };
+    for (int32_t y = Inner.Top; y <= Inner.Bottom; ++y) {
+      const uint8_t* row = Page.Lines(y);
+      if (Inner.Left > 0 && IsDark(row, Inner.Left - 1)) {
+        int32_t x = Inner.Left;
+        while (x <= Inner.Right && x - Inner.Left <= across && IsDark(row, x)) ++x;
+        FFromLeft[y] = wedge(x - Inner.Left, across);
+      }
+      if (Inner.Right < width - 1 && IsDark(row, Inner.Right + 1)) {
+        int32_t x = Inner.Right;
+        while (x >= Inner.Left && Inner.Right - x <= across && IsDark(row, x)) --x;
+        FFromRight[y] = wedge(Inner.Right - x, across);
+      }
+    }
+    for (int32_t x = Inner.Left; x <= Inner.Right; ++x) {
+      if (Inner.Top > 0 && IsDark(Page.Lines(Inner.Top - 1), x)) {
+        int32_t y = Inner.Top;
+        while (y <= Inner.Bottom && y - Inner.Top <= down && IsDark(Page.Lines(y), x)) ++y;
+        FFromTop[x] = wedge(y - Inner.Top, down);
+      }
+      if (Inner.Bottom < height - 1 && IsDark(Page.Lines(Inner.Bottom + 1), x)) {
+        int32_t y = Inner.Bottom;
+        while (y >= Inner.Top && Inner.Bottom - y <= down && IsDark(Page.Lines(y), x)) --y;
+        FFromBottom[x] = wedge(Inner.Bottom - y, down);
+      }
+    }
+  }
+
+  bool At(int32_t X, int32_t Y) const {
+    return X - FInner.Left < FFromLeft[Y] || FInner.Right - X < FFromRight[Y] ||
+           Y - FInner.Top < FFromTop[X] || FInner.Bottom - Y < FFromBottom[X];
+  }
+
+  // Shrinks Rect over the wedges: each round moves in the side whose line holds the largest
+  // share of surround pixels, while one holds at least a trace and its surround has thinned
+  // within the last Patience moves of that side. Moving a side changes the lines of the two
+  // sides beside it by their end pixel only.
+  void Shrink(TDIB::TRect& Rect, int32_t Patience) const {
+    int32_t* edges[4] = {&Rect.Left, &Rect.Top, &Rect.Right, &Rect.Bottom};
+    int32_t counts[4] = {Column(Rect.Left, Rect), Line(Rect.Top, Rect), Column(Rect.Right, Rect),
+                         Line(Rect.Bottom, Rect)};
+    int32_t least[4] = {counts[0], counts[1], counts[2], counts[3]};
+    int32_t stalled[4] = {0, 0, 0, 0};
+    while (Rect.Left < Rect.Right && Rect.Top < Rect.Bottom) {
+      const int32_t lengths[4] = {Rect.Bottom - Rect.Top + 1, Rect.Right - Rect.Left + 1,
+                                  Rect.Bottom - Rect.Top + 1, Rect.Right - Rect.Left + 1};
+      int32_t side = -1;
+      double share = 0;
+      for (int32_t i = 0; i < 4; ++i) {
+        const double s = static_cast<double>(counts[i]) / lengths[i];
+        if (counts[i] > 0 && counts[i] * kTrace >= lengths[i] && stalled[i] <= Patience &&
+            s > share) {
+          share = s;
+          side = i;
+        }
+      }
+      if (side < 0) return;
+      // The end pixels of the line that goes, which the lines beside it lose.
+      const bool vertical = side % 2 == 0;
+      const int32_t at = *edges[side];
+      const int32_t before = vertical ? (At(at, Rect.Top) ? 1 : 0) : (At(Rect.Left, at) ? 1 : 0);
+      const int32_t after = vertical ? (At(at, Rect.Bottom) ? 1 : 0) : (At(Rect.Right, at) ? 1 : 0);
+      *edges[side] += side < 2 ? 1 : -1;
+      counts[(side + 1) % 4] -= side == 0 || side == 3 ? before : after;
+      counts[(side + 3) % 4] -= side == 0 || side == 3 ? after : before;
+      counts[side] = vertical ? Column(*edges[side], Rect) : Line(*edges[side], Rect);
+      // A wedge thins as the side moves in; surround that does not is a mark of the page
+      // (a blotch or a letter on the border), and the side stops at it.
+      if (counts[side] < least[side]) {
+        least[side] = counts[side];
+        stalled[side] = 0;
+      } else {
+        ++stalled[side];
+      }
+    }
+  }
+
+ private:
+  int32_t Column(int32_t X, const TDIB::TRect& Rect) const {
+    int32_t n = 0;
+    for (int32_t y = Rect.Top; y <= Rect.Bottom; ++y) n += At(X, y);
+    return n;
+  }
+  int32_t Line(int32_t Y, const TDIB::TRect& Rect) const {
+    int32_t n = 0;
+    for (int32_t x = Rect.Left; x <= Rect.Right; ++x) n += At(x, Y);
+    return n;
+  }
+
+  const TDIB::TRect FInner;
+  std::vector<int32_t> FFromLeft, FFromRight, FFromTop, FFromBottom;
+};
+
+// Runs the four walks and the shrinking over the page's pixels, IsDark(Row, X) telling the
+// dark ones.
+template <class TIsDark>
+void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent, TIsDark&& IsDark) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  auto column = [&](bool FromRight) {
+    return [&, FromRight](int32_t I, uint8_t* Flags) {
+      const int32_t x = FromRight ? width - 1 - I : I;
+      for (int32_t y = 0; y < height; ++y) Flags[y] = IsDark(Page.Lines(y), x);
+    };
+  };
+  const int32_t xdpi = Page.XResolution(), ydpi = Page.YResolution();
+  const int32_t gapX = Gap < 0 ? Round(xdpi / 25.0) : Gap,
+                gapY = Gap < 0 ? Round(ydpi / 25.0) : Gap;
+  // A light edge of about a millimetre at the side is crossed to the surround behind it.
+  const int32_t edgeX = Round(xdpi / 25.0), edgeY = Round(ydpi / 25.0);
+  const int32_t limitX = Round(height * Percent / 100);
+  Rect.Left = TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(false));
+  Rect.Right = width - 1 - TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(true));
+  // The lines count between the left and right edges only: a surround along a side, however
+  // wide, would otherwise make every line look dark. (When every column is border, they count
+  // over the whole width.)
+  const bool none = Rect.Left > Rect.Right;
+  const int32_t left = none ? 0 : Rect.Left, span = none ? width : Rect.Right - Rect.Left + 1;
+  auto line = [&, left, span](bool FromBottom) {
+    return [&, FromBottom](int32_t I, uint8_t* Flags) {
+      const uint8_t* row = Page.Lines(FromBottom ? height - 1 - I : I);
+      for (int32_t x = 0; x < span; ++x) Flags[x] = IsDark(row, left + x);
+    };
+  };
+  const int32_t limitY = Round(span * Percent / 100);
+  Rect.Top = TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(false));
+  Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
+  if (none || Rect.Top > Rect.Bottom) return;
+  // A side gives up surround that has not thinned over about 3 mm.
+  TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));
+  // Less than half the page in either direction inside the surround: the page's own paper is
+  // darker than middle gray (a dim photograph of a page), and its text would go with the
+  // "surround". The page is left whole.
+  if (2 * (Rect.Right - Rect.Left + 1) < width || 2 * (Rect.Bottom - Rect.Top + 1) < height) {
+    Rect = {0, 0, width - 1, height - 1};
+  }
+}
+
+}  // namespace
+
+void TDIB::DetectBlackBorder(int32_t Gap, TRect& Rect, double Percent) const {
+  Rect = {0, 0, Width() - 1, Height() - 1};
+  if (Empty() || Width() <= 0 || Height() <= 0) return;
+  switch (FPixelType) {
+    case pt1bit: {
+      const int32_t white = WhiteIndex();
+      WalkSides(*this, Gap, Rect, Percent, [white](const uint8_t* row, int32_t x) {
+        return static_cast<uint8_t>(((row[x >> 3] >> (7 - (x & 7))) & 1) != white);
+      });
+      break;
+    }
+    case pt8bit:
+      // The counted (light) class includes 128 on both kinds of palette.
+      if (WhiteIndex() == 255) {
+        WalkSides(*this, Gap, Rect, Percent,
+                  [](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] < 128); });
+      } else {
+        WalkSides(*this, Gap, Rect, Percent,
+                  [](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] > 128); });
+      }
+      break;
+    case pt24bit:
+      WalkSides(*this, Gap, Rect, Percent, [](const uint8_t* row, int32_t x) {
+        return static_cast<uint8_t>(GrayOf24(row + 3 * x) < 128);
+      });
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,129 @@
+// The black-border walk on small pages that show where a walk over dark columns alone goes
+// wrong: dense text beside the surround, a light edge in front of it, a surround along one
+// side, the wedges that a turned sheet leaves inside a straight surround, and paper that is
+// itself darker than middle gray.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dibunit.h"
+#include "pagegen.h"
+
+namespace {
+
+std::unique_ptr<TDIB> PaperPage(int32_t Width, int32_t Height, int32_t DPI = 300) {
+  auto page = std::make_unique<TDIB>();
+  page->NewImage(Width, Height, pt8bit, DPI, DPI);
+  page->Fill(kPaperGray);
+  return page;
+}
+
+void Dark(TDIB& Page, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  for (int32_t y = Top; y <= Bottom; ++y) std::memset(Page.Lines(y) + Left, 0, Right - Left + 1);
+}
+
+void ExpectRect(const TRect& Rect, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  EXPECT_EQ(Rect.Left, Left);
+  EXPECT_EQ(Rect.Top, Top);
+  EXPECT_EQ(Rect.Right, Right);
+  EXPECT_EQ(Rect.Bottom, Bottom);
+}
+
+TEST(BlackBorderWalk, StopsWhereTheSurroundNoLongerReaches) {
+  // A surround of 20 columns, then 100 columns of "dense text": each column 30 per cent dark,
+  // in strokes that the strokes of the next column do not touch. Every column is dark enough
+  // for border, but only the first one touches the surround.
+  auto page = PaperPage(200, 300);
+  Dark(*page, 0, 0, 19, 299);
+  for (int32_t x = 20; x < 120; ++x) {
+    for (int32_t y = x % 2 == 0 ? 0 : 5; y < 300; y += 10) Dark(*page, x, y, x, y + 2);
+  }
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 70);  // border from 30 per cent dark on
+  EXPECT_EQ(rect.Left, 21);
+  EXPECT_EQ(rect.Right, 199);
+}
+
+// The left edge found on a page 200 x 100 at 300 dpi with dark columns First .. Last and,
+// with a Light column, 20 more dark columns after it.
+int32_t LeftEdge(int32_t First, int32_t Last, int32_t Light = -1) {
+  auto page = PaperPage(200, 100);
+  Dark(*page, First, 0, Last, 99);
+  if (Light >= 0) Dark(*page, Light + 1, 0, Light + 20, 99);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  return rect.Left;
+}
+
+TEST(BlackBorderWalk, CrossesALightEdgeAtTheSideOnly) {
+  // Two light columns at the very side, then 30 dark ones: the walk takes all 32.
+  EXPECT_EQ(LeftEdge(2, 31), 32);
+  // A light column 40 columns in is not an edge: the walk stops there as before.
+  EXPECT_EQ(LeftEdge(0, 39, 40), 40);
+  // Lighter than the edge allowance (about 1 mm, 12 columns at 300 dpi) there is no border.
+  EXPECT_EQ(LeftEdge(14, 40), 0);
+}
+
+TEST(BlackBorderWalk, ASurroundAlongOneSideLeavesTheOtherSides) {
+  // The right 40 per cent of the page is dark: every line is 40 per cent dark, but the lines
+  // count between the left and right edges, so the top and bottom stay.
+  auto page = PaperPage(200, 100);
+  Dark(*page, 120, 0, 199, 99);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 70);
+  ExpectRect(rect, 0, 0, 119, 99);
+}
+
+TEST(BlackBorderWalk, ShrinksOverTheWedgesOfATurnedSheet) {
+  // A dark surround whose inner edges lean: the left edge runs from column 20 at the top to
+  // column 40 at the bottom, the top edge from line 10 at the left to line 25 at the right.
+  // The rectangle keeps none of the surround but a trace, and all of the sheet inside it.
+  const int32_t w = 400, h = 400;
+  auto page = PaperPage(w, h);
+  auto leftEdge = [](int32_t y) { return 20 + y * 20 / h; };
+  auto topEdge = [](int32_t x) { return 10 + x * 15 / w; };
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      if (x < leftEdge(y) || y < topEdge(x) || x >= w - 10 || y >= h - 10) page->Lines(y)[x] = 0;
+    }
+  }
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  EXPECT_LE(rect.Left, leftEdge(h - 1));
+  EXPECT_GE(rect.Left, leftEdge(h - 1) - 2);
+  EXPECT_LE(rect.Top, topEdge(w - 1));
+  EXPECT_GE(rect.Top, topEdge(w - 1) - 2);
+  EXPECT_EQ(rect.Right, w - 11);
+  EXPECT_EQ(rect.Bottom, h - 11);
+  int32_t dark = 0;
+  for (int32_t y = rect.Top; y <= rect.Bottom; ++y) {
+    for (int32_t x = rect.Left; x <= rect.Right; ++x) dark += page->Lines(y)[x] == 0;
+  }
+  EXPECT_LE(dark, (rect.Right - rect.Left + rect.Bottom - rect.Top) / 100);
+}
+
+}  // namespace
+
+TEST(BlackBorderWalk, StopsAtAMarkOnTheBorderThatDoesNotThin) {
+  // At 100 dpi, a surround of 20 columns with a dark bar 20 lines high and 45 columns long
+  // touching it: unlike a wedge, the bar does not thin as the side moves in, and the side stops
+  // within 3 mm (12 columns) instead of cutting through to its end.
+  auto page = PaperPage(400, 300, 100);
+  Dark(*page, 0, 0, 19, 299);
+  Dark(*page, 20, 140, 64, 159);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  EXPECT_GE(rect.Left, 20);
+  EXPECT_LE(rect.Left, 20 + 13);
+}
+
+TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
+  // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
+  // middle gray: taking it for surround would take its text. The page is left whole.
+  auto page = PaperPage(200, 100);
+  for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, 120);
+  for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, 110, y + 2);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 10);
+  ExpectRect(rect, 0, 0, 199, 99);
+}
