@@ -307,7 +307,7 @@ TW_UINT16 TTWAINSource::MemoryStrip(TW_IMAGEMEMXFER& Strip, TDIB& Page) {
   }
   const int64_t rowsSent = FStripOffset / stride;
   const int64_t rows =
-      std::min<int64_t>(static_cast<int64_t>(room) / stride, Page.Height() - rowsSent);
+      std::clamp<int64_t>(Page.Height() - rowsSent, 0, static_cast<int64_t>(room) / stride);
   Strip.Columns = static_cast<TW_UINT32>(Page.Width());
   Strip.XOffset = 0;
   Strip.YOffset = static_cast<TW_UINT32>(rowsSent);
