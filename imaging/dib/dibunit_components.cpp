@@ -2,19 +2,21 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace {
-
-struct TRun {
-  int32_t First, Last;  // columns, inclusive
-};
 
 // Pixels 64 J .. 64 J + 63 of a 1-bit row as a word, the first pixel in the high bit; the
 // bytes at and after End (the bytes of the line that hold pixels) count as 0.
 uint64_t WordAt(const uint8_t* Row, int32_t J, int32_t End) {
-  const int32_t from = 8 * J, n = std::min(8, End - from);
+  const int32_t from = 8 * J;
+  if (End - from >= 8) {
+    uint64_t word;
+    std::memcpy(&word, Row + from, sizeof word);
+    return __builtin_bswap64(word);
+  }
   uint64_t word = 0;
-  for (int32_t i = 0; i < 8; ++i) word = word << 8 | (i < n ? Row[from + i] : 0);
+  for (int32_t i = 0; i < 8; ++i) word = word << 8 | (from + i < End ? Row[from + i] : 0);
   return word;
 }
 
@@ -47,9 +49,11 @@ void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, std::vector<TR
   if (Runs.size() > first && Runs.back().Last < 0) Runs.back().Last = Width - 1;
 }
 
+// The union-find over the runs, in the search's table.
 class TUnion {
  public:
-  explicit TUnion(size_t Size) : FParent(Size) {
+  TUnion(std::vector<int32_t>& Parent, size_t Size) : FParent(Parent) {
+    FParent.resize(Size);
     for (size_t i = 0; i < Size; ++i) FParent[i] = static_cast<int32_t>(i);
   }
   int32_t Find(int32_t I) {
@@ -71,7 +75,7 @@ class TUnion {
   }
 
  private:
-  std::vector<int32_t> FParent;
+  std::vector<int32_t>& FParent;
 };
 
 // Joins the runs First .. End - 1 of a line with the runs AboveFirst .. AboveEnd - 1 of the
@@ -88,25 +92,31 @@ void JoinLines(TUnion& Sets, const std::vector<TRun>& Runs, int32_t AboveFirst, 
 
 }  // namespace
 
-std::vector<TComponent> FindComponents(const TDIB& Page, bool Foreground) {
+const std::vector<TComponent>& FindComponents(const TDIB& Page, bool Foreground,
+                                              TComponentSearch& Search) {
   const int32_t width = Page.Width(), height = Page.Height();
-  std::vector<TRun> runs;
-  std::vector<int32_t> lineStart(static_cast<size_t>(height) + 1);
+  std::vector<TRun>& runs = Search.Runs;
+  std::vector<int32_t>& lineStart = Search.LineStart;
+  runs.clear();
+  lineStart.resize(static_cast<size_t>(height) + 1);
   for (int32_t y = 0; y < height; ++y) {
     lineStart[y] = static_cast<int32_t>(runs.size());
     LineRuns(Page.Lines(y), width, Foreground, runs);
   }
   lineStart[height] = static_cast<int32_t>(runs.size());
 
-  TUnion sets(runs.size());
+  TUnion sets(Search.Parent, runs.size());
   for (int32_t y = 1; y < height; ++y) {
     JoinLines(sets, runs, lineStart[y - 1], lineStart[y], lineStart[y], lineStart[y + 1]);
   }
 
   // A component's root is its first run in the line-by-line scan, met before its other runs.
-  std::vector<TComponent> components;
-  std::vector<int64_t> counts;
-  std::vector<int32_t> index(runs.size());
+  std::vector<TComponent>& components = Search.Components;
+  std::vector<int64_t>& counts = Search.Counts;
+  std::vector<int32_t>& index = Search.Index;
+  components.clear();
+  counts.clear();
+  index.resize(runs.size());
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t r = lineStart[y]; r < lineStart[y + 1]; ++r) {
       const TRun run = runs[r];

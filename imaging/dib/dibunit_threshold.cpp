@@ -6,6 +6,7 @@
 
 #include "dibunit.h"
 #include "dibunit_extremelines.h"
+#include "dibunit_workspace.h"
 #include "localthreshold.h"
 
 namespace {
@@ -25,7 +26,8 @@ void LocalExtreme(const TDIB& Source, TDIB& Target, int32_t AreaWidth, int32_t A
   }
   const int32_t width = Source.Width(), height = Source.Height();
   if (width == 0 || height == 0) return;
-  TExtremeLines<TPick> lines(Source, AreaWidth, AreaHeight);
+  TExtremeBuffers buffers;
+  TExtremeLines<TPick> lines(Source, AreaWidth, AreaHeight, buffers);
   for (int32_t y = 0; y < height; ++y) std::memcpy(Target.Lines(y), lines.Next(y), width);
 }
 
@@ -93,6 +95,14 @@ void TDIB::LocalMaximum(TDIB& Target, int32_t AreaWidth, int32_t AreaHeight) con
 void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
                              uint8_t GlobalLevel, bool Convert, uint8_t DarkValue,
                              uint8_t LightValue) {
+  TDIBWorkspace workspace;
+  AdaptiveThreshold(ContrastLimit, AreaWidth, AreaHeight, GlobalLevel, Convert, DarkValue,
+                    LightValue, workspace);
+}
+
+void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                             uint8_t GlobalLevel, bool Convert, uint8_t DarkValue,
+                             uint8_t LightValue, TDIBWorkspace& Workspace) {
   Require8Bit(*this);
   const int32_t width = Width();
   const int32_t height = Height();
@@ -100,8 +110,9 @@ void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t A
     throw Exception("Bad AreaW or AreaH value");
   }
   // Both streams have read line y before it is overwritten, and never read it again.
-  TExtremeLines<TMinimum> minimum(*this, AreaWidth, AreaHeight);
-  TExtremeLines<TMaximum> maximum(*this, AreaWidth, AreaHeight);
+  TDIBWorkspace::TParts& parts = Workspace.Parts();
+  TExtremeLines<TMinimum> minimum(*this, AreaWidth, AreaHeight, parts.Minimum);
+  TExtremeLines<TMaximum> maximum(*this, AreaWidth, AreaHeight, parts.Maximum);
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* lo = minimum.Next(y);
     const uint8_t* hi = maximum.Next(y);
@@ -112,19 +123,26 @@ void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t A
 
 void TDIB::NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
                             uint8_t LightValue) {
+  TDIBWorkspace workspace;
+  NiblackThreshold(Window, Aggressivity, Convert, DarkValue, LightValue, workspace);
+}
+
+void TDIB::NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
+                            uint8_t LightValue, TDIBWorkspace& Workspace) {
   Require8Bit(*this);
   // The filter's 255 and 0 go back into the page as the light and dark values in one pass;
-  // the scratch page's pixels are all written by the filter, so none are copied into it.
-  TDIB result;
-  result.NewImage(Width(), Height(), pt8bit, 0, 0);
-  LocalStatsThreshold(Window, *this, result, -Aggressivity / 100.0);
-  const int32_t width = Width();
+  // the scratch lines are all written by the filter before they are read.
+  const auto width = static_cast<size_t>(Width());
   const int32_t height = Height();
+  std::vector<uint8_t>& result = Workspace.Parts().LocalStatsResult;
+  result.resize(width * static_cast<size_t>(height));
+  LocalStatsFilter(
+      Window, Window, *this, -Aggressivity / 100.0,
+      [&](int32_t Y) { return result.data() + width * static_cast<size_t>(Y); }, Workspace);
   for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* from = result.Lines(y);
+    const uint8_t* from = result.data() + width * static_cast<size_t>(y);
     uint8_t* to = Lines(y);
-    for (int32_t x = 0; x < width; ++x) to[x] = from[x] > 128 ? LightValue : DarkValue;
+    for (size_t x = 0; x < width; ++x) to[x] = from[x] > 128 ? LightValue : DarkValue;
   }
-  result.FreeImage();
   if (Convert) ConvertPixelType(pt1bit);
 }

@@ -157,6 +157,17 @@ bool LoadCasePage(const std::string& Name, TDIB& Page, std::string& Reason) {
   return true;
 }
 
+// The case's page processed by the pipeline, which takes the case's settings.
+uint64_t ProcessedHash(TProcessingPipeline& Pipeline, const TCase& Case, TDIB& Page) {
+  const TProcessingPipeline settings = PipelineFor(Case.Settings);
+  Pipeline.Checks = settings.Checks;
+  Pipeline.Parameters = settings.Parameters;
+  Pipeline.ScanRequest = settings.ScanRequest;
+  const int32_t dpi = Page.XResolution() > 0 ? Page.XResolution() : 300;
+  Pipeline.ProcessPage(Page, Case.Target, dpi, dpi);
+  return HashOf(Page);
+}
+
 class PipelineOutput : public testing::TestWithParam<TCase> {};
 
 TEST_P(PipelineOutput, IsTheRecordedOne) {
@@ -164,10 +175,8 @@ TEST_P(PipelineOutput, IsTheRecordedOne) {
   TDIB page;
   std::string reason;
   if (!LoadCasePage(c.Page, page, reason)) GTEST_SKIP() << reason;
-  const int32_t dpi = page.XResolution() > 0 ? page.XResolution() : 300;
-  TProcessingPipeline pipeline = PipelineFor(c.Settings);
-  pipeline.ProcessPage(page, c.Target, dpi, dpi);
-  const uint64_t hash = HashOf(page);
+  TProcessingPipeline pipeline;
+  const uint64_t hash = ProcessedHash(pipeline, c, page);
   if (std::getenv("CLARIVO_PRINT_PIPELINE_HASHES") != nullptr) {
     std::printf("    {\"%s\", %s, %d, 0x%016" PRIx64 "},\n", c.Page, kSettingsNames[c.Settings],
                 c.Target, hash);
@@ -185,5 +194,48 @@ std::string CaseName(const testing::TestParamInfo<TCase>& Info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, PipelineOutput, testing::ValuesIn(kExpected), CaseName);
+
+// The working memory that one pipeline keeps from page to page, through pages of every size,
+// type and setting in turn, changes no result.
+TEST(PipelineOutputs, AreTheRecordedOnesPageAfterPageOfOnePipeline) {
+  TProcessingPipeline pipeline;
+  int32_t processed = 0;
+  for (const TCase& c : kExpected) {
+    TDIB page;
+    std::string reason;
+    if (!LoadCasePage(c.Page, page, reason)) continue;
+    EXPECT_EQ(ProcessedHash(pipeline, c, page), c.Hash)
+        << c.Page << " " << kSettingsNames[c.Settings] << " to type " << int{c.Target};
+    ++processed;
+  }
+  EXPECT_GT(processed, 0);
+}
+
+// The working memory grows for a larger page only: a smaller page, or the same one again,
+// takes none.
+TEST(PipelineOutputs, WorkingMemoryGrowsOnlyForALargerPage) {
+  TPageOptions small = ReferencePageOptions(pt8bit);
+  small.Width = 1240;
+  small.Height = 1754;
+  small.DPI = 150;
+  const TCase large{"generated-3", kDarkBacking, pt1bit, 0};
+  TProcessingPipeline pipeline;
+  TDIB page;
+  std::string reason;
+  for (TSettings settings : {kDarkBacking, kLocalStats}) {
+    ASSERT_TRUE(LoadCasePage(large.Page, page, reason));
+    ProcessedHash(pipeline, {large.Page, settings, pt1bit, 0}, page);
+  }
+  const size_t afterLarge = pipeline.WorkingMemory();
+  EXPECT_GT(afterLarge, 0u);
+  for (TSettings settings : {kDarkBacking, kLocalStats}) {
+    page.TakeImage(*MakeReferencePage(small));
+    ProcessedHash(pipeline, {"small", settings, pt1bit, 0}, page);
+    EXPECT_EQ(pipeline.WorkingMemory(), afterLarge);
+    ASSERT_TRUE(LoadCasePage(large.Page, page, reason));
+    ProcessedHash(pipeline, {large.Page, settings, pt1bit, 0}, page);
+    EXPECT_EQ(pipeline.WorkingMemory(), afterLarge);
+  }
+}
 
 }  // namespace
