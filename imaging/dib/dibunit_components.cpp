@@ -22,10 +22,13 @@ uint64_t WordAt(const uint8_t* Row, int32_t J, int32_t End) {
 
 // Appends the runs of one line of Width pixels whose bit equals Foreground, left to right.
 // A run starts at a foreground pixel after a background one and ends before a background
-// pixel after a foreground one; the edges of a word are found all at once.
-void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, std::vector<TRun>& Runs) {
+// pixel after a foreground one; the edges of a word are found all at once. A line's edges
+// alternate between starts and ends, so they are listed first (in Edges, room for one per
+// pixel) and paired afterwards, with no guess about which kind comes next.
+void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, int32_t* Edges,
+              std::vector<TRun>& Runs) {
   const int32_t bytes = (Width + 7) / 8, words = (Width + 63) / 64;
-  const size_t first = Runs.size();
+  int32_t n = 0;
   uint64_t before = 0;  // the pixel before the word, in the high bit
   for (int32_t j = 0; j < words; ++j) {
     uint64_t word = WordAt(Row, j, bytes);
@@ -33,20 +36,16 @@ void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, std::vector<TR
     const int32_t rest = Width - 64 * j;
     if (rest < 64) word &= ~uint64_t{0} << (64 - rest);
     const uint64_t previous = word >> 1 | before;  // each pixel's left neighbour
-    uint64_t edges = (word & ~previous) | (~word & previous);
+    uint64_t edges = word ^ previous;
     while (edges != 0) {
       const int32_t b = __builtin_clzll(edges);
-      const uint64_t bit = (uint64_t{1} << 63) >> b;
-      if ((word & bit) != 0) {
-        Runs.push_back({64 * j + b, -1});
-      } else {
-        Runs.back().Last = 64 * j + b - 1;
-      }
-      edges ^= bit;
+      Edges[n++] = 64 * j + b;
+      edges ^= (uint64_t{1} << 63) >> b;
     }
     before = word << 63;
   }
-  if (Runs.size() > first && Runs.back().Last < 0) Runs.back().Last = Width - 1;
+  for (int32_t k = 0; k + 1 < n; k += 2) Runs.push_back({Edges[k], Edges[k + 1] - 1});
+  if ((n & 1) != 0) Runs.push_back({Edges[n - 1], Width - 1});
 }
 
 // The union-find over the runs, in the search's table.
@@ -63,6 +62,8 @@ class TUnion {
     }
     return I;
   }
+  // Puts the lone run A into the set of B < A.
+  void Adopt(int32_t A, int32_t B) { FParent[A] = Find(B); }
   // The root of a set is its smallest member.
   void Join(int32_t A, int32_t B) {
     A = Find(A);
@@ -86,7 +87,10 @@ void JoinLines(TUnion& Sets, const std::vector<TRun>& Runs, int32_t AboveFirst, 
   for (int32_t c = First; c < End; ++c) {
     const TRun run = Runs[c];
     while (a < AboveEnd && Runs[a].Last + 1 < run.First) ++a;
-    for (int32_t q = a; q < AboveEnd && Runs[q].First <= run.Last + 1; ++q) Sets.Join(c, q);
+    int32_t q = a;
+    if (q >= AboveEnd || Runs[q].First > run.Last + 1) continue;
+    Sets.Adopt(c, q);  // c joins no set before its first neighbour above
+    for (++q; q < AboveEnd && Runs[q].First <= run.Last + 1; ++q) Sets.Join(c, q);
   }
 }
 
@@ -99,9 +103,10 @@ const std::vector<TComponent>& FindComponents(const TDIB& Page, bool Foreground,
   std::vector<int32_t>& lineStart = Search.LineStart;
   runs.clear();
   lineStart.resize(static_cast<size_t>(height) + 1);
+  Search.Edges.resize(static_cast<size_t>(width) + 1);
   for (int32_t y = 0; y < height; ++y) {
     lineStart[y] = static_cast<int32_t>(runs.size());
-    LineRuns(Page.Lines(y), width, Foreground, runs);
+    LineRuns(Page.Lines(y), width, Foreground, Search.Edges.data(), runs);
   }
   lineStart[height] = static_cast<int32_t>(runs.size());
 

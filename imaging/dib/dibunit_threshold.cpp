@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "dibunit.h"
 #include "dibunit_extremelines.h"
 #include "dibunit_workspace.h"
@@ -31,16 +35,42 @@ void LocalExtreme(const TDIB& Source, TDIB& Target, int32_t AreaWidth, int32_t A
   for (int32_t y = 0; y < height; ++y) std::memcpy(Target.Lines(y), lines.Next(y), width);
 }
 
-// One line of the threshold: each pixel against the middle of its local minimum and maximum,
-// or against the global level where they lie closer than the contrast limit.
+// One line of the threshold: each pixel against the middle of its local minimum and maximum
+// (rounded down), or against the global level where they lie closer than the contrast limit.
+// Hi is never below Lo.
 void AdaptiveLine(uint8_t* __restrict Line, const uint8_t* __restrict Lo,
                   const uint8_t* __restrict Hi, int32_t Width, uint8_t ContrastLimit,
                   uint8_t GlobalLevel, uint8_t DarkValue, uint8_t LightValue) {
-  for (int32_t x = 0; x < Width; ++x) {
+  int32_t x = 0;
+#ifdef __SSE2__
+  // Sixteen pixels at a time in unsigned bytes: a >= b is max(a, b) == b, and the mean rounded
+  // down is the rounded-up mean less the low bit of the sum.
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(ContrastLimit));
+  const __m128i global = _mm_set1_epi8(static_cast<char>(GlobalLevel));
+  const __m128i dark = _mm_set1_epi8(static_cast<char>(DarkValue));
+  const __m128i light = _mm_set1_epi8(static_cast<char>(LightValue));
+  const __m128i one = _mm_set1_epi8(1);
+  auto atLeast = [](__m128i a, __m128i b) { return _mm_cmpeq_epi8(_mm_max_epu8(a, b), a); };
+  for (; x + 16 <= Width; x += 16) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Line + x));
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lo + x));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Hi + x));
+    const __m128i contrasted = atLeast(_mm_sub_epi8(hi, lo), limit);
+    const __m128i middle =
+        _mm_sub_epi8(_mm_avg_epu8(hi, lo), _mm_and_si128(_mm_xor_si128(hi, lo), one));
+    const __m128i level =
+        _mm_or_si128(_mm_and_si128(contrasted, middle), _mm_andnot_si128(contrasted, global));
+    const __m128i isLight = atLeast(p, level);
+    const __m128i out =
+        _mm_or_si128(_mm_and_si128(isLight, light), _mm_andnot_si128(isLight, dark));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Line + x), out);
+  }
+#endif
+  for (; x < Width; ++x) {
     const uint8_t p = Line[x];
     const bool flat = Hi[x] - Lo[x] < ContrastLimit;
-    const bool light = flat ? p >= GlobalLevel : p >= (Hi[x] + Lo[x]) / 2;
-    Line[x] = light ? LightValue : DarkValue;
+    const bool isLight = flat ? p >= GlobalLevel : p >= (Hi[x] + Lo[x]) / 2;
+    Line[x] = isLight ? LightValue : DarkValue;
   }
 }
 

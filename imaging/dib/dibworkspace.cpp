@@ -25,8 +25,8 @@ TDIBWorkspace::TDIBWorkspace(const TDIBWorkspace&) : TDIBWorkspace() {}
 size_t TDIBWorkspace::Capacity() const {
   const TComponentSearch& c = FParts->Components;
   const TLocalStatsBuffers& l = FParts->LocalStats;
-  return BytesOf(c.Runs) + BytesOf(c.LineStart) + BytesOf(c.Parent) + BytesOf(c.Index) +
-         BytesOf(c.Counts) + BytesOf(c.Components) + BytesOf(FParts->Minimum) +
+  return BytesOf(c.Runs) + BytesOf(c.Edges) + BytesOf(c.LineStart) + BytesOf(c.Parent) +
+         BytesOf(c.Index) + BytesOf(c.Counts) + BytesOf(c.Components) + BytesOf(FParts->Minimum) +
          BytesOf(FParts->Maximum) + BytesOf(l.Values) + BytesOf(l.Squares) + BytesOf(l.First) +
          BytesOf(l.End) + BytesOf(l.Inverse) + BytesOf(l.PrefixValues) + BytesOf(l.PrefixSquares) +
          BytesOf(FParts->LocalStatsResult);

@@ -24,6 +24,7 @@ struct TRun {
 // anew.
 struct TComponentSearch {
   std::vector<TRun> Runs;          // the runs of all lines, line after line
+  std::vector<int32_t> Edges;      // one line's run edges
   std::vector<int32_t> LineStart;  // each line's first run, and the end of the last line's
   std::vector<int32_t> Parent;     // the union-find over runs
   std::vector<int32_t> Index;      // a root run's component
