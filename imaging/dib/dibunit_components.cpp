@@ -1,6 +1,7 @@
 #include "dibunit_components.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -13,7 +14,7 @@ uint64_t WordAt(const uint8_t* Row, int32_t J, int32_t End) {
   if (End - from >= 8) {
     uint64_t word;
     std::memcpy(&word, Row + from, sizeof word);
-    return __builtin_bswap64(word);
+    return std::endian::native == std::endian::big ? word : __builtin_bswap64(word);
   }
   uint64_t word = 0;
   for (int32_t i = 0; i < 8; ++i) word = word << 8 | (from + i < End ? Row[from + i] : 0);
@@ -35,8 +36,7 @@ void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, int32_t* Edges
     if (!Foreground) word = ~word;
     const int32_t rest = Width - 64 * j;
     if (rest < 64) word &= ~uint64_t{0} << (64 - rest);
-    const uint64_t previous = word >> 1 | before;  // each pixel's left neighbour
-    uint64_t edges = word ^ previous;
+    uint64_t edges = word ^ (word >> 1 | before);  // against each pixel's left neighbour
     while (edges != 0) {
       const int32_t b = __builtin_clzll(edges);
       Edges[n++] = 64 * j + b;
@@ -44,8 +44,11 @@ void LineRuns(const uint8_t* Row, int32_t Width, bool Foreground, int32_t* Edges
     }
     before = word << 63;
   }
-  for (int32_t k = 0; k + 1 < n; k += 2) Runs.push_back({Edges[k], Edges[k + 1] - 1});
-  if ((n & 1) != 0) Runs.push_back({Edges[n - 1], Width - 1});
+  const size_t first = Runs.size();
+  Runs.resize(first + static_cast<size_t>((n + 1) / 2));
+  TRun* runs = Runs.data() + first;
+  for (int32_t k = 0; k + 1 < n; k += 2) runs[k / 2] = {Edges[k], Edges[k + 1] - 1};
+  if ((n & 1) != 0) runs[n / 2] = {Edges[n - 1], Width - 1};
 }
 
 // The union-find over the runs, in the search's table.
@@ -62,7 +65,8 @@ class TUnion {
     }
     return I;
   }
-  // Puts the lone run A into the set of B < A.
+  // Every run's parent is the run itself or one before it. Puts the lone run A into the set of
+  // B < A.
   void Adopt(int32_t A, int32_t B) { FParent[A] = Find(B); }
   // The root of a set is its smallest member.
   void Join(int32_t A, int32_t B) {
@@ -115,23 +119,26 @@ const std::vector<TComponent>& FindComponents(const TDIB& Page, bool Foreground,
     JoinLines(sets, runs, lineStart[y - 1], lineStart[y], lineStart[y], lineStart[y + 1]);
   }
 
-  // A component's root is its first run in the line-by-line scan, met before its other runs.
+  // A component's root is its first run in the line-by-line scan, met before its other runs;
+  // and every run's parent comes before it, so that its component is known when it is met.
   std::vector<TComponent>& components = Search.Components;
   std::vector<int64_t>& counts = Search.Counts;
   std::vector<int32_t>& index = Search.Index;
+  const std::vector<int32_t>& parent = Search.Parent;
   components.clear();
   counts.clear();
   index.resize(runs.size());
   for (int32_t y = 0; y < height; ++y) {
     for (int32_t r = lineStart[y]; r < lineStart[y + 1]; ++r) {
       const TRun run = runs[r];
-      const int32_t root = sets.Find(r);
-      if (root == r) {
+      if (parent[r] == r) {
         index[r] = static_cast<int32_t>(components.size());
         components.push_back({run.First, y, run.First, y, run.Last, y, 0});
         counts.push_back(0);
+      } else {
+        index[r] = index[parent[r]];
       }
-      const int32_t i = index[root];
+      const int32_t i = index[r];
       TComponent& c = components[i];
       if (run.First < c.FirstX) {
         c.FirstX = run.First;

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_runcount.h"
 
 namespace {
+
+using runcount::kBitCounts;
 
 // Resizes the page's block and locks it again; the page's own addresses are stale until the
 // caller parses the header. When the block cannot be resized it stays as it was, and the page
@@ -364,7 +367,8 @@ void FillScaledPage(const TDIB& Source, TDIB& Result, int32_t Levels, double Ste
       for (int32_t x = 0; x < newWidth; ++x) {
         const TBoxColumn& c = columns[x];
         auto bits = static_cast<uint16_t>((line[c.Byte] << 8) | line[c.NextByte]);
-        counts[x] = static_cast<uint8_t>(counts[x] + std::popcount<uint16_t>(bits & c.Mask));
+        const auto box = static_cast<uint16_t>(bits & c.Mask);
+        counts[x] = static_cast<uint8_t>(counts[x] + kBitCounts[box >> 8] + kBitCounts[box & 0xFF]);
       }
     }
     if (Result.PixelType() == pt8bit) {
