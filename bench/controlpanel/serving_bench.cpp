@@ -5,74 +5,17 @@
 // minor page faults per page are reported as counters (load_ms, process_ms, qc_ms, save_ms,
 // faults); BM_ServingSteps shows the pipeline's own steps on the same path.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <functional>
 
-#include "ProcessingPipeline.h"
-#include "benchpages.h"
+#include "servingpath.h"
 
 namespace {
 
-enum TPage { kReference, kBenchmarkPage };
-const char* const kPageNames[] = {"generated", "bench_page"};
-
-// The page as a BMP file in the temporary folder, written once per program and removed at its
-// end; "" with the reason when the page cannot be had.
-class TCachedPage {
- public:
-  explicit TCachedPage(TPage Which) {
-    try {
-      std::unique_ptr<TDIB> page;
-      if (Which == kReference) {
-        page = MakeReferencePage(ReferencePageOptions(pt8bit));
-      } else {
-        page = std::make_unique<TDIB>();
-        page->LoadFromFile(CLARIVO_TESTDATA "/bench/page-a4-300-gray.png");
-      }
-      const char* tmp = std::getenv("TMPDIR");
-      FFile = std::string(tmp != nullptr ? tmp : "/tmp") + "/clarivo-serving-" +
-              std::to_string(getpid()) + "-" + kPageNames[Which] + ".bmp";
-      page->SaveToFile(FFile);
-    } catch (const Exception& e) {
-      FFile.clear();
-      FReason = e.what();
-    }
-  }
-  ~TCachedPage() {
-    if (!FFile.empty()) std::remove(FFile.c_str());
-  }
-  const std::string& File() const { return FFile; }
-  const std::string& Reason() const { return FReason; }
-
- private:
-  std::string FFile, FReason;
-};
-
-const TCachedPage& Cached(TPage Which) {
-  static TCachedPage pages[] = {TCachedPage(kReference), TCachedPage(kBenchmarkPage)};
+const TCachedPage& Cached(TServedPage Which) {
+  static TCachedPage pages[] = {TCachedPage(kGeneratedPage), TCachedPage(kBenchPage)};
   return pages[Which];
-}
-
-// The settings of the pipeline benchmark, quality control on.
-TProcessingPipeline Pipeline() {
-  TProcessingPipeline p;
-  p.Checks.Despeckle = p.Checks.BlackBorderRemoval = p.Checks.AutoCrop = p.Checks.QC = true;
-  p.Parameters.BlackBackground = true;
-  p.Parameters.BlackBorderThreshold = 30;
-  p.ScanRequest.Threshold = 128;
-  return p;
-}
-
-long MinorFaults() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_minflt;
 }
 
 // Times the named steps of each page and reports their mean per page in milliseconds.
@@ -97,46 +40,35 @@ class TStepClock {
   benchmark::State& FState;
 };
 
-bool Available(benchmark::State& State, TPage Which) {
+bool Available(benchmark::State& State, TServedPage Which) {
   if (!Cached(Which).File().empty()) return true;
   State.SkipWithError(Cached(Which).Reason().c_str());
   return false;
 }
 
 void BM_ServingPath(benchmark::State& state) {
-  const auto which = static_cast<TPage>(state.range(0));
+  const auto which = static_cast<TServedPage>(state.range(0));
   if (!Available(state, which)) return;
-  state.SetLabel(kPageNames[which]);
-  TProcessingPipeline pipeline = Pipeline();
+  state.SetLabel(kServedPageNames[which]);
+  TProcessingPipeline pipeline = ServingPipeline();
   TStepClock clock(state);
-  long faults = 0;
+  const long before = MinorFaults();
   for (auto _ : state) {
-    const long before = MinorFaults();
-    TDIB page;
-    clock.Time("load", [&] { page.LoadFromFile(Cached(which).File()); });
-    clock.Time("process", [&] { pipeline.ProcessPage(page, pt1bit, 300, 300); });
-    bool failed = false;
-    clock.Time("qc", [&] { failed = pipeline.QualityCheck(page); });
-    benchmark::DoNotOptimize(failed);
-    clock.Time("save", [&] {
-      TMemoryStream image;
-      page.SaveToStream(image);
-      benchmark::DoNotOptimize(image.Memory());
-    });
-    faults += MinorFaults() - before;
+    ServePage(pipeline, Cached(which).File(),
+              [&](const char* name, auto&& step) { clock.Time(name, step); });
   }
-  state.counters["faults"] = static_cast<double>(faults);
+  state.counters["faults"] = static_cast<double>(MinorFaults() - before);
   clock.Finish();
 }
-BENCHMARK(BM_ServingPath)->Arg(kReference)->Arg(kBenchmarkPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServingPath)->Arg(kGeneratedPage)->Arg(kBenchPage)->Unit(benchmark::kMillisecond);
 
 // The pipeline's steps one by one on the serving path, with the pipeline's settings and working
 // memory kept from page to page as the pipeline keeps it.
 void BM_ServingSteps(benchmark::State& state) {
-  const auto which = static_cast<TPage>(state.range(0));
+  const auto which = static_cast<TServedPage>(state.range(0));
   if (!Available(state, which)) return;
-  state.SetLabel(kPageNames[which]);
-  const TProcessingParameters parameters = Pipeline().Parameters;
+  state.SetLabel(kServedPageNames[which]);
+  const TProcessingParameters parameters = ServingPipeline().Parameters;
   TDIBWorkspace workspace;
   TStepClock clock(state);
   for (auto _ : state) {
@@ -168,6 +100,6 @@ void BM_ServingSteps(benchmark::State& state) {
   }
   clock.Finish();
 }
-BENCHMARK(BM_ServingSteps)->Arg(kReference)->Arg(kBenchmarkPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServingSteps)->Arg(kGeneratedPage)->Arg(kBenchPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
