@@ -257,9 +257,22 @@ void ForInteriorPixels(int32_t Width, int32_t Height, TGrayLine GrayLine, TVisit
   }
 }
 
-void Count(THistogram& Histogram, int32_t A, int32_t B) {
-  ++Histogram[A > B ? A - B : B - A];
-}
+// Difference counts in eight tables, one for each neighbour of a pixel or each of four
+// neighbours of every other pixel, so that runs of one difference do not wait on their own
+// stores. A page holds at most 2^30 pixels (../limits.h), so 32-bit counts do.
+class TDifferenceCounts {
+ public:
+  void Count(int32_t Table, int32_t A, int32_t B) { ++FParts[Table][A > B ? A - B : B - A]; }
+  // Adds the counts of every table into the histogram.
+  void AddInto(THistogram& Histogram) const {
+    for (int32_t i = 0; i < 256; ++i) {
+      for (const auto& part : FParts) Histogram[i] += part[i];
+    }
+  }
+
+ private:
+  uint32_t FParts[8][256] = {};
+};
 
 }  // namespace
 
@@ -275,35 +288,38 @@ void TDIB::DifferenceHistogram8(THistogram& Histogram) const {
   ClearHistogram(Histogram);
   if (FPixelType != pt8bit) throw Exception(kNeeds8Bit);
   const int32_t width = Width();
+  TDifferenceCounts counts;
   ForInteriorPixels(
       width, Height(),
       [this](int32_t y, uint8_t*) { return static_cast<const uint8_t*>(Lines(y)); },
       [&](const uint8_t* up, const uint8_t* p, const uint8_t* down) {
         for (int32_t x = 1; x < width - 1; ++x) {
           int32_t v = p[x];
-          Count(Histogram, v, up[x - 1]);
-          Count(Histogram, v, up[x]);
-          Count(Histogram, v, up[x + 1]);
-          Count(Histogram, v, p[x - 1]);
-          Count(Histogram, v, p[x + 1]);
-          Count(Histogram, v, down[x - 1]);
-          Count(Histogram, v, down[x]);
-          Count(Histogram, v, down[x + 1]);
+          counts.Count(0, v, up[x - 1]);
+          counts.Count(1, v, up[x]);
+          counts.Count(2, v, up[x + 1]);
+          counts.Count(3, v, p[x - 1]);
+          counts.Count(4, v, p[x + 1]);
+          counts.Count(5, v, down[x - 1]);
+          counts.Count(6, v, down[x]);
+          counts.Count(7, v, down[x + 1]);
         }
       });
+  counts.AddInto(Histogram);
 }
 
 void TDIB::DifferenceHistogram4(THistogram& Histogram) const {
   ClearHistogram(Histogram);
   if (FPixelType != pt8bit && FPixelType != pt24bit) throw Exception(kNeeds8Bit);
   const int32_t width = Width();
+  TDifferenceCounts counts;
   auto visit = [&](const uint8_t* up, const uint8_t* p, const uint8_t* down) {
     for (int32_t x = 1; x < width - 1; ++x) {
-      int32_t v = p[x];
-      Count(Histogram, v, down[x]);
-      Count(Histogram, v, up[x]);
-      Count(Histogram, v, p[x + 1]);
-      Count(Histogram, v, p[x - 1]);
+      const int32_t v = p[x], half = 4 * (x & 1);
+      counts.Count(half, v, down[x]);
+      counts.Count(half + 1, v, up[x]);
+      counts.Count(half + 2, v, p[x + 1]);
+      counts.Count(half + 3, v, p[x - 1]);
     }
   };
   if (FPixelType == pt8bit) {
@@ -320,6 +336,7 @@ void TDIB::DifferenceHistogram4(THistogram& Histogram) const {
         },
         visit);
   }
+  counts.AddInto(Histogram);
 }
 
 double TDIB::MeasureContrast(bool EightNeighbours, int32_t SplitLevel, int32_t MinimumCount) const {
