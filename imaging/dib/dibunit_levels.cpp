@@ -261,7 +261,8 @@ void ForInteriorPixels(int32_t Width, int32_t Height, TGrayLine GrayLine, TVisit
 
 // Difference counts in eight tables, one for each neighbour of a pixel or each of four
 // neighbours of every other pixel, so that runs of one difference do not wait on their own
-// stores. A page holds at most 2^30 pixels (../limits.h), so 32-bit counts do.
+// stores; apart by more than 1 KiB, as the byte counts above. A page holds at most 2^30 pixels
+// (../limits.h), so 32-bit counts do.
 class TDifferenceCounts {
  public:
   void Count(int32_t Table, int32_t A, int32_t B) { ++FParts[Table][A > B ? A - B : B - A]; }
@@ -273,7 +274,7 @@ class TDifferenceCounts {
   }
 
  private:
-  uint32_t FParts[8][256] = {};
+  uint32_t FParts[8][256 + 16] = {};
 };
 
 }  // namespace
