@@ -5,7 +5,7 @@
 // timing. Each step's mean time and minor page faults per page are reported as counters
 // (load_ms, load_faults, process_ms, ...); BM_ServingSteps shows the pipeline's own steps on the
 // same path. A fixed allocator threshold shows what fresh memory costs:
-//   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=131072 serving_bench
+//   GLIBC_TUNABLES=glibc.malloc.mmap_threshold=131072 servingpath_bench
 #include <benchmark/benchmark.h>
 
 #include <chrono>
