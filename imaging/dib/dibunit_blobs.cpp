@@ -13,6 +13,7 @@ namespace {
 const char* const kNeeds1Bit = "This operation requires 1 bit per pixel bitmap !";
 
 using runcount::kBitCounts;
+using runcount::kFirstMask;
 using runcount::kLastMask;
 
 void Require1Bit(const TDIB& Page) {
@@ -35,7 +36,7 @@ void PaintRun(uint8_t* Row, int32_t First, int32_t Last, bool Value) {
   const int32_t first = First >> 3, last = Last >> 3;
   for (int32_t i = first; i <= last; ++i) {
     uint8_t mask = 0xFF;
-    if (i == first) mask &= runcount::kFirstMask[First & 7];
+    if (i == first) mask &= kFirstMask[First & 7];
     if (i == last) mask &= kLastMask[Last & 7];
     Row[i] = static_cast<uint8_t>(Value ? Row[i] | mask : Row[i] & ~mask);
   }
