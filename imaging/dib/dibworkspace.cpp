@@ -16,13 +16,19 @@ size_t BytesOf(const TExtremeBuffers& Buffers) {
 
 }  // namespace
 
-TDIBWorkspace::TDIBWorkspace() : FParts(std::make_unique<TParts>()) {}
+TDIBWorkspace::TDIBWorkspace() = default;
 
 TDIBWorkspace::~TDIBWorkspace() = default;
 
 TDIBWorkspace::TDIBWorkspace(const TDIBWorkspace&) : TDIBWorkspace() {}
 
+TDIBWorkspace::TParts& TDIBWorkspace::Parts() {
+  if (!FParts) FParts = std::make_unique<TParts>();
+  return *FParts;
+}
+
 size_t TDIBWorkspace::Capacity() const {
+  if (!FParts) return 0;
   const TComponentSearch& c = FParts->Components;
   const TLocalStatsBuffers& l = FParts->LocalStats;
   return BytesOf(c.Runs) + BytesOf(c.Edges) + BytesOf(c.LineStart) + BytesOf(c.Parent) +

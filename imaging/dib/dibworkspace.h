@@ -15,6 +15,7 @@ class TDIBWorkspace {
   // The buffers themselves, known only to the operations that use them.
   struct TParts;
 
+  // Holds no memory until an operation first uses it.
   TDIBWorkspace();
   ~TDIBWorkspace();
   // A copy starts without memory of its own, and assigning keeps this workspace's memory:
@@ -22,7 +23,8 @@ class TDIBWorkspace {
   TDIBWorkspace(const TDIBWorkspace&);
   TDIBWorkspace& operator=(const TDIBWorkspace&) { return *this; }
 
-  TParts& Parts() { return *FParts; }
+  // The buffers, made on the first call.
+  TParts& Parts();
   // The bytes of working memory held now.
   size_t Capacity() const;
 
