@@ -78,7 +78,7 @@ void TProcessingPipeline::ProcessPage(TDIB& Page, uint8_t TargetType, int32_t Ta
   if (TargetType == pt1bit && Page.PixelType() != pt1bit) ToBlackAndWhite(Page);
   if (TargetType == pt8bit && Page.PixelType() == pt1bit) ToGray(Page);
   if (Page.PixelType() == pt1bit && Checks.Despeckle) {
-    Page.Despeckle(Parameters.BlackSize, Parameters.BlackSize);
+    Page.Despeckle(Parameters.BlackSize, Parameters.BlackSize, Workspace);
   }
   if (Checks.BlackBorderRemoval) RemoveBlackBorder(Page);
   if (Checks.AutoCrop) {
@@ -106,10 +106,10 @@ void TProcessingPipeline::ToBlackAndWhite(TDIB& Page) {
   switch (Parameters.Algo) {
     case 1:
       Page.AdaptiveThreshold(static_cast<uint8_t>(Parameters.Aggressivity), Parameters.Area,
-                             Parameters.Area, 128, true, 0, 255);
+                             Parameters.Area, 128, true, 0, 255, Workspace);
       break;
     case 2:
-      Page.NiblackThreshold(Parameters.Area, Parameters.Aggressivity, true, 0, 255);
+      Page.NiblackThreshold(Parameters.Area, Parameters.Aggressivity, true, 0, 255, Workspace);
       break;
     default:
       Page.AutoThreshold(0, true, 0, 255);

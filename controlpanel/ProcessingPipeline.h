@@ -9,6 +9,7 @@
 
 #include "UnitSharedParam.h"
 #include "dibunit.h"
+#include "dibworkspace.h"
 
 // The check boxes of the main window that the pipeline reads.
 struct TProcessingChecks {
@@ -57,6 +58,8 @@ uint8_t TargetPixelType(int32_t RequestPixelType);
 // The paper list of auto-crop for a "Sizes" bit set, e.g. "A3;Statement;Letter;" for 56.
 std::string PaperList(int32_t Sizes);
 
+// The pipeline keeps the working memory of its operations from page to page, so that pages of
+// one size allocate none after the first; it processes one page at a time.
 class TProcessingPipeline {
  public:
   TProcessingChecks Checks;
@@ -69,6 +72,8 @@ class TProcessingPipeline {
   void ProcessPage(TDIB& Page, uint8_t TargetType, int32_t TargetXDPI, int32_t TargetYDPI);
   // True when the processed page fails the quality limits (QCFailed).
   bool QualityCheck(const TDIB& Page);
+  // The bytes of working memory the pipeline keeps between pages.
+  size_t WorkingMemory() const { return Workspace.Capacity(); }
 
  private:
   void Deskew(TDIB& Page);
@@ -77,4 +82,6 @@ class TProcessingPipeline {
   void RemoveBlackBorder(TDIB& Page);
   void Resample(TDIB& Page, int32_t TargetXDPI, int32_t TargetYDPI);
   void WriteLog(const std::string& Text);
+
+  TDIBWorkspace Workspace;
 };

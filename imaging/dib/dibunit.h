@@ -54,6 +54,8 @@
 //   dibunit_source_lut.cpp      ContrastLUT, StretchLUT, GainLUT, ApplyLUT, AdjustContrast,
 //                               AdjustBrightness
 //   dibunit_source_rotate.cpp   Rotate90, Rotate180, Rotate270, RotateByAngle, AutoDeskew
+//   dibworkspace.cpp            TDIBWorkspace (dibworkspace.h), the working memory that the
+//                               overloads taking one borrow
 //
 // Each declaration says what it does, then, only where they apply: "Types:" the pixel types it
 // takes, "Raises:" its exception texts, "Owns:" what ownership it takes or gives, "In place:"
@@ -104,6 +106,7 @@ bool IsTIFF(TStream& Stream);
 bool IsPNG(TStream& Stream);
 
 class TDeviceContext;
+class TDIBWorkspace;
 
 class TDIB {
  public:
@@ -440,6 +443,10 @@ class TDIB {
   // In place: yes; with Convert the same block becomes 1 bit.
   void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
                          uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue);
+  // AdaptiveThreshold with the working memory of Workspace.
+  void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                         uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue,
+                         TDIBWorkspace& Workspace);
   // The minimum (maximum) of an 8-bit page over a window about each pixel, into Target, an
   // 8-bit page of the same size.
   // Types: pt8bit, both pages.
@@ -455,6 +462,9 @@ class TDIB {
   // In place: yes; with Convert the same block becomes 1 bit.
   void NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
                         uint8_t LightValue);
+  // NiblackThreshold with the working memory of Workspace.
+  void NiblackThreshold(int32_t Window, int32_t Aggressivity, bool Convert, uint8_t DarkValue,
+                        uint8_t LightValue, TDIBWorkspace& Workspace);
 
   // ---- Despeckle and connected components ----
   // The bounding box (Right and Bottom inclusive) and pixel count of one component.
@@ -498,6 +508,8 @@ class TDIB {
   // Raises: "This operation requires 1 bit per pixel bitmap !" (also on an empty page).
   // In place: yes.
   int32_t Despeckle(int32_t MaxWidth, int32_t MaxHeight);
+  // Despeckle with the working memory of Workspace.
+  int32_t Despeckle(int32_t MaxWidth, int32_t MaxHeight, TDIBWorkspace& Workspace);
   // Set pixels of line Y, or of column X.
   // Types: pt1bit.
   // Raises: "This operation requires 1 bit per pixel bitmap !" (also on an empty page).

@@ -6,12 +6,14 @@
 #include "dibunit.h"
 #include "dibunit_components.h"
 #include "dibunit_runcount.h"
+#include "dibunit_workspace.h"
 
 namespace {
 
 const char* const kNeeds1Bit = "This operation requires 1 bit per pixel bitmap !";
 
 using runcount::kBitCounts;
+using runcount::kFirstMask;
 using runcount::kLastMask;
 
 void Require1Bit(const TDIB& Page) {
@@ -27,6 +29,17 @@ void CountingSort(std::vector<T>& Items, int32_t Range, TKey Key) {
   std::vector<T> sorted(Items.size());
   for (const T& item : Items) sorted[starts[Key(item)]++] = item;
   Items.swap(sorted);
+}
+
+// Sets (Value) or clears the bits of pixels First..Last of a 1-bit row.
+void PaintRun(uint8_t* Row, int32_t First, int32_t Last, bool Value) {
+  const int32_t first = First >> 3, last = Last >> 3;
+  for (int32_t i = first; i <= last; ++i) {
+    uint8_t mask = 0xFF;
+    if (i == first) mask &= kFirstMask[First & 7];
+    if (i == last) mask &= kLastMask[Last & 7];
+    Row[i] = static_cast<uint8_t>(Value ? Row[i] | mask : Row[i] & ~mask);
+  }
 }
 
 }  // namespace
@@ -52,8 +65,9 @@ void TDIB::FindBlobs(int32_t MinWidth, int32_t MinHeight, int32_t MinCount, int3
                      int32_t MaxHeight, int32_t MaxCount, TBlobList* Blobs) {
   Require1Bit(*this);
   if (Blobs == nullptr) return;
+  TComponentSearch search;
   std::vector<TComponent> found;
-  for (const TComponent& c : FindComponents(*this, BlackIndex() == 1)) {
+  for (const TComponent& c : FindComponents(*this, BlackIndex() == 1, search)) {
     if (c.Count < std::max(MinCount, 0) || c.Count > MaxCount) continue;
     const int32_t w = c.Right - c.Left + 1, h = c.Bottom - c.Top + 1;
     if (w < MinWidth || w > MaxWidth || h < MinHeight || h > MaxHeight) continue;
@@ -76,6 +90,14 @@ int32_t TDIB::EraseBlobs(const TBlobList& Blobs, int32_t First, int32_t Last, in
 }
 
 int32_t TDIB::Despeckle(int32_t MaxWidth, int32_t MaxHeight) {
+  TDIBWorkspace workspace;
+  return Despeckle(MaxWidth, MaxHeight, workspace);
+}
+
+// The specks are those that FindBlobs(0, 0, 0, MaxWidth, MaxHeight, INT32_MAX) lists, and their
+// boxes are painted as EraseBlobs paints them; all in one colour, so the order of painting
+// does not matter and no list is made.
+int32_t TDIB::Despeckle(int32_t MaxWidth, int32_t MaxHeight, TDIBWorkspace& Workspace) {
   Require1Bit(*this);
   auto halfMillimetre = [](int32_t dpi) {
     int32_t pixels = Round(dpi / 2.54 / 20);
@@ -83,9 +105,15 @@ int32_t TDIB::Despeckle(int32_t MaxWidth, int32_t MaxHeight) {
   };
   if (MaxWidth <= 0) MaxWidth = halfMillimetre(XResolution());
   if (MaxHeight <= 0) MaxHeight = halfMillimetre(YResolution());
-  TBlobList specks;
-  FindBlobs(0, 0, 0, MaxWidth, MaxHeight, INT32_MAX, &specks);
-  return EraseBlobs(specks, 0, specks.Count() - 1, WhiteIndex());
+  const bool white = WhiteIndex() > 0;  // as SetPixel stores the white index
+  int32_t specks = 0;
+  for (const TComponent& c :
+       FindComponents(*this, BlackIndex() == 1, Workspace.Parts().Components)) {
+    if (c.Right - c.Left + 1 > MaxWidth || c.Bottom - c.Top + 1 > MaxHeight) continue;
+    for (int32_t y = c.Top; y <= c.Bottom; ++y) PaintRun(FLines[y], c.Left, c.Right, white);
+    ++specks;
+  }
+  return specks;
 }
 
 // ---- Counters ----

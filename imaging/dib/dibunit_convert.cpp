@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_runcount.h"
 
 namespace {
+
+using runcount::kBitCounts;
 
 // Resizes the page's block and locks it again; the page's own addresses are stale until the
 // caller parses the header. When the block cannot be resized it stays as it was, and the page
@@ -197,9 +200,27 @@ void TDIB::ConvertPixelType(uint8_t NewType) {
   }
 }
 
+namespace {
+
+// Eight bytes to eight bits, the first byte in the high bit, a bit set for each byte that is
+// not 0: the high bit of each byte marks it, and one multiplication gathers the eight marks
+// into the top byte (the products of the marks all land on different bits, so none carries).
+uint8_t PackNonZero(const uint8_t* Eight) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F, kHigh = 0x8080808080808080;
+  uint64_t bytes;
+  std::memcpy(&bytes, Eight, sizeof bytes);
+  if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+  const uint64_t marks = ((bytes | ((bytes & kLow7) + kLow7)) & kHigh) >> 7;
+  return static_cast<uint8_t>((marks * 0x8040201008040201) >> 56);
+}
+
+}  // namespace
+
 void TDIB::Convert8To1() {
   ReshapeLines(*this, pt1bit, [](const uint8_t* s, uint8_t* t, int32_t w) {
-    PackBits(t, w, [s](int32_t x) { return s[x] != 0 ? 1 : 0; });
+    const int32_t whole = w / 8;
+    for (int32_t i = 0; i < whole; ++i) t[i] = PackNonZero(s + 8 * i);
+    PackBits(t + whole, w - 8 * whole, [s, whole](int32_t x) { return s[8 * whole + x] != 0; });
   });
 }
 
@@ -346,7 +367,8 @@ void FillScaledPage(const TDIB& Source, TDIB& Result, int32_t Levels, double Ste
       for (int32_t x = 0; x < newWidth; ++x) {
         const TBoxColumn& c = columns[x];
         auto bits = static_cast<uint16_t>((line[c.Byte] << 8) | line[c.NextByte]);
-        counts[x] = static_cast<uint8_t>(counts[x] + std::popcount<uint16_t>(bits & c.Mask));
+        const auto box = static_cast<uint16_t>(bits & c.Mask);
+        counts[x] = static_cast<uint8_t>(counts[x] + kBitCounts[box >> 8] + kBitCounts[box & 0xFF]);
       }
     }
     if (Result.PixelType() == pt8bit) {

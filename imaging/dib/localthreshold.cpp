@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "dibunit_workspace.h"
+
 namespace {
 
 constexpr std::array<int32_t, kSqrtTableSize> BuildSqrtTable() {
@@ -45,12 +47,15 @@ inline int64_t Quotient(int64_t N, double Inverse) {
   return static_cast<int64_t>((static_cast<double>(N) + 0.5) * Inverse);
 }
 
-// Column sums of values and squared values over the lines in the window. A column holds at
-// most 65535 lines of 255 x 255, which fits 32 unsigned bits.
+// Column sums of values and squared values over the lines in the window, cleared at the start.
+// A column holds at most 65535 lines of 255 x 255, which fits 32 unsigned bits.
 class TColumnSums {
  public:
-  explicit TColumnSums(int32_t Width)
-      : FValues(static_cast<size_t>(Width)), FSquares(static_cast<size_t>(Width)) {}
+  TColumnSums(int32_t Width, TLocalStatsBuffers& Buffers)
+      : FValues(Buffers.Values), FSquares(Buffers.Squares) {
+    FValues.assign(static_cast<size_t>(Width), 0);
+    FSquares.assign(static_cast<size_t>(Width), 0);
+  }
 
   void Add(const uint8_t* Line, int32_t Sign) {
     const auto width = static_cast<int32_t>(FValues.size());
@@ -67,22 +72,28 @@ class TColumnSums {
   const uint32_t* Squares() const { return FSquares.data(); }
 
  private:
-  std::vector<uint32_t> FValues;
-  std::vector<uint32_t> FSquares;
+  std::vector<uint32_t>& FValues;
+  std::vector<uint32_t>& FSquares;
 };
 
 // One output line: each pixel against the statistics of the columns about it.
 class TLineFilter {
  public:
-  TLineFilter(int32_t Width, int32_t WindowWidth, int32_t K)
+  TLineFilter(int32_t Width, int32_t WindowWidth, int32_t K, TLocalStatsBuffers& Buffers)
       : FWidth(Width),
         FK(K),
-        FFirst(static_cast<size_t>(Width)),
-        FEnd(static_cast<size_t>(Width)),
-        FCount(static_cast<size_t>(Width)),
-        FInverse(static_cast<size_t>(Width)),
-        FValues(static_cast<size_t>(Width) + 1),
-        FSquares(static_cast<size_t>(Width) + 1) {
+        FFirst(Buffers.First),
+        FEnd(Buffers.End),
+        FInverse(Buffers.Inverse),
+        FValues(Buffers.PrefixValues),
+        FSquares(Buffers.PrefixSquares) {
+    const auto width = static_cast<size_t>(Width);
+    FFirst.resize(width);
+    FEnd.resize(width);
+    FInverse.resize(width);
+    FValues.resize(width + 1);
+    FSquares.resize(width + 1);
+    FValues[0] = FSquares[0] = 0;
     const int32_t half = WindowWidth / 2;
     for (int32_t x = 0; x < Width; ++x) {
       int32_t r = std::min({half, x, Width - 1 - x});
@@ -127,23 +138,22 @@ class TLineFilter {
   }
 
  private:
+  // 1 / the pixels in the window, for windows of that many lines.
   void SetLines(int32_t Lines) {
     FLines = Lines;
     for (int32_t x = 0; x < FWidth; ++x) {
-      FCount[x] = int64_t{Lines} * (FEnd[x] - FFirst[x]);
-      FInverse[x] = 1.0 / static_cast<double>(FCount[x]);
+      FInverse[x] = 1.0 / static_cast<double>(int64_t{Lines} * (FEnd[x] - FFirst[x]));
     }
   }
 
   int32_t FWidth;
   int32_t FK;
   int32_t FLines = 0;
-  std::vector<int32_t> FFirst;  // the window's columns about x: FFirst[x] .. FEnd[x] - 1
-  std::vector<int32_t> FEnd;
-  std::vector<int64_t> FCount;  // pixels in the window
-  std::vector<double> FInverse;
-  std::vector<int64_t> FValues;  // prefix sums of the column sums
-  std::vector<int64_t> FSquares;
+  std::vector<int32_t>& FFirst;  // the window's columns about x: FFirst[x] .. FEnd[x] - 1
+  std::vector<int32_t>& FEnd;
+  std::vector<double>& FInverse;
+  std::vector<int64_t>& FValues;  // prefix sums of the column sums
+  std::vector<int64_t>& FSquares;
 };
 
 }  // namespace
@@ -153,6 +163,15 @@ constinit const std::array<int32_t, kSqrtTableSize> SqrtTable = BuildSqrtTable()
 void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Source, TDIB& Target,
                       double K) {
   CheckPages(Source, Target);
+  TDIBWorkspace workspace;
+  LocalStatsFilter(
+      WindowWidth, WindowHeight, Source, K, [&](int32_t Y) { return Target.Lines(Y); }, workspace);
+}
+
+void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Source, double K,
+                      const std::function<uint8_t*(int32_t Y)>& TargetLine,
+                      TDIBWorkspace& Workspace) {
+  CheckPages(Source, Source);
   const int32_t width = Source.Width();
   const int32_t height = Source.Height();
   const int32_t k = Trunc(K * 256);
@@ -164,15 +183,16 @@ void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Sou
   WindowWidth = std::max(WindowWidth, 1);
   if (width == 0 || height == 0) return;
 
-  TColumnSums sums(width);
-  TLineFilter filter(width, WindowWidth, k);
+  TLocalStatsBuffers& buffers = Workspace.Parts().LocalStats;
+  TColumnSums sums(width, buffers);
+  TLineFilter filter(width, WindowWidth, k, buffers);
   int32_t first = 0;  // the lines in the sums: first .. last
   int32_t last = -1;
   for (int32_t y = 0; y < height; ++y) {
     TLineSpan span = WindowLines(y, WindowHeight, height);
     while (last < span.Last) sums.Add(Source.Lines(++last), 1);
     while (first < span.First) sums.Add(Source.Lines(first++), -1);
-    filter.Run(sums, last - first + 1, Source.Lines(y), Target.Lines(y));
+    filter.Run(sums, last - first + 1, Source.Lines(y), TargetLine(y));
   }
 }
 

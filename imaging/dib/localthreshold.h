@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "dibunit.h"
+#include "dibworkspace.h"
 
 // The entries of SqrtTable.
 inline constexpr int32_t kSqrtTableSize = 16642;
@@ -18,5 +20,10 @@ extern const std::array<int32_t, kSqrtTableSize> SqrtTable;
 // unless the pixel is darker than the local mean + K x the local deviation (about).
 void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Source, TDIB& Target,
                       double K);
+// LocalStatsFilter into lines of Source's width, line Y at TargetLine(Y) (asked for in turn),
+// with the working memory of Workspace.
+void LocalStatsFilter(int32_t WindowWidth, int32_t WindowHeight, const TDIB& Source, double K,
+                      const std::function<uint8_t*(int32_t Y)>& TargetLine,
+                      TDIBWorkspace& Workspace);
 // LocalStatsFilter with a square window.
 void LocalStatsThreshold(int32_t Window, const TDIB& Source, TDIB& Target, double K);

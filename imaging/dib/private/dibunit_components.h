@@ -15,6 +15,24 @@ struct TComponent {
   int32_t Count;                     // pixels (at most 2,147,483,647)
 };
 
+// A run of foreground pixels of one line.
+struct TRun {
+  int32_t First, Last;  // columns, inclusive
+};
+
+// The tables of one search, kept by a workspace from page to page; every search fills them
+// anew.
+struct TComponentSearch {
+  std::vector<TRun> Runs;          // the runs of all lines, line after line
+  std::vector<int32_t> Edges;      // one line's run edges
+  std::vector<int32_t> LineStart;  // each line's first run, and the end of the last line's
+  std::vector<int32_t> Parent;     // the union-find over runs
+  std::vector<int32_t> Index;      // a root run's component
+  std::vector<int64_t> Counts;     // each component's pixels, unclipped
+  std::vector<TComponent> Components;
+};
+
 // The components of the pixels whose bit equals Foreground, in the order of their first run
-// in a line-by-line scan.
-std::vector<TComponent> FindComponents(const TDIB& Page, bool Foreground);
+// in a line-by-line scan; they live in Search.Components until its next search.
+const std::vector<TComponent>& FindComponents(const TDIB& Page, bool Foreground,
+                                              TComponentSearch& Search);

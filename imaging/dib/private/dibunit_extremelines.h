@@ -45,19 +45,32 @@ inline int32_t WindowStart(int32_t I, int32_t Window, int32_t N) {
   return std::clamp(I - Window / 2, 0, N - Window);
 }
 
+// The lines a stream works in, kept by a workspace from page to page. A stream writes every
+// byte of them before it reads it.
+struct TExtremeBuffers {
+  std::vector<uint8_t> Ring;   // line y in slot y mod the slots
+  std::vector<uint8_t> Ahead;  // Ahead of the stream's ahead line
+  std::vector<uint8_t> Out;
+  std::vector<uint8_t> Runs[2];
+};
+
 template <class TPick>
 class TExtremeLines {
  public:
-  TExtremeLines(const TDIB& Source, int32_t AreaWidth, int32_t AreaHeight)
+  TExtremeLines(const TDIB& Source, int32_t AreaWidth, int32_t AreaHeight, TExtremeBuffers& Buffers)
       : FSource(Source),
         FWidth(Source.Width()),
         FHeight(Source.Height()),
         FAcross(ExtremeWindow(AreaWidth, FWidth)),
         FDown(ExtremeWindow(AreaHeight, FHeight)),
         FSlots(std::min(2 * FDown, FHeight)),
-        FRing(Line() * static_cast<size_t>(FSlots)),
-        FAhead(Line()),
-        FOut(Line()) {
+        FRing(Buffers.Ring),
+        FAhead(Buffers.Ahead),
+        FOut(Buffers.Out),
+        FRuns(Buffers.Runs) {
+    FRing.resize(Line() * static_cast<size_t>(FSlots));
+    FAhead.resize(Line());
+    FOut.resize(Line());
     for (auto& runs : FRuns) runs.resize(Line());
   }
 
@@ -125,10 +138,10 @@ class TExtremeLines {
   const int32_t FWidth, FHeight;
   const int32_t FAcross, FDown;  // the window's columns and lines
   const int32_t FSlots;          // two blocks of lines, or the whole page when smaller
-  std::vector<uint8_t> FRing;    // line y in slot y mod FSlots
-  std::vector<uint8_t> FAhead;   // Ahead of FAheadLine
-  std::vector<uint8_t> FOut;
-  std::vector<uint8_t> FRuns[2];
+  std::vector<uint8_t>& FRing;   // line y in slot y mod FSlots
+  std::vector<uint8_t>& FAhead;  // Ahead of FAheadLine
+  std::vector<uint8_t>& FOut;
+  std::vector<uint8_t> (&FRuns)[2];
   int32_t FRead = 0;  // source lines read so far
   int32_t FBehindBlock = -1;
   int32_t FAheadLine = -1;
