@@ -245,8 +245,10 @@ void StoreRow(TDIB& Image, int32_t Y, const uint8_t* Source, const TTIFFPage& Pa
   }
 }
 
+// The row buffers start cleared: libtiff's decoders need not write the bits past a row's last
+// pixel, and those bits would otherwise carry whatever the heap held into the page.
 void ReadScanlines(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<size_t>(Page.ScanlineSize)]);
+  auto buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(Page.ScanlineSize));
   for (uint32_t row = 0; row < Page.Height; ++row) {
     if (::TIFFReadScanline(Tif, buffer.get(), row, 0) == -1) throw Exception("TIFFReadScanline");
     StoreRow(Image, static_cast<int32_t>(row), buffer.get(), Page);
@@ -255,7 +257,7 @@ void ReadScanlines(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
 
 void ReadStrips(TDIB& Image, TIFF* Tif, const TTIFFPage& Page) {
   int64_t stripBytes = int64_t{Page.RowsPerStrip} * Page.ScanlineSize;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<size_t>(stripBytes)]);
+  auto buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(stripBytes));
   for (uint32_t row = 0; row < Page.Height; row += Page.RowsPerStrip) {
     uint32_t rows = std::min(Page.RowsPerStrip, Page.Height - row);
     uint32_t strip = ::TIFFComputeStrip(Tif, row, 0);
