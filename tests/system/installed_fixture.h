@@ -4,9 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +13,7 @@
 #include <thread>
 
 #include "childprocess.h"
+#include "freeport.h"
 #include "namedmutex.h"
 
 class Installed : public ::testing::Test {
@@ -26,9 +24,11 @@ class Installed : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     FRoot = pattern;
     ::unsetenv("CLARIVO_WINDOWS_DIR");
+    const uint16_t port = FreePort();
+    ASSERT_NE(port, 0);
     std::filesystem::create_directories(FRoot / "config" / "Dovantic Technologies");
     std::ofstream(FRoot / "config" / "Dovantic Technologies" / "Clarivo.conf")
-        << "[Server]\nLocal%20Port=" << FreePort() << "\n";
+        << "[Server]\nLocal%20Port=" << port << "\n";
     std::filesystem::create_directories(FRoot / "run");
     ::setenv("CLARIVO_CONFIG_DIR", (FRoot / "config").c_str(), 1);
     ::setenv("CLARIVO_RUNTIME_DIR", (FRoot / "run").c_str(), 1);
@@ -54,18 +54,6 @@ class Installed : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
-  }
-
-  static int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
-    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    ::close(fd);
-    return ntohs(address.sin_port);
   }
 
  private:
