@@ -14,7 +14,7 @@
 
 #include "childprocess.h"
 #include "freeport.h"
-#include "namedmutex.h"
+#include "panelmutex.h"
 
 class Installed : public ::testing::Test {
  protected:
@@ -46,15 +46,6 @@ class Installed : public ::testing::Test {
   std::filesystem::path ProgramDir() const { return Prefix() / "lib" / "clarivo"; }
   std::filesystem::path WindowsDir() const { return ProgramDir() / "windows"; }
   std::filesystem::path Root() const { return FRoot; }
-
-  static bool PanelRunning() { return win32::OpenMutex("Clarivo Control Panel") != nullptr; }
-  static bool WaitForPanel() {
-    for (int i = 0; i < 400; ++i) {
-      if (PanelRunning()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return false;
-  }
 
  private:
   std::filesystem::path FRoot;
