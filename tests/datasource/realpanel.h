@@ -4,11 +4,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <QString>
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "panelprocess.h"
 
 class RealPanelTest : public ::testing::Test {
  protected:
@@ -18,12 +20,14 @@ class RealPanelTest : public ::testing::Test {
   // Settings of the panel and the dialog, before the panel starts.
   void Store(const QString& Section, const QString& Ident, const QString& Value);
   // Starts the panel; false when its port does not accept a connection within the time.
-  bool StartPanel();
-  void StopPanel();
+  bool StartPanel() { return FPanel->Start(); }
+  void StopPanel() { FPanel->End(); }
   // The panel's standard error so far.
-  std::string PanelOutput() const;
+  std::string PanelOutput() const { return FPanel->ErrorLog(); }
 
   std::filesystem::path Root;
   uint16_t Port = 0;
-  pid_t Panel = -1;
+
+ private:
+  std::unique_ptr<TPanelProcess> FPanel;
 };

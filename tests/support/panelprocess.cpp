@@ -1,11 +1,8 @@
 #include "panelprocess.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,27 +12,12 @@
 #include <iterator>
 #include <thread>
 
-#include "exception.h"
+#include "freeport.h"
 #include "registry.h"
-#include "tcpclient.h"
 
 extern char** environ;
 
 namespace fs = std::filesystem;
-
-namespace {
-
-bool Accepts(uint16_t Port) {
-  try {
-    TTcpClient client;
-    client.Open("127.0.0.1", Port);
-    return true;
-  } catch (const Exception&) {
-    return false;
-  }
-}
-
-}  // namespace
 
 TPanelProcess::TPanelProcess(const std::string& Name, const std::string& Clarivo,
                              const std::string& Manager, const std::string& DataSource) {
@@ -48,12 +30,16 @@ TPanelProcess::TPanelProcess(const std::string& Name, const std::string& Clarivo
   std::error_code linked;
   fs::create_hard_link(Clarivo, ProgramDir / "clarivo", linked);
   if (linked) fs::copy_file(Clarivo, ProgramDir / "clarivo");
-  fs::create_symlink(Manager, Root / "windows" / "TWAIN_32.DLL");
-  fs::create_symlink(DataSource, Root / "windows" / "twain_32" / "Clarivo.ds");
+  if (!Manager.empty()) fs::create_symlink(Manager, Root / "windows" / "TWAIN_32.DLL");
+  if (!DataSource.empty())
+    fs::create_symlink(DataSource, Root / "windows" / "twain_32" / "Clarivo.ds");
   setenv("CLARIVO_CONFIG_DIR", (Root / "config").c_str(), 1);
   setenv("CLARIVO_RUNTIME_DIR", (Root / "run").c_str(), 1);
   setenv("CLARIVO_WINDOWS_DIR", (Root / "windows").c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  FHadTmpDir = getenv("TMPDIR") != nullptr;
+  if (FHadTmpDir) FTmpDir = getenv("TMPDIR");
+  setenv("TMPDIR", (Root / "tmp").c_str(), 1);
   FPath = getenv("PATH") != nullptr ? getenv("PATH") : "";
   // A data source starts the control panel by its name, as the system finds it.
   setenv("PATH", (ProgramDir.string() + ":" + FPath).c_str(), 1);
@@ -70,6 +56,10 @@ TPanelProcess::TPanelProcess(const std::string& Name, const std::string& Clarivo
 TPanelProcess::~TPanelProcess() {
   End();
   setenv("PATH", FPath.c_str(), 1);
+  if (FHadTmpDir)
+    setenv("TMPDIR", FTmpDir.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
   for (const char* name : {"CLARIVO_CONFIG_DIR", "CLARIVO_RUNTIME_DIR", "CLARIVO_WINDOWS_DIR"})
     unsetenv(name);
   std::error_code ignored;
@@ -83,15 +73,42 @@ bool TPanelProcess::Start() {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, (Root / "clarivo.err").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = 0;
-  int failed = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
+  FStatus = -1;
+  int failed = posix_spawn(&FChild, exe.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) return false;
+  if (failed != 0) {
+    FChild = -1;
+    return false;
+  }
   for (int i = 0; i < 800; ++i) {
-    if (Accepts(Port)) return true;
+    if (AcceptsOnPort(Port)) return true;
+    if (Wait(0) != -1) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
   return false;
+}
+
+int TPanelProcess::Terminate(int Seconds) {
+  if (FChild > 0) ::kill(FChild, SIGTERM);
+  return Wait(Seconds);
+}
+
+int TPanelProcess::Wait(int Seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
+  while (FChild > 0) {
+    Reap(FChild, WNOHANG);
+    if (FChild <= 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return FStatus;
+}
+
+void TPanelProcess::Reap(int Pid, int Options) {
+  int status = 0;
+  if (::waitpid(Pid, &status, Options) != Pid || Pid != FChild) return;
+  FChild = -1;
+  FStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 void TPanelProcess::End() {
@@ -99,13 +116,14 @@ void TPanelProcess::End() {
   for (int pid : panels) ::kill(pid, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!Running().empty() && std::chrono::steady_clock::now() < deadline) {
-    for (int pid : panels) ::waitpid(pid, nullptr, WNOHANG);
+    for (int pid : panels) Reap(pid, WNOHANG);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   for (int pid : Running()) {
     ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
+    Reap(pid, 0);
   }
+  Wait(0);
 }
 
 std::vector<int> TPanelProcess::Running() const {
@@ -124,16 +142,4 @@ std::vector<int> TPanelProcess::Running() const {
 std::string TPanelProcess::ErrorLog() const {
   std::ifstream log(Root / "clarivo.err");
   return std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
-}
-
-uint16_t TPanelProcess::FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, "127.0.0.1", &local.sin_addr);
-  bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  socklen_t length = sizeof local;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
-  close(probe);
-  return ntohs(local.sin_port);
 }

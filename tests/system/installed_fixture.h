@@ -4,9 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,7 +13,8 @@
 #include <thread>
 
 #include "childprocess.h"
-#include "namedmutex.h"
+#include "freeport.h"
+#include "panelmutex.h"
 
 class Installed : public ::testing::Test {
  protected:
@@ -26,9 +24,11 @@ class Installed : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     FRoot = pattern;
     ::unsetenv("CLARIVO_WINDOWS_DIR");
+    const uint16_t port = FreePort();
+    ASSERT_NE(port, 0);
     std::filesystem::create_directories(FRoot / "config" / "Dovantic Technologies");
     std::ofstream(FRoot / "config" / "Dovantic Technologies" / "Clarivo.conf")
-        << "[Server]\nLocal%20Port=" << FreePort() << "\n";
+        << "[Server]\nLocal%20Port=" << port << "\n";
     std::filesystem::create_directories(FRoot / "run");
     ::setenv("CLARIVO_CONFIG_DIR", (FRoot / "config").c_str(), 1);
     ::setenv("CLARIVO_RUNTIME_DIR", (FRoot / "run").c_str(), 1);
@@ -46,27 +46,6 @@ class Installed : public ::testing::Test {
   std::filesystem::path ProgramDir() const { return Prefix() / "lib" / "clarivo"; }
   std::filesystem::path WindowsDir() const { return ProgramDir() / "windows"; }
   std::filesystem::path Root() const { return FRoot; }
-
-  static bool PanelRunning() { return win32::OpenMutex("Clarivo Control Panel") != nullptr; }
-  static bool WaitForPanel() {
-    for (int i = 0; i < 400; ++i) {
-      if (PanelRunning()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return false;
-  }
-
-  static int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
-    EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    ::close(fd);
-    return ntohs(address.sin_port);
-  }
 
  private:
   std::filesystem::path FRoot;

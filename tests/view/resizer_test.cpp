@@ -10,22 +10,6 @@
 
 namespace {
 
-class TQtApp : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int Argc = 1;
-    static char Name[] = "annotations_tests";
-    static char* Argv[] = {Name, nullptr};
-    FApp = std::make_unique<QApplication>(Argc, Argv);
-  }
-  void TearDown() override { FApp.reset(); }
-
- private:
-  std::unique_ptr<QApplication> FApp;
-};
-[[maybe_unused]] ::testing::Environment* const kQt =
-    ::testing::AddGlobalTestEnvironment(new TQtApp);
-
 void Mouse(QWidget* W, QEvent::Type Type, QPoint At, Qt::MouseButton Button = Qt::LeftButton) {
   const Qt::MouseButtons Held = Type == QEvent::MouseButtonRelease ? Qt::NoButton : Button;
   QMouseEvent E(Type, QPointF(At), W->mapToGlobal(QPointF(At)),

@@ -1,5 +1,5 @@
-// What the view tests share: the application they run in, a device context over plain memory,
-// small pages with known pixels, and the view rendered as the user sees it.
+// What the view tests share: a device context over plain memory, small pages with known pixels,
+// and the view rendered as the user sees it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,21 +14,6 @@
 #include "NewObjImage.h"
 #include "devicecontext.h"
 #include "dibunit.h"
-
-// One QApplication for the whole program, made before the first test and ended after the last.
-class TQtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "view_tests";
-    static char* argv[] = {name, nullptr};
-    FApplication = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
- private:
-  std::unique_ptr<QApplication> FApplication;
-};
 
 // A device of Width x Height pixels (0xFFRRGGBB) in memory, initially 0, that counts what it
 // was asked to paint.

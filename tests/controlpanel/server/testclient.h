@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "freeport.h"
+
 using TBytes = std::string;
 
 // The command codes, written out here as the wire has them.
@@ -97,17 +99,4 @@ inline int32_t Int32At(const TBytes& b, size_t offset) {
   int32_t v;
   std::memcpy(&v, b.data() + offset, 4);
   return v;
-}
-
-// A port of loopback that nothing listens on now.
-inline uint16_t FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, "127.0.0.1", &local.sin_addr);
-  bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  socklen_t length = sizeof local;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
-  close(probe);
-  return ntohs(local.sin_port);
 }

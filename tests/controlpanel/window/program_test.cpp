@@ -1,9 +1,7 @@
 // The program started as a user starts it, with settings and a runtime folder of each test's
 // own; every child is ended by the test.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,14 +9,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "namedmutex.h"
+#include "childprocess.h"
+#include "panelmutex.h"
 #include "registry.h"
-
-extern char** environ;
 
 namespace {
 
@@ -46,42 +45,15 @@ class ProgramTest : public ::testing::Test {
     fs::remove_all(Root);
   }
 
-  pid_t Start(const std::string& Stderr) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, (Root / Stderr).c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    char* argv[] = {const_cast<char*>(CLARIVO_EXE), nullptr};
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, CLARIVO_EXE, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    Children.push_back(pid);
-    return pid;
-  }
-  // The exit code, or -1 when the child did not end by itself within the time.
-  int Wait(pid_t Pid, int Seconds = 20) {
-    for (int i = 0; i < Seconds * 20; ++i) {
-      int status = 0;
-      if (::waitpid(Pid, &status, WNOHANG) == Pid) {
-        std::erase(Children, Pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return -1;
+  // The program started with its standard output and error to the file Output of Root.
+  std::unique_ptr<TChildProcess> Start(const std::string& Output) {
+    return std::make_unique<TChildProcess>(CLARIVO_EXE, std::vector<std::string>{},
+                                           (Root / Output).string());
   }
   void Kill(pid_t Pid) {
     ::kill(Pid, SIGKILL);
     ::waitpid(Pid, nullptr, 0);
     std::erase(Children, Pid);
-  }
-  static bool Running() { return win32::OpenMutex("Clarivo Control Panel") != nullptr; }
-  static bool WaitUntilRunning() {
-    for (int i = 0; i < 400; ++i) {
-      if (Running()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return false;
   }
   std::string Read(const fs::path& Path) {
     std::ifstream in(Path);
@@ -96,39 +68,39 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, ASecondStartSaysSoAndEndsWithZeroWhileTheFirstRuns) {
-  pid_t first = Start("first.err");
-  ASSERT_TRUE(WaitUntilRunning());
-  pid_t second = Start("second.err");
-  EXPECT_EQ(Wait(second), 0);
+  std::unique_ptr<TChildProcess> first = Start("first.err");
+  ASSERT_TRUE(WaitForPanel());
+  std::unique_ptr<TChildProcess> second = Start("second.err");
+  EXPECT_EQ(second->Wait(20), 0);
   EXPECT_NE(Read(Root / "second.err")
                 .find("An other istance of Clarivo control panel is already running !"),
             std::string::npos);
-  EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0);  // the first is not disturbed
-  EXPECT_TRUE(Running());
+  EXPECT_TRUE(first->Running());  // the first is not disturbed
+  EXPECT_TRUE(PanelRunning());
 }
 
 TEST_F(ProgramTest, AfterTheFirstWasKilledANewStartRuns) {
-  pid_t first = Start("first.err");
-  ASSERT_TRUE(WaitUntilRunning());
-  Kill(first);
-  EXPECT_FALSE(Running());
-  pid_t next = Start("next.err");
-  ASSERT_TRUE(WaitUntilRunning());
+  std::unique_ptr<TChildProcess> first = Start("first.err");
+  ASSERT_TRUE(WaitForPanel());
+  first.reset();  // killed
+  EXPECT_FALSE(PanelRunning());
+  std::unique_ptr<TChildProcess> next = Start("next.err");
+  ASSERT_TRUE(WaitForPanel());
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_EQ(::waitpid(next, nullptr, WNOHANG), 0);
+  EXPECT_TRUE(next->Running());
   EXPECT_EQ(Read(Root / "next.err").find("already running"), std::string::npos);
 }
 
 TEST_F(ProgramTest, SigtermEndsTheSessionSavingWithoutTheQuestion) {
-  pid_t pid = Start("clarivo.err");
-  ASSERT_TRUE(WaitUntilRunning());
-  ::kill(pid, SIGTERM);
-  EXPECT_EQ(Wait(pid), 0);
+  std::unique_ptr<TChildProcess> panel = Start("clarivo.err");
+  ASSERT_TRUE(WaitForPanel());
+  panel->Signal(SIGTERM);
+  EXPECT_EQ(panel->Wait(20), 0);
   EXPECT_EQ(Read(Root / "clarivo.err").find("Do you really want"), std::string::npos);
   std::string settings = Read(Settings());
   EXPECT_NE(settings.find("Local%20Port=7098"), std::string::npos) << settings;
   EXPECT_NE(settings.find("Name=[Test Scanner]"), std::string::npos);
-  EXPECT_FALSE(Running());
+  EXPECT_FALSE(PanelRunning());
 }
 
 // A writer killed at any moment of its saves leaves the last whole save: every value of one

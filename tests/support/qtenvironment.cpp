@@ -1,8 +1,9 @@
 // One QApplication for the whole test program, made before the first test and ended after the
-// last.
+// last. A test program takes it by naming this file among its sources.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -11,8 +12,7 @@ class TQtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
-    static char name[] = "datasource_ui_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {program_invocation_short_name, nullptr};
     FApplication = std::make_unique<QApplication>(argc, argv);
   }
   void TearDown() override { FApplication.reset(); }
