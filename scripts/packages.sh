@@ -9,7 +9,7 @@ CLARIVO_PACKAGES=(
   "${CLARIVO_RUN_PACKAGES[@]}"
   clang clang-format libclang-rt-14-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth
+  git xvfb xauth
 )
 
 # install_packages [PACKAGE...]: installs those of the packages (by default all of
