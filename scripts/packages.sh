@@ -1,14 +1,24 @@
-# The Debian packages the build, the tests, the benchmarks and the fuzzers need.
-CLARIVO_PACKAGES=(
-  cmake ninja-build g++ clang clang-format libclang-rt-14-dev
-  libgtest-dev libbenchmark-dev
+# The Debian packages the system needs to be built and run, and those the tests, the
+# benchmarks and the fuzzers need besides.
+CLARIVO_RUN_PACKAGES=(
+  cmake ninja-build g++
   zlib1g-dev libtiff-dev libjpeg62-turbo-dev
-  qt6-base-dev fonts-dejavu-core xvfb xauth
+  qt6-base-dev fonts-dejavu-core
+)
+CLARIVO_PACKAGES=(
+  "${CLARIVO_RUN_PACKAGES[@]}"
+  clang clang-format libclang-rt-14-dev
+  libgtest-dev libbenchmark-dev
+  git xvfb xauth
 )
 
+# install_packages [PACKAGE...]: installs those of the packages (by default all of
+# CLARIVO_PACKAGES) that are missing.
 install_packages() {
+  local wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${CLARIVO_PACKAGES[@]}")
   local missing=()
-  for p in "${CLARIVO_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
