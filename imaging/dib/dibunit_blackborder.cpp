@@ -6,6 +6,8 @@
 // wedges that the surround still pushes into it (the edges of a turned sheet), until no side
 // line holds more than a trace of the surround, or what it holds no longer thins.
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <vector>
 
 #include "dibunit.h"
@@ -88,9 +90,50 @@ constexpr int32_t kTrace = 200;
 // dark part of the page.
 constexpr int32_t kLongestWedge = 125;
 
+// The least (Better: std::less) or greatest (std::greater) of In[0..Size) around each place
+// -Pad .. Size + Pad - 1: Out[k] is taken over In[k - Pad - Radius .. k - Pad + Radius].
+template <class TBetter>
+std::vector<int32_t> Slide(const int32_t* In, int32_t Size, int32_t Radius, int32_t Pad,
+                           TBetter Better) {
+  std::vector<int32_t> out(static_cast<size_t>(Size + 2 * Pad));
+  std::deque<int32_t> window;  // indices whose values are in order, the extreme first
+  int32_t next = 0;
+  for (int32_t k = 0; k < Size + 2 * Pad; ++k) {
+    for (; next <= std::min(Size - 1, k - Pad + Radius); ++next) {
+      while (!window.empty() && !Better(In[window.back()], In[next])) window.pop_back();
+      window.push_back(next);
+    }
+    while (window.front() < k - Pad - Radius) window.pop_front();
+    out[k] = In[window.front()];
+  }
+  return out;
+}
+
+// Takes away the peaks (First: std::less) or the dips (std::greater) of Runs[From..To] that
+// are narrower than 2 Radius + 1. The first pass reaches Radius beyond both ends, so that a
+// steady rise or fall up to an end is kept.
+template <class TFirst, class TSecond>
+void Open(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t Radius, TFirst First,
+          TSecond Second) {
+  const int32_t size = To - From + 1;
+  const std::vector<int32_t> wide = Slide(Runs.data() + From, size, Radius, Radius, First);
+  const std::vector<int32_t> out = Slide(wide.data(), size + 2 * Radius, Radius, -Radius, Second);
+  std::copy(out.begin(), out.end(), Runs.begin() + From);
+}
+
+// The runs of a wedge change steadily along the side; a letter or a speck that touches the
+// surround makes a peak no longer along the side than a letter is high, and a light speck in
+// a thresholded surround a short dip. The dips narrower than Fill go, then the peaks narrower
+// than Peak.
+void SmoothWedge(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t Fill, int32_t Peak) {
+  if (From > To) return;
+  Open(Runs, From, To, Fill, std::greater<>(), std::less<>());
+  Open(Runs, From, To, Peak, std::less<>(), std::greater<>());
+}
+
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
 // the dark pixels that run on from a dark pixel of the border along lines and columns, up to
-// the longest wedge.
+// the longest wedge, without the letters and specks that touch it.
 class TWedges {
  public:
   template <class TIsDark>
@@ -129,6 +172,13 @@ class TWedges {
         FFromBottom[x] = wedge(Inner.Bottom - y, down);
       }
     }
+    // Dips up to 1 mm go, and peaks up to 10 mm (the tallest letter is 8 mm).
+    const int32_t fillY = Round(Page.YResolution() / 50.0), peakY = Round(Page.YResolution() / 5.0);
+    const int32_t fillX = Round(Page.XResolution() / 50.0), peakX = Round(Page.XResolution() / 5.0);
+    SmoothWedge(FFromLeft, Inner.Top, Inner.Bottom, fillY, peakY);
+    SmoothWedge(FFromRight, Inner.Top, Inner.Bottom, fillY, peakY);
+    SmoothWedge(FFromTop, Inner.Left, Inner.Right, fillX, peakX);
+    SmoothWedge(FFromBottom, Inner.Left, Inner.Right, fillX, peakX);
   }
 
   bool At(int32_t X, int32_t Y) const {

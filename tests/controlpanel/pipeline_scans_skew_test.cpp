@@ -32,8 +32,8 @@ const TScan kScans[] = {
     {"leptonica/lucasta.047.jpg", 0.1, true, true},
     {"leptonica/w91frag.jpg", 0.1, true, false},
     {"leptonica/zanotti-78.jpg", 0.1, true, true},
-    {"leptonica/lapide.052.100.jpg", 0.1, true, false},
-    {"leptonica/cat.035.jpg", 0.2, true, false},            // curved
+    {"leptonica/lapide.052.100.jpg", 0.1, true, true},
+    {"leptonica/cat.035.jpg", 0.2, true, true},             // curved
     {"leptonica/1555.007.jpg", 0.2, false, false},          // curved, dark paper
     {"leptonica/binding-example.45.jpg", 0.2, true, true},  // curved
     {"leptonica/boismort.1.tif", 0.1, false, true},

@@ -117,6 +117,18 @@ TEST(BlackBorderWalk, StopsAtAMarkOnTheBorderThatDoesNotThin) {
   EXPECT_LE(rect.Left, 20 + 13);
 }
 
+TEST(BlackBorderWalk, KeepsTheLettersThatTouchTheSurround) {
+  // At 300 dpi, a straight surround of 20 columns and, touching it, the cut first letters of
+  // seven text lines: 10 columns wide, 40 lines (3.4 mm) high, a line every 80. They lie along
+  // the side no longer than a letter is high, so they are the page's, not the surround's.
+  auto page = PaperPage(600, 600);
+  Dark(*page, 0, 0, 19, 599);
+  for (int32_t y = 20; y < 580; y += 80) Dark(*page, 20, y, 29, y + 39);
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  ExpectRect(rect, 20, 0, 599, 599);
+}
+
 TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
   // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
   // middle gray: taking it for surround would take its text. The page is left whole.
