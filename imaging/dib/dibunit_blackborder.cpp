@@ -246,6 +246,47 @@ class TWedges {
   std::vector<int32_t> FFromLeft, FFromRight, FFromTop, FFromBottom;
 };
 
+// A surround is evenly dark; a band that holds ink clearly darker than most of it (more than
+// one pixel in kInkShare darker by kInkContrast gray levels than its median) is the page's own
+// dark paper with the text on it. Only gray and colour pages tell.
+constexpr int32_t kInkShare = 50;
+constexpr int32_t kInkContrast = 40;
+
+template <class TGray>
+bool BandHoldsInk(const TDIB& Page, const TDIB::TRect& Band, TGray&& Gray) {
+  std::vector<int64_t> counts(256);
+  int64_t n = 0;
+  for (int32_t y = Band.Top; y <= Band.Bottom; y += 2) {
+    const uint8_t* row = Page.Lines(y);
+    for (int32_t x = Band.Left; x <= Band.Right; x += 2) ++counts[Gray(row, x)];
+  }
+  for (int64_t c : counts) n += c;
+  if (n == 0) return false;
+  int32_t median = 0;
+  for (int64_t below = counts[0]; 2 * below < n; below += counts[++median]) {
+  }
+  int64_t ink = 0;
+  for (int32_t v = 0; v < median - kInkContrast; ++v) ink += counts[v];
+  return ink * kInkShare > n;
+}
+
+bool HoldsInk(const TDIB& Page, const TDIB::TRect& Band) {
+  if (Band.Left > Band.Right || Band.Top > Band.Bottom) return false;
+  switch (Page.PixelType()) {
+    case pt8bit:
+      if (Page.WhiteIndex() == 255) {
+        return BandHoldsInk(Page, Band, [](const uint8_t* row, int32_t x) { return row[x]; });
+      }
+      return BandHoldsInk(Page, Band,
+                          [](const uint8_t* row, int32_t x) { return uint8_t(255 - row[x]); });
+    case pt24bit:
+      return BandHoldsInk(Page, Band,
+                          [](const uint8_t* row, int32_t x) { return GrayOf24(row + 3 * x); });
+    default:
+      return false;
+  }
+}
+
 // Runs the four walks and the shrinking over the page's pixels, IsDark(Row, X) telling the
 // dark ones.
 template <class TIsDark>
@@ -265,6 +306,9 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   const int32_t limitX = Round(height * Percent / 100);
   Rect.Left = TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(false));
   Rect.Right = width - 1 - TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(true));
+  // Dark paper with text on it is not a surround: its side stays at the edge.
+  if (HoldsInk(Page, {0, 0, Rect.Left - 1, height - 1})) Rect.Left = 0;
+  if (HoldsInk(Page, {Rect.Right + 1, 0, width - 1, height - 1})) Rect.Right = width - 1;
   // The lines count between the left and right edges only: a surround along a side, however
   // wide, would otherwise make every line look dark. (When every column is border, they count
   // over the whole width.)
@@ -279,6 +323,10 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   const int32_t limitY = Round(span * Percent / 100);
   Rect.Top = TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(false));
   Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
+  if (HoldsInk(Page, {left, 0, left + span - 1, Rect.Top - 1})) Rect.Top = 0;
+  if (HoldsInk(Page, {left, Rect.Bottom + 1, left + span - 1, height - 1})) {
+    Rect.Bottom = height - 1;
+  }
   if (none || Rect.Top > Rect.Bottom) return;
   // A side gives up surround that has not thinned over about 3 mm.
   TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));

@@ -130,12 +130,16 @@ TEST(BlackBorderWalk, KeepsTheLettersThatTouchTheSurround) {
 }
 
 TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
-  // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
-  // middle gray: taking it for surround would take its text. The page is left whole.
-  auto page = PaperPage(200, 100);
-  for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, 120);
-  for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, 110, y + 2);
-  TRect rect;
-  page->DetectBlackBorder(0, rect, 10);
-  ExpectRect(rect, 0, 0, 199, 99);
+  // The left part of a dim photograph of a page, text and paper alike, lies below middle
+  // gray: taking it for surround would take its text. The page is left whole, whether the dim
+  // part is most of the page or a band along its side.
+  for (int32_t dim : {120, 60}) {
+    SCOPED_TRACE(dim);
+    auto page = PaperPage(200, 100);
+    for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, dim);
+    for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, dim - 10, y + 2);
+    TRect rect;
+    page->DetectBlackBorder(0, rect, 10);
+    ExpectRect(rect, 0, 0, 199, 99);
+  }
 }
