@@ -172,9 +172,9 @@ class TWedges {
         FFromBottom[x] = wedge(Inner.Bottom - y, down);
       }
     }
-    // Dips up to 1 mm go, and peaks up to 10 mm (the tallest letter is 8 mm).
-    const int32_t fillY = Round(Page.YResolution() / 50.0), peakY = Round(Page.YResolution() / 5.0);
-    const int32_t fillX = Round(Page.XResolution() / 50.0), peakX = Round(Page.XResolution() / 5.0);
+    // Dips up to 2 mm go, and peaks up to 10 mm (the tallest letter is 8 mm).
+    const int32_t fillY = Round(Page.YResolution() / 25.0), peakY = Round(Page.YResolution() / 5.0);
+    const int32_t fillX = Round(Page.XResolution() / 25.0), peakX = Round(Page.XResolution() / 5.0);
     SmoothWedge(FFromLeft, Inner.Top, Inner.Bottom, fillY, peakY);
     SmoothWedge(FFromRight, Inner.Top, Inner.Bottom, fillY, peakY);
     SmoothWedge(FFromTop, Inner.Left, Inner.Right, fillX, peakX);
