@@ -6,6 +6,8 @@
 // wedges that the surround still pushes into it (the edges of a turned sheet), until no side
 // line holds more than a trace of the surround, or what it holds no longer thins.
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <vector>
 
 #include "dibunit.h"
@@ -88,9 +90,50 @@ constexpr int32_t kTrace = 200;
 // dark part of the page.
 constexpr int32_t kLongestWedge = 125;
 
+// The least (Better: std::less) or greatest (std::greater) of In[0..Size) around each place
+// -Pad .. Size + Pad - 1: Out[k] is taken over In[k - Pad - Radius .. k - Pad + Radius].
+template <class TBetter>
+std::vector<int32_t> Slide(const int32_t* In, int32_t Size, int32_t Radius, int32_t Pad,
+                           TBetter Better) {
+  std::vector<int32_t> out(static_cast<size_t>(Size + 2 * Pad));
+  std::deque<int32_t> window;  // indices whose values are in order, the extreme first
+  int32_t next = 0;
+  for (int32_t k = 0; k < Size + 2 * Pad; ++k) {
+    for (; next <= std::min(Size - 1, k - Pad + Radius); ++next) {
+      while (!window.empty() && !Better(In[window.back()], In[next])) window.pop_back();
+      window.push_back(next);
+    }
+    while (window.front() < k - Pad - Radius) window.pop_front();
+    out[k] = In[window.front()];
+  }
+  return out;
+}
+
+// Takes away the peaks (First: std::less) or the dips (std::greater) of Runs[From..To] that
+// are narrower than 2 Radius + 1. The first pass reaches Radius beyond both ends, so that a
+// steady rise or fall up to an end is kept.
+template <class TFirst, class TSecond>
+void Open(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t Radius, TFirst First,
+          TSecond Second) {
+  const int32_t size = To - From + 1;
+  const std::vector<int32_t> wide = Slide(Runs.data() + From, size, Radius, Radius, First);
+  const std::vector<int32_t> out = Slide(wide.data(), size + 2 * Radius, Radius, -Radius, Second);
+  std::copy(out.begin(), out.end(), Runs.begin() + From);
+}
+
+// The runs of a wedge change steadily along the side; a letter or a speck that touches the
+// surround makes a peak no longer along the side than a letter is high, and a light speck in
+// a thresholded surround a short dip. The dips narrower than Fill go, then the peaks narrower
+// than Peak.
+void SmoothWedge(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t Fill, int32_t Peak) {
+  if (From > To) return;
+  Open(Runs, From, To, Fill, std::greater<>(), std::less<>());
+  Open(Runs, From, To, Peak, std::less<>(), std::greater<>());
+}
+
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
 // the dark pixels that run on from a dark pixel of the border along lines and columns, up to
-// the longest wedge.
+// the longest wedge, without the letters and specks that touch it.
 class TWedges {
  public:
   template <class TIsDark>
@@ -129,6 +172,13 @@ class TWedges {
         FFromBottom[x] = wedge(Inner.Bottom - y, down);
       }
     }
+    // Dips up to 2 mm go, and peaks up to 10 mm (the tallest letter is 8 mm).
+    const int32_t fillY = Round(Page.YResolution() / 25.0), peakY = Round(Page.YResolution() / 5.0);
+    const int32_t fillX = Round(Page.XResolution() / 25.0), peakX = Round(Page.XResolution() / 5.0);
+    SmoothWedge(FFromLeft, Inner.Top, Inner.Bottom, fillY, peakY);
+    SmoothWedge(FFromRight, Inner.Top, Inner.Bottom, fillY, peakY);
+    SmoothWedge(FFromTop, Inner.Left, Inner.Right, fillX, peakX);
+    SmoothWedge(FFromBottom, Inner.Left, Inner.Right, fillX, peakX);
   }
 
   bool At(int32_t X, int32_t Y) const {
@@ -196,6 +246,47 @@ class TWedges {
   std::vector<int32_t> FFromLeft, FFromRight, FFromTop, FFromBottom;
 };
 
+// A surround is evenly dark; a band that holds ink clearly darker than most of it (more than
+// one pixel in kInkShare darker by kInkContrast gray levels than its median) is the page's own
+// dark paper with the text on it. Only gray and colour pages tell.
+constexpr int32_t kInkShare = 50;
+constexpr int32_t kInkContrast = 40;
+
+template <class TGray>
+bool BandHoldsInk(const TDIB& Page, const TDIB::TRect& Band, TGray&& Gray) {
+  std::vector<int64_t> counts(256);
+  int64_t n = 0;
+  for (int32_t y = Band.Top; y <= Band.Bottom; y += 2) {
+    const uint8_t* row = Page.Lines(y);
+    for (int32_t x = Band.Left; x <= Band.Right; x += 2) ++counts[Gray(row, x)];
+  }
+  for (int64_t c : counts) n += c;
+  if (n == 0) return false;
+  int32_t median = 0;
+  for (int64_t below = counts[0]; 2 * below < n; below += counts[++median]) {
+  }
+  int64_t ink = 0;
+  for (int32_t v = 0; v < median - kInkContrast; ++v) ink += counts[v];
+  return ink * kInkShare > n;
+}
+
+bool HoldsInk(const TDIB& Page, const TDIB::TRect& Band) {
+  if (Band.Left > Band.Right || Band.Top > Band.Bottom) return false;
+  switch (Page.PixelType()) {
+    case pt8bit:
+      if (Page.WhiteIndex() == 255) {
+        return BandHoldsInk(Page, Band, [](const uint8_t* row, int32_t x) { return row[x]; });
+      }
+      return BandHoldsInk(Page, Band,
+                          [](const uint8_t* row, int32_t x) { return uint8_t(255 - row[x]); });
+    case pt24bit:
+      return BandHoldsInk(Page, Band,
+                          [](const uint8_t* row, int32_t x) { return GrayOf24(row + 3 * x); });
+    default:
+      return false;
+  }
+}
+
 // Runs the four walks and the shrinking over the page's pixels, IsDark(Row, X) telling the
 // dark ones.
 template <class TIsDark>
@@ -215,6 +306,9 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   const int32_t limitX = Round(height * Percent / 100);
   Rect.Left = TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(false));
   Rect.Right = width - 1 - TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(true));
+  // Dark paper with text on it is not a surround: its side stays at the edge.
+  if (HoldsInk(Page, {0, 0, Rect.Left - 1, height - 1})) Rect.Left = 0;
+  if (HoldsInk(Page, {Rect.Right + 1, 0, width - 1, height - 1})) Rect.Right = width - 1;
   // The lines count between the left and right edges only: a surround along a side, however
   // wide, would otherwise make every line look dark. (When every column is border, they count
   // over the whole width.)
@@ -229,6 +323,10 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   const int32_t limitY = Round(span * Percent / 100);
   Rect.Top = TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(false));
   Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
+  if (HoldsInk(Page, {left, 0, left + span - 1, Rect.Top - 1})) Rect.Top = 0;
+  if (HoldsInk(Page, {left, Rect.Bottom + 1, left + span - 1, height - 1})) {
+    Rect.Bottom = height - 1;
+  }
   if (none || Rect.Top > Rect.Bottom) return;
   // A side gives up surround that has not thinned over about 3 mm.
   TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));

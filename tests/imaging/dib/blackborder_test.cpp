@@ -77,29 +77,37 @@ TEST(BlackBorderWalk, ASurroundAlongOneSideLeavesTheOtherSides) {
 TEST(BlackBorderWalk, ShrinksOverTheWedgesOfATurnedSheet) {
   // A dark surround whose inner edges lean: the left edge runs from column 20 at the top to
   // column 40 at the bottom, the top edge from line 10 at the left to line 25 at the right.
-  // The rectangle keeps none of the surround but a trace, and all of the sheet inside it.
+  // The rectangle keeps none of the surround but a trace, and all of the sheet inside it; also
+  // when light specks (of a thresholded surround) break the wedges' runs.
   const int32_t w = 400, h = 400;
-  auto page = PaperPage(w, h);
   auto leftEdge = [](int32_t y) { return 20 + y * 20 / h; };
   auto topEdge = [](int32_t x) { return 10 + x * 15 / w; };
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      if (x < leftEdge(y) || y < topEdge(x) || x >= w - 10 || y >= h - 10) page->Lines(y)[x] = 0;
+  for (bool speckled : {false, true}) {
+    SCOPED_TRACE(speckled);
+    auto page = PaperPage(w, h);
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        if (x < leftEdge(y) || y < topEdge(x) || x >= w - 10 || y >= h - 10) page->Lines(y)[x] = 0;
+      }
+      const bool sheet = y >= topEdge(w - 1) && y < h - 10;  // the lines of the left wedge
+      for (int32_t x = 20; speckled && sheet && y % 5 == 0 && x < leftEdge(y); x += 6) {
+        page->Lines(y)[x + y % 3] = kPaperGray;
+      }
     }
+    TRect rect;
+    page->DetectBlackBorder(0, rect, 0.5);
+    EXPECT_LE(rect.Left, leftEdge(h - 1));
+    EXPECT_GE(rect.Left, leftEdge(h - 1) - 2);
+    EXPECT_LE(rect.Top, topEdge(w - 1));
+    EXPECT_GE(rect.Top, topEdge(w - 1) - 2);
+    EXPECT_EQ(rect.Right, w - 11);
+    EXPECT_EQ(rect.Bottom, h - 11);
+    int32_t dark = 0;
+    for (int32_t y = rect.Top; y <= rect.Bottom; ++y) {
+      for (int32_t x = rect.Left; x <= rect.Right; ++x) dark += page->Lines(y)[x] == 0;
+    }
+    EXPECT_LE(dark, (rect.Right - rect.Left + rect.Bottom - rect.Top) / 100);
   }
-  TRect rect;
-  page->DetectBlackBorder(0, rect, 0.5);
-  EXPECT_LE(rect.Left, leftEdge(h - 1));
-  EXPECT_GE(rect.Left, leftEdge(h - 1) - 2);
-  EXPECT_LE(rect.Top, topEdge(w - 1));
-  EXPECT_GE(rect.Top, topEdge(w - 1) - 2);
-  EXPECT_EQ(rect.Right, w - 11);
-  EXPECT_EQ(rect.Bottom, h - 11);
-  int32_t dark = 0;
-  for (int32_t y = rect.Top; y <= rect.Bottom; ++y) {
-    for (int32_t x = rect.Left; x <= rect.Right; ++x) dark += page->Lines(y)[x] == 0;
-  }
-  EXPECT_LE(dark, (rect.Right - rect.Left + rect.Bottom - rect.Top) / 100);
 }
 
 }  // namespace
@@ -117,13 +125,29 @@ TEST(BlackBorderWalk, StopsAtAMarkOnTheBorderThatDoesNotThin) {
   EXPECT_LE(rect.Left, 20 + 13);
 }
 
-TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
-  // The left 60 per cent of a dim photograph of a page, text and paper alike, lies below
-  // middle gray: taking it for surround would take its text. The page is left whole.
-  auto page = PaperPage(200, 100);
-  for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, 120);
-  for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, 110, y + 2);
+TEST(BlackBorderWalk, KeepsTheLettersThatTouchTheSurround) {
+  // At 300 dpi, a straight surround of 20 columns and, touching it, the cut first letters of
+  // seven text lines: 10 columns wide, 40 lines (3.4 mm) high, a line every 80. They lie along
+  // the side no longer than a letter is high, so they are the page's, not the surround's.
+  auto page = PaperPage(600, 600);
+  Dark(*page, 0, 0, 19, 599);
+  for (int32_t y = 20; y < 580; y += 80) Dark(*page, 20, y, 29, y + 39);
   TRect rect;
-  page->DetectBlackBorder(0, rect, 10);
-  ExpectRect(rect, 0, 0, 199, 99);
+  page->DetectBlackBorder(0, rect, 0.5);
+  ExpectRect(rect, 20, 0, 599, 599);
+}
+
+TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
+  // The left part of a dim photograph of a page, text and paper alike, lies below middle
+  // gray: taking it for surround would take its text. The page is left whole, whether the dim
+  // part is most of the page or a band along its side.
+  for (int32_t dim : {120, 60}) {
+    SCOPED_TRACE(dim);
+    auto page = PaperPage(200, 100);
+    for (int32_t y = 0; y < 100; ++y) std::memset(page->Lines(y), 100, dim);
+    for (int32_t y = 10; y < 90; y += 8) Dark(*page, 20, y, dim - 10, y + 2);
+    TRect rect;
+    page->DetectBlackBorder(0, rect, 10);
+    ExpectRect(rect, 0, 0, 199, 99);
+  }
 }
