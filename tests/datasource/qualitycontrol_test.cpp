@@ -176,7 +176,9 @@ TEST_F(QualityControlTest, ARescanWithASelectionChangesOnlyTheSelectedRectangle)
     for (int32_t x = 0; x < 120; ++x) {
       const bool inside = x >= 20 && x <= 59 && y >= 10 && y <= 39;
       const bool changed = ShownPage().GetPixel(x, y) != before->GetPixel(x, y);
-      if (!inside) ASSERT_FALSE(changed) << x << ", " << y;
+      if (!inside) {
+        ASSERT_FALSE(changed) << x << ", " << y;
+      }
       changedInside += changed;
     }
   }
@@ -380,7 +382,9 @@ TEST_F(QualityControlTest, ContinueHandsTheShownImageBackAndClosingKeepsThePage)
     ASSERT_NE(shown, nullptr);
     EXPECT_FALSE(SamePixels(*shown, *arrived));
     EXPECT_TRUE(SamePixels(page, proceed ? *shown : *arrived));
-    if (!proceed) EXPECT_EQ(page.GetHandle(), block);
+    if (!proceed) {
+      EXPECT_EQ(page.GetHandle(), block);
+    }
     page.SetOwnsHandle(true);
   }
 }
