@@ -182,6 +182,11 @@ TLetters LettersOf(const TInkMap& Ink, int32_t DPI) {
   return letters;
 }
 
+TLetters AllInkOf(const TInkMap& Ink) {
+  TComponents c = ComponentsOf(Ink);
+  return {std::move(c.Blobs), std::move(c.Runs)};
+}
+
 std::vector<TInkBlob> TextLetters(const std::vector<TInkBlob>& Letters) {
   // By the line of their middle, so that the neighbours on a line are found among few.
   std::vector<size_t> order(Letters.size());

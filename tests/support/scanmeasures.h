@@ -40,6 +40,10 @@ struct TLetters {
 };
 TLetters LettersOf(const TInkMap& Ink, int32_t DPI);
 
+// Every ink component, as LettersOf gives letters: for a projection of all the ink, the long
+// lines of a score's staves or of a form among it.
+TLetters AllInkOf(const TInkMap& Ink);
+
 // The letters that lie in the text area: those with at least two other letters of a similar
 // height beside them on their line. Specks, stray marks and the striped edges of a book are
 // not in it.
