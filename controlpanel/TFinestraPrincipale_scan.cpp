@@ -6,7 +6,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
-#include <algorithm>
 #include <utility>
 
 #include "TFinestraPrincipale.h"
@@ -126,13 +125,7 @@ void TFinestraPrincipale::WaitForPage() {
 
 int32_t TFinestraPrincipale::PendingCount() {
   WaitForPage();
-  const std::vector<TPendingPage>& pages = PageCache.PendingPages;
-  size_t n = pages.size();
-  if (MirafoldMode()) {
-    n += static_cast<size_t>(std::count_if(
-        pages.begin(), pages.end(), [](const TPendingPage& p) { return p.ServeCount == 0; }));
-  }
-  return n > 0 ? -1 : 0;
+  return PageCache.PendingPages.empty() ? 0 : -1;
 }
 
 bool TFinestraPrincipale::MirafoldMode() const {
