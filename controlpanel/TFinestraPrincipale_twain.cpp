@@ -12,8 +12,7 @@
 
 namespace {
 
-// TWAIN's pixel type, or bit depth, of a request's PixelType (0, 1, other) or of the panel's
-// mode (Mono, Gray, Color).
+// The row of TWAIN's pixel type and bit depth for a request's PixelType (0, 1, other).
 int32_t ModeIndex(int32_t PixelType) {
   return PixelType == 0 ? 0 : PixelType == 1 ? 1 : 2;
 }
@@ -58,11 +57,8 @@ void TFinestraPrincipale::CreateScanner() {
 void TFinestraPrincipale::vekTWAIN1Negotiation(QObject*) {
   TvekTWAIN& twain = *vekTWAIN1;
   const TScanRequest& request = Pipeline.ScanRequest;
-  const bool driverMode = RadioButtonDriverMode->isChecked();
-  const int32_t mode = driverMode                     ? ModeIndex(request.PixelType)
-                       : RadioButtonMono->isChecked() ? 0
-                       : RadioButtonGray->isChecked() ? 1
-                                                      : 2;
+  const TScanRequest effective = EffectiveRequest(request);
+  const int32_t mode = ModeIndex(effective.PixelType);
   const bool blackAndWhite = mode == 0;
   SetContainerCap(twain, ICAP_PIXELTYPE, kPixelTypes[mode]);
   SetContainerCap(twain, ICAP_BITDEPTH, kBitDepths[mode]);
@@ -70,7 +66,6 @@ void TFinestraPrincipale::vekTWAIN1Negotiation(QObject*) {
     const bool diffusion = request.PixelType != 0 || request.Dithering != 0;
     SetContainerCap(twain, ICAP_BITDEPTHREDUCTION, diffusion ? TWBR_DIFFUSION : TWBR_THRESHOLD);
   }
-  const TScanRequest effective = EffectiveRequest(request);
   SetContainerCap(twain, CAP_FEEDERENABLED, effective.ADF != 0);
   SetContainerCap(twain, CAP_DUPLEXENABLED, effective.Duplex != 0);
   if (twain.IsCapSupported(ICAP_BITORDER)) twain.SetBitOrder(TWBO_MSBFIRST);
