@@ -3,21 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "envvalue.h"
 #include "exception.h"
 #include "programdir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string EnvValue(const char* Variable) {
-  const char* value = std::getenv(Variable);
-  return value != nullptr ? value : "";
-}
 
 bool Inside(const fs::path& Dir, const fs::path& Tree) {
   std::error_code error;

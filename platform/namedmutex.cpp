@@ -5,20 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "envvalue.h"
 #include "exception.h"
 
 namespace win32 {
 
 namespace {
-
-std::string EnvDir(const char* Variable) {
-  const char* value = std::getenv(Variable);
-  return value != nullptr && *value != '\0' ? value : "";
-}
 
 // A mutex name may hold any character; the file name keeps it readable but never a path.
 std::string FileNameOf(const std::string& Name) {
@@ -90,11 +85,11 @@ TMutexHandle::~TMutexHandle() {
 }
 
 std::string MutexLockPath(const std::string& Name) {
-  std::string dir = EnvDir("CLARIVO_RUNTIME_DIR");
-  if (dir.empty()) dir = EnvDir("XDG_RUNTIME_DIR");
+  std::string dir = EnvValue("CLARIVO_RUNTIME_DIR");
+  if (dir.empty()) dir = EnvValue("XDG_RUNTIME_DIR");
   std::string prefix;
   if (dir.empty()) {
-    dir = EnvDir("TMPDIR");
+    dir = EnvValue("TMPDIR");
     if (dir.empty()) dir = "/tmp";
     prefix = "uid" + std::to_string(::getuid()) + "-";
   }

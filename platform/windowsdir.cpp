@@ -3,10 +3,10 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "envvalue.h"
 #include "programdir.h"
 
 namespace win32 {
@@ -35,8 +35,7 @@ std::string InstalledDirectory() {
 }
 
 std::string Located() {
-  const char* moved = std::getenv("CLARIVO_WINDOWS_DIR");
-  if (moved != nullptr && *moved != '\0') return moved;
+  if (std::string moved = EnvValue("CLARIVO_WINDOWS_DIR"); !moved.empty()) return moved;
   for (std::string dir : {LoadedManagerDirectory(), InstalledDirectory()}) {
     if (!dir.empty()) return dir;
   }
