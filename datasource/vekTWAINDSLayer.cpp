@@ -172,15 +172,13 @@ void TTWAINSource::Shutdown() {
   FAppIdentity.Id = 0;
   FState = 300;
   FForm.reset();
-  ResetStrips();
-  FPageTurned = false;
+  StartOfPage();
 }
 
 TW_UINT16 TTWAINSource::UserInterface(TW_UINT16 MSG, TW_USERINTERFACE& UI) {
   switch (MSG) {
     case MSG_ENABLEDS:
       if (FState != 400) return Fail(TWCC_SEQERROR);
-      FParentWindow = UI.hParent;
       if (!FForm) return Fail(TWCC_LOWMEMORY);
       FState = 500;
       // The dialog is shown without being modal, whatever ModalUI asks.

@@ -130,7 +130,6 @@ class TTWAINSource {
 
   TFormFactory FFormFactory;
   std::unique_ptr<TDSForm> FForm;
-  win32::HWND FParentWindow = nullptr;
   std::string FFileName;
   int32_t FState = 300;
   TW_UINT16 FConditionCode = TWCC_SUCCESS;
@@ -140,7 +139,6 @@ class TTWAINSource {
   int32_t FStripCalls = 0;
   int64_t FStripOffset = 0;
   int32_t FMinBufSize = 0;
-  int32_t FMaxBufSize = 0;
   // The page held was turned top row first and red-green-blue for its strips.
   bool FPageTurned = false;
   TW_IMAGELAYOUT FImageLayout{};

@@ -77,14 +77,8 @@ TTwnContainer* TTWAINSource::NewCapability(TW_UINT16 Cap, TW_UINT16 Kind, int32_
 }
 
 bool TTWAINSource::IsExtendedCap(TW_UINT16 Cap) const {
-  TTwnContainer* extended = FCapabilities.Find(CAP_EXTENDEDCAPS);
-  if (extended == nullptr) return false;
-  for (int i = 0; i < extended->GetNumItems(); ++i) {
-    Variant item;
-    extended->GetItem(i, item);
-    if (item == Variant(Cap)) return true;
-  }
-  return false;
+  const TTwnContainer* extended = FCapabilities.Find(CAP_EXTENDEDCAPS);
+  return extended != nullptr && extended->IndexOf(Variant(Cap)) >= 0;
 }
 
 TW_UINT16 TTWAINSource::InitCapability(TW_UINT16 Cap) {

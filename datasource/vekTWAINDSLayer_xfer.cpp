@@ -104,17 +104,18 @@ TW_UINT16 TTWAINSource::SetupMemXfer(TW_UINT16 MSG, TW_SETUPMEMXFER& Setup) {
   ResetStrips();
   if (FState < 400 || FState > 600) return Fail(TWCC_SEQERROR);
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
-  FMinBufSize = FMaxBufSize = 0;
+  FMinBufSize = 0;
+  int32_t maxBufSize = 0;
   if (HasPage()) {
     const TDIB& page = FForm->Page();
     FMinBufSize = page.Stride();
-    FMaxBufSize = page.Stride() * page.Height();
+    maxBufSize = page.Stride() * page.Height();
   } else if (FForm) {
     FMinBufSize = 1024;
-    FMaxBufSize = 32768;
+    maxBufSize = 32768;
   }
   Setup.MinBufSize = static_cast<TW_UINT32>(FMinBufSize);
-  Setup.MaxBufSize = Setup.Preferred = static_cast<TW_UINT32>(FMaxBufSize);
+  Setup.MaxBufSize = Setup.Preferred = static_cast<TW_UINT32>(maxBufSize);
   return TWRC_SUCCESS;
 }
 
@@ -249,20 +250,17 @@ TW_UINT16 TTWAINSource::Palette8(TW_UINT16 MSG, TW_PALETTE8& Palette) {
 TW_UINT16 TTWAINSource::NativeXfer(TW_UINT16 MSG, TW_HANDLE& Handle) {
   if (FState < 600) return Fail(TWCC_SEQERROR);
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
-  TW_UINT16 rc = TWRC_FAILURE;
-  if (HasPage()) {
-    TDIB& page = FForm->Page();
-    UnturnPage(page);
-    page.SetOwnsHandle(false);
-    page.UnlockAll();
-    Handle = page.GetHandle();
-    rc = TWRC_XFERDONE;
-    ++FImageLayout.DocumentNumber;
-    ++FImageLayout.PageNumber;
-    ++FImageLayout.FrameNumber;
+  if (!HasPage()) {
+    PageDone();
+    return TWRC_FAILURE;
   }
-  PageDone();
-  return rc;
+  TDIB& page = FForm->Page();
+  UnturnPage(page);
+  page.SetOwnsHandle(false);
+  page.UnlockAll();
+  Handle = page.GetHandle();
+  TransferDone();
+  return TWRC_XFERDONE;
 }
 
 TW_UINT16 TTWAINSource::MemoryXfer(TW_UINT16 MSG, TW_IMAGEMEMXFER& Strip) {
