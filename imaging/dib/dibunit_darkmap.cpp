@@ -1,7 +1,6 @@
 #include "dibunit_darkmap.h"
 
 #include <algorithm>
-#include <array>
 
 #include "dibunit_runcount.h"
 
@@ -14,15 +13,6 @@ namespace {
 void SetBit(uint8_t* Bits, int32_t I) {
   Bits[I >> 3] |= static_cast<uint8_t>(1 << (I & 7));
 }
-
-constexpr std::array<uint8_t, 256> MakeReversed() {
-  std::array<uint8_t, 256> reversed{};
-  for (int i = 0; i < 256; ++i) {
-    for (int b = 0; b < 8; ++b) reversed[i] |= static_cast<uint8_t>(((i >> b) & 1) << (7 - b));
-  }
-  return reversed;
-}
-constexpr std::array<uint8_t, 256> kReversed = MakeReversed();
 
 }  // namespace
 
@@ -91,8 +81,8 @@ void darkmap::MarkGrayBelow(const uint8_t* Row, int32_t X, int32_t N, uint8_t Le
   }
 }
 
-// Eight pixels at a time: the row's bytes hold their first pixel in the high bit, the map's
-// in the low bit. A byte after the last pixel's byte is never read.
+// Eight pixels at a time, each byte as the row holds it (its first pixel in the high bit). A
+// byte after the last pixel's byte is never read.
 void darkmap::MarkBits(const uint8_t* Row, int32_t X, int32_t N, bool Set, uint8_t* Bits) {
   const uint8_t flip = Set ? 0x00 : 0xFF;
   const int32_t shift = X & 7;
@@ -103,6 +93,6 @@ void darkmap::MarkBits(const uint8_t* Row, int32_t X, int32_t N, bool Set, uint8
     if (shift != 0 && p < last) pair |= p[1];
     auto eight = static_cast<uint8_t>(((pair << shift) >> 8) ^ flip);
     if (N - i < 8) eight &= static_cast<uint8_t>(0xFF00 >> (N - i));
-    Bits[i >> 3] = kReversed[eight];
+    Bits[i >> 3] = eight;
   }
 }

@@ -10,8 +10,9 @@
 
 namespace darkmap {
 
-// The marking kernels of the depths: bit i mod 8 of Bits[i div 8] is set when pixel X + i of
-// Row is dark (Bits start cleared).
+// The marking kernels of the depths: Bits[k] gets one set bit for each dark pixel among pixels
+// X + 8 k .. X + 8 k + 7 of Row (Bits start cleared). The strips only count the bits, so the
+// order of the bits within a byte is each kernel's own.
 // Bytes below Level (8-bit).
 void MarkBytesBelow(const uint8_t* Row, int32_t X, int32_t N, uint8_t Level, uint8_t* Bits);
 // Pixels whose gray value lies below Level (24-bit).
