@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,12 @@
 #include "vekTWAINContainer.h"
 #include "vekTWAINKernel.h"
 #include "wingdi.h"
+
+// The text of a fixed-size TWAIN text field, which need not end in a zero.
+template <size_t N>
+std::string TwainFieldText(const char (&Field)[N]) {
+  return std::string(Field, strnlen(Field, N));
+}
 
 class TvekTWAINIntf : public TvekTWAINKernel {
  public:
