@@ -142,6 +142,8 @@ class TvekTWAINIntf : public TvekTWAINKernel {
   void HandOver(void* pBmp, win32::BITMAPINFO* pBmpInfo, void* hImage, bool IsSection,
                 const std::string& FilePath);
   void HandOverNothing() { HandOver(nullptr, nullptr, nullptr, false, ""); }
+  // A DIB section goes with its bits and header when DIBHandleType asks for them.
+  void HandOverSection(win32::HBITMAP Section);
   // One native image as DIBHandleType asks; the block is the source's.
   void DeliverNative(win32::HGLOBAL Handle);
   void RefuseNative(win32::HGLOBAL Handle);
