@@ -18,11 +18,6 @@ void SetIdentityText(char (&Field)[N], const std::string& Text) {
   std::memcpy(Field, Text.data(), std::min<size_t>(Text.size(), 32));
 }
 
-template <size_t N>
-std::string IdentityText(const char (&Field)[N]) {
-  return std::string(Field, strnlen(Field, N));
-}
-
 }  // namespace
 
 TvekTWAIN::TvekTWAIN(QObject* Owner) : TvekTWAINIntf(Owner) {}
@@ -222,7 +217,7 @@ void TvekTWAIN::SetFilename(const std::string& Value) {
 }
 
 std::string TvekTWAIN::Manufacturer() const {
-  return IdentityText(AppIdentity().Manufacturer);
+  return TwainFieldText(AppIdentity().Manufacturer);
 }
 
 void TvekTWAIN::SetManufacturer(const std::string& Value) {
@@ -230,7 +225,7 @@ void TvekTWAIN::SetManufacturer(const std::string& Value) {
 }
 
 std::string TvekTWAIN::ProductFamily() const {
-  return IdentityText(AppIdentity().ProductFamily);
+  return TwainFieldText(AppIdentity().ProductFamily);
 }
 
 void TvekTWAIN::SetProductFamily(const std::string& Value) {
@@ -238,7 +233,7 @@ void TvekTWAIN::SetProductFamily(const std::string& Value) {
 }
 
 std::string TvekTWAIN::ProductName() const {
-  return IdentityText(AppIdentity().ProductName);
+  return TwainFieldText(AppIdentity().ProductName);
 }
 
 void TvekTWAIN::SetProductName(const std::string& Value) {

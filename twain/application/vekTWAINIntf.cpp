@@ -16,9 +16,14 @@ bool IsGetMessage(uint16_t Msg) {
   return Msg == MSG_GET || Msg == MSG_GETCURRENT || Msg == MSG_GETDEFAULT || Msg == MSG_RESET;
 }
 
-template <size_t N>
-std::string TextOf(const char (&Field)[N]) {
-  return std::string(Field, strnlen(Field, N));
+// Whether a list of capabilities holds Cap.
+bool ListsCap(const TTwnContainer& List, uint16_t Cap) {
+  for (int i = 0; i < List.GetNumItems(); ++i) {
+    Variant item;
+    List.GetItem(i, item);
+    if (item.AsInteger() == Cap) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -131,23 +136,11 @@ int16_t TvekTWAINIntf::SetCapability(int16_t Msg, int32_t AsOneValue, TTwnContai
 }
 
 bool TvekTWAINIntf::IsCapSupported(uint16_t Cap) {
-  if (FSupportedCaps == nullptr) return true;
-  for (int i = 0; i < FSupportedCaps->GetNumItems(); ++i) {
-    Variant item;
-    FSupportedCaps->GetItem(i, item);
-    if (item.AsInteger() == Cap) return true;
-  }
-  return false;
+  return FSupportedCaps == nullptr || ListsCap(*FSupportedCaps, Cap);
 }
 
 bool TvekTWAINIntf::IsCapExtended(uint16_t Cap) {
-  if (FExtendedCaps == nullptr) return false;
-  for (int i = 0; i < FExtendedCaps->GetNumItems(); ++i) {
-    Variant item;
-    FExtendedCaps->GetItem(i, item);
-    if (item.AsInteger() == Cap) return true;
-  }
-  return false;
+  return FExtendedCaps != nullptr && ListsCap(*FExtendedCaps, Cap);
 }
 
 void TvekTWAINIntf::ReadSupportedCaps() {
@@ -232,7 +225,7 @@ uint16_t TvekTWAINIntf::SourceByMsg(uint16_t Msg, std::string& Name) {
       CallDSM(&AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, Msg, &identity);
   if (result == TWRC_SUCCESS) {
     SourceIdentity() = identity;
-    Name = TextOf(identity.ProductName);
+    Name = TwainFieldText(identity.ProductName);
   } else {
     Name.clear();
   }
@@ -341,7 +334,7 @@ uint16_t TvekTWAINIntf::SetupFileXfer(uint16_t Msg, std::string& Filename, uint8
     if (result == TWRC_SUCCESS && Msg != MSG_SET) {
       Format = static_cast<uint8_t>(setup.Format);
       if (setup.FileNameType == TWTY_STR1024 || setup.FileNameType == TWTY_UNI512)
-        Filename = TextOf(name);
+        Filename = TwainFieldText(name);
     }
     return result;
   }
@@ -354,7 +347,7 @@ uint16_t TvekTWAINIntf::SetupFileXfer(uint16_t Msg, std::string& Filename, uint8
       CallDSM(&AppIdentity(), &SourceIdentity(), DG_CONTROL, DAT_SETUPFILEXFER, Msg, &setup);
   if (result == TWRC_SUCCESS && Msg != MSG_SET) {
     Format = static_cast<uint8_t>(setup.Format);
-    Filename = TextOf(setup.FileName);
+    Filename = TwainFieldText(setup.FileName);
   }
   return result;
 }
@@ -386,7 +379,7 @@ void TvekTWAINIntf::ProcessDeviceEvent() {
       TWRC_SUCCESS) {
     return;
   }
-  const std::string deviceName = TextOf(event.DeviceName);
+  const std::string deviceName = TwainFieldText(event.DeviceName);
   Variant a = 0, b = 0, c = 0;
   const auto code = static_cast<TTwnDeviceEvent>(event.Event & 0xFF);
   switch (code) {

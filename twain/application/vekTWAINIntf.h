@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,12 @@
 #include "vekTWAINContainer.h"
 #include "vekTWAINKernel.h"
 #include "wingdi.h"
+
+// The text of a fixed-size TWAIN text field, which need not end in a zero.
+template <size_t N>
+std::string TwainFieldText(const char (&Field)[N]) {
+  return std::string(Field, strnlen(Field, N));
+}
 
 class TvekTWAINIntf : public TvekTWAINKernel {
  public:
@@ -135,6 +142,8 @@ class TvekTWAINIntf : public TvekTWAINKernel {
   void HandOver(void* pBmp, win32::BITMAPINFO* pBmpInfo, void* hImage, bool IsSection,
                 const std::string& FilePath);
   void HandOverNothing() { HandOver(nullptr, nullptr, nullptr, false, ""); }
+  // A DIB section goes with its bits and header when DIBHandleType asks for them.
+  void HandOverSection(win32::HBITMAP Section);
   // One native image as DIBHandleType asks; the block is the source's.
   void DeliverNative(win32::HGLOBAL Handle);
   void RefuseNative(win32::HGLOBAL Handle);

@@ -157,6 +157,15 @@ void TvekTWAINIntf::HandOver(void* pBmp, BITMAPINFO* pBmpInfo, void* hImage, boo
   }
 }
 
+void TvekTWAINIntf::HandOverSection(HBITMAP Section) {
+  if (FDIBHandleType == THDT_DIBSEC) {
+    HandOver(DIBSectionBits(Section), const_cast<BITMAPINFO*>(DIBSectionInfo(Section)), Section,
+             true, "");
+  } else {
+    HandOver(nullptr, nullptr, Section, true, "");
+  }
+}
+
 uint16_t TvekTWAINIntf::TransferImages() {
   switch (FXferMech) {
     case TWFX_FILES:
@@ -226,11 +235,8 @@ void TvekTWAINIntf::DeliverNative(HGLOBAL Handle) {
   GlobalFree(Handle);
   if (section == nullptr) {
     HandOverNothing();
-  } else if (FDIBHandleType == THDT_DIBSEC) {
-    HandOver(DIBSectionBits(section), const_cast<BITMAPINFO*>(DIBSectionInfo(section)), section,
-             true, "");
   } else {
-    HandOver(nullptr, nullptr, section, true, "");
+    HandOverSection(section);
   }
 }
 
@@ -498,11 +504,7 @@ void TvekTWAINIntf::DeliverFile() {
   }
   EndOfImage();
   if (section != nullptr) {
-    const BITMAPINFO* info = DIBSectionInfo(section);
-    if (FDIBHandleType == THDT_DIBSEC)
-      HandOver(DIBSectionBits(section), const_cast<BITMAPINFO*>(info), section, true, "");
-    else
-      HandOver(nullptr, nullptr, section, true, "");
+    HandOverSection(section);
   } else if (block != nullptr) {
     HandOver(nullptr, nullptr, block, false, "");
   } else {
