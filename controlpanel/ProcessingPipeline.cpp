@@ -90,7 +90,7 @@ void TProcessingPipeline::ProcessPage(TDIB& Page, uint8_t TargetType, int32_t Ta
 }
 
 void TProcessingPipeline::Deskew(TDIB& Page) {
-  double angle = Page.DetectSkew(0, 0.1, Parameters.AngleRange);
+  double angle = Page.DetectSkew(0, 0.1, Parameters.AngleRange, Workspace);
   if (std::fabs(angle) >= Parameters.AngleMin) {
     Page.Rotate(!Parameters.BlackBackground, Parameters.Interpolation, angle, angle, false);
   }

@@ -532,6 +532,9 @@ class TDIB {
   // profiles along staircases; 0 for pixel types other than 1, 8 and 24 bits.
   // Types: pt1bit, pt8bit, pt24bit.
   double DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) const;
+  // DetectSkew with the working memory of Workspace.
+  double DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle,
+                    TDIBWorkspace& Workspace) const;
   // DetectSkew for one depth each, not checked: 1 bit counts black pixels, 8 and 24 bits the
   // pixels below the page's mean level.
   double DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const;

@@ -16,22 +16,22 @@ void SetBit(uint8_t* Bits, int32_t I) {
 
 }  // namespace
 
-void TDarkStrips::Allocate(int32_t Width, int32_t Height) {
+void TDarkStrips::Allocate(int32_t Width, int32_t Height, std::vector<uint8_t>& Bits) {
   FWidth = Width;
   FHeight = Height;
   FStrips = (Width + 7) / 8;
-  FBits.assign(static_cast<size_t>(FStrips), 0);
+  Bits.assign(static_cast<size_t>(FStrips), 0);
   FCounts.resize(static_cast<size_t>(FStrips) * Height);
 }
 
-void TDarkStrips::Enter(int32_t Y) {
+void TDarkStrips::Enter(int32_t Y, const std::vector<uint8_t>& Bits) {
   for (int32_t s = 0; s < FStrips; ++s) {
-    FCounts[static_cast<size_t>(s) * FHeight + Y] = runcount::kBitCounts[FBits[s]];
+    FCounts[static_cast<size_t>(s) * FHeight + Y] = runcount::kBitCounts[Bits[s]];
   }
 }
 
-TDarkStrips TDarkStrips::Merged(int32_t Factor) const {
-  TDarkStrips merged;
+TDarkStrips TDarkStrips::Merged(int32_t Factor, std::vector<uint16_t>& Into) const {
+  TDarkStrips merged(Into);
   merged.FWidth = FWidth;
   merged.FHeight = FHeight;
   merged.FStripWidth = FStripWidth * Factor;

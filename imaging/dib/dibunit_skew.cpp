@@ -12,6 +12,7 @@
 
 #include "dibunit.h"
 #include "dibunit_darkmap.h"
+#include "dibunit_workspace.h"
 
 namespace {
 
@@ -51,14 +52,16 @@ TDIB::TRect SheetOf(const TDIB& Page) {
 // The projection of the strips' dark pixels for the signed displacement U over the width (U < 0
 // for lines that fall to the right), in bins of Step lines with an empty bin at both ends, and
 // its score: the sum of the squared differences of neighbouring bins. Every dark pixel lands
-// in one bin whatever the slope, so the scores of all candidates weigh the same pixels.
+// in one bin whatever the slope, so the scores of all candidates weigh the same pixels. The
+// profiles live in Lines and Bins.
 class TProjector {
  public:
-  TProjector(const TDarkStrips& Strips, int32_t MaxDisplacement, int32_t Step)
-      : FStrips(Strips),
-        FStep(Step),
-        FLines(static_cast<size_t>(Strips.Height() + MaxDisplacement) + 2),
-        FBins(FLines.size() / static_cast<size_t>(Step) + 3) {}
+  TProjector(const TDarkStrips& Strips, int32_t MaxDisplacement, int32_t Step,
+             std::vector<int32_t>& Lines, std::vector<int32_t>& Bins)
+      : FStrips(Strips), FStep(Step), FLines(Lines), FBins(Bins) {
+    FLines.assign(static_cast<size_t>(Strips.Height() + MaxDisplacement) + 2, 0);
+    FBins.assign(FLines.size() / static_cast<size_t>(Step) + 3, 0);
+  }
 
   // Half puts the steps of the staircase half a line later: where a strip's fall lies halfway
   // between two lines, the two choices sort its pixels differently.
@@ -112,7 +115,7 @@ class TProjector {
 
   const TDarkStrips& FStrips;
   const size_t FStep;
-  std::vector<int32_t> FLines, FBins;
+  std::vector<int32_t>&FLines, &FBins;
   std::map<int64_t, int64_t> FScores;
 };
 
@@ -180,7 +183,7 @@ int32_t FinalDisplacement(TProjector& Fine, const TProjector& Coarse, TCandidate
 // Runs the search over the dark pixels that Mark sets in the strips of the sheet.
 template <class TMark>
 double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, double AngleStep,
-                  double MaxAngle, TMark&& Mark) {
+                  double MaxAngle, TSkewBuffers& Buffers, TMark&& Mark) {
   const int32_t width = Sheet.Right - Sheet.Left + 1, height = Sheet.Bottom - Sheet.Top + 1;
   const int32_t h = std::min(Round(width * std::sin(MaxAngle * M_PI / 180.0)), height);
   if (h < 0) return 0;  // no candidate
@@ -191,9 +194,10 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
   const int32_t m = std::max(h / angles, 1);
   // Every line is a bin of its own unless the caller asks for bins of several lines.
   const int32_t step = LineStep > 0 ? LineStep : 1;
-  const TDarkStrips narrow(Page, Sheet, Mark);
-  const TDarkStrips wide = narrow.Merged(4);
-  TProjector coarse(wide, h, step), fine(narrow, h, step);
+  const TDarkStrips narrow(Page, Sheet, Mark, Buffers.Bits, Buffers.Narrow);
+  const TDarkStrips wide = narrow.Merged(4, Buffers.Wide);
+  TProjector coarse(wide, h, step, Buffers.Lines[0], Buffers.Bins[0]);
+  TProjector fine(narrow, h, step, Buffers.Lines[1], Buffers.Bins[1]);
   const std::optional<TCandidate> best = CoarseDisplacement(coarse, h, m);
   const int32_t u = best && best->U != 0 ? FinalDisplacement(fine, coarse, *best, h) : 0;
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
@@ -204,15 +208,16 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
 // below it however large the surround is (the mean level of a page with a wide dark surround
 // lies below most of the ink).
 template <class TGray>
-int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, TGray&& GrayOf) {
+int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, std::vector<uint32_t>& Counts,
+                  TGray&& GrayOf) {
   // Four counts a level, taken in turn, so that runs of one level do not wait on each other.
-  std::vector<uint32_t> counts(4 * 256, 0);
+  Counts.assign(4 * 256, 0);
   for (int32_t y = Sheet.Top; y <= Sheet.Bottom; y += 4) {
     const uint8_t* row = Page.Lines(y);
-    for (int32_t x = Sheet.Left; x <= Sheet.Right; ++x) ++counts[(x & 3) * 256 + GrayOf(row, x)];
+    for (int32_t x = Sheet.Left; x <= Sheet.Right; ++x) ++Counts[(x & 3) * 256 + GrayOf(row, x)];
   }
   THistogram histogram{};
-  for (int32_t i = 0; i < 4 * 256; ++i) histogram[i & 255] += counts[i];
+  for (int32_t i = 0; i < 4 * 256; ++i) histogram[i & 255] += Counts[i];
   return OtsuLevel(histogram);
 }
 
@@ -221,10 +226,10 @@ int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, TGray&& GrayOf) {
 using TMarkBelow = void (*)(const uint8_t*, int32_t, int32_t, uint8_t, uint8_t*);
 template <class TGray>
 double SearchBelowLevel(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
-                        TMarkBelow Mark, TGray&& GrayOf) {
+                        TSkewBuffers& Buffers, TMarkBelow Mark, TGray&& GrayOf) {
   const TDIB::TRect sheet = SheetOf(Page);
-  const auto below = static_cast<uint8_t>(DarkLevel(Page, sheet, GrayOf) + 1);
-  return SearchSkew(Page, sheet, LineStep, AngleStep, MaxAngle,
+  const auto below = static_cast<uint8_t>(DarkLevel(Page, sheet, Buffers.Levels, GrayOf) + 1);
+  return SearchSkew(Page, sheet, LineStep, AngleStep, MaxAngle, Buffers,
                     [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
                       Mark(row, x, n, below, bits);
                     });
@@ -234,6 +239,30 @@ double SearchBelowLevel(const TDIB& Page, int32_t LineStep, double AngleStep, do
 // skew to find.
 bool Searched(const TDIB& Page, double MaxAngle) {
   return !Page.Empty() && Page.Width() > 0 && Page.Height() > 0 && std::fabs(MaxAngle) >= 0.1;
+}
+
+double Skew1(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+             TSkewBuffers& Buffers) {
+  if (!Searched(Page, MaxAngle)) return 0;
+  const bool blackIsSet = Page.BlackIndex() == 1;
+  return SearchSkew(Page, SheetOf(Page), LineStep, AngleStep, MaxAngle, Buffers,
+                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
+                      darkmap::MarkBits(row, x, n, blackIsSet, bits);
+                    });
+}
+
+double Skew8(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+             TSkewBuffers& Buffers) {
+  if (!Searched(Page, MaxAngle)) return 0;
+  return SearchBelowLevel(Page, LineStep, AngleStep, MaxAngle, Buffers, darkmap::MarkBytesBelow,
+                          [](const uint8_t* row, int32_t x) { return row[x]; });
+}
+
+double Skew24(const TDIB& Page, int32_t LineStep, double AngleStep, double MaxAngle,
+              TSkewBuffers& Buffers) {
+  if (!Searched(Page, MaxAngle)) return 0;
+  return SearchBelowLevel(Page, LineStep, AngleStep, MaxAngle, Buffers, darkmap::MarkGrayBelow,
+                          [](const uint8_t* row, int32_t x) { return GrayOf24(row + 3 * x); });
 }
 
 }  // namespace
@@ -249,35 +278,35 @@ int64_t ProfileScore(const int32_t* Values, int32_t Count) {
 }
 
 double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle) const {
+  TDIBWorkspace workspace;
+  return DetectSkew(LineStep, AngleStep, MaxAngle, workspace);
+}
+
+double TDIB::DetectSkew(int32_t LineStep, double AngleStep, double MaxAngle,
+                        TDIBWorkspace& Workspace) const {
   switch (FPixelType) {
     case pt1bit:
-      return DetectSkew1(LineStep, AngleStep, MaxAngle);
+      return Skew1(*this, LineStep, AngleStep, MaxAngle, Workspace.Parts().Skew);
     case pt8bit:
-      return DetectSkew8(LineStep, AngleStep, MaxAngle);
+      return Skew8(*this, LineStep, AngleStep, MaxAngle, Workspace.Parts().Skew);
     case pt24bit:
-      return DetectSkew24(LineStep, AngleStep, MaxAngle);
+      return Skew24(*this, LineStep, AngleStep, MaxAngle, Workspace.Parts().Skew);
     default:
       return 0;
   }
 }
 
 double TDIB::DetectSkew1(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!Searched(*this, MaxAngle)) return 0;
-  const bool blackIsSet = BlackIndex() == 1;
-  return SearchSkew(*this, SheetOf(*this), LineStep, AngleStep, MaxAngle,
-                    [&](const uint8_t* row, int32_t x, int32_t n, uint8_t* bits) {
-                      darkmap::MarkBits(row, x, n, blackIsSet, bits);
-                    });
+  TDIBWorkspace workspace;
+  return Skew1(*this, LineStep, AngleStep, MaxAngle, workspace.Parts().Skew);
 }
 
 double TDIB::DetectSkew8(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!Searched(*this, MaxAngle)) return 0;
-  return SearchBelowLevel(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkBytesBelow,
-                          [](const uint8_t* row, int32_t x) { return row[x]; });
+  TDIBWorkspace workspace;
+  return Skew8(*this, LineStep, AngleStep, MaxAngle, workspace.Parts().Skew);
 }
 
 double TDIB::DetectSkew24(int32_t LineStep, double AngleStep, double MaxAngle) const {
-  if (!Searched(*this, MaxAngle)) return 0;
-  return SearchBelowLevel(*this, LineStep, AngleStep, MaxAngle, darkmap::MarkGrayBelow,
-                          [](const uint8_t* row, int32_t x) { return GrayOf24(row + 3 * x); });
+  TDIBWorkspace workspace;
+  return Skew24(*this, LineStep, AngleStep, MaxAngle, workspace.Parts().Skew);
 }

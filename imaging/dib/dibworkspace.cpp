@@ -14,6 +14,12 @@ size_t BytesOf(const TExtremeBuffers& Buffers) {
          BytesOf(Buffers.Runs[0]) + BytesOf(Buffers.Runs[1]);
 }
 
+size_t BytesOf(const TSkewBuffers& Buffers) {
+  return BytesOf(Buffers.Bits) + BytesOf(Buffers.Narrow) + BytesOf(Buffers.Wide) +
+         BytesOf(Buffers.Lines[0]) + BytesOf(Buffers.Lines[1]) + BytesOf(Buffers.Bins[0]) +
+         BytesOf(Buffers.Bins[1]) + BytesOf(Buffers.Levels);
+}
+
 }  // namespace
 
 TDIBWorkspace::TDIBWorkspace() = default;
@@ -35,5 +41,5 @@ size_t TDIBWorkspace::Capacity() const {
          BytesOf(c.Index) + BytesOf(c.Counts) + BytesOf(c.Components) + BytesOf(FParts->Minimum) +
          BytesOf(FParts->Maximum) + BytesOf(l.Values) + BytesOf(l.Squares) + BytesOf(l.First) +
          BytesOf(l.End) + BytesOf(l.Inverse) + BytesOf(l.PrefixValues) + BytesOf(l.PrefixSquares) +
-         BytesOf(FParts->LocalStatsResult);
+         BytesOf(FParts->LocalStatsResult) + BytesOf(FParts->Skew);
 }

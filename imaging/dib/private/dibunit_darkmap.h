@@ -26,20 +26,23 @@ class TDarkStrips {
  public:
   // The table of Rect (inclusive) of Page in strips of 8 columns, whose dark pixels
   // Mark(Row, Left, Width, Bits) marks (as the kernels above do) for pixels Left .. Left +
-  // Width - 1 of Row.
+  // Width - 1 of Row. The table lives in Counts, and Bits holds one line's marks while it is
+  // made; both keep their memory for the next page.
   template <class TMark>
-  TDarkStrips(const TDIB& Page, const TDIB::TRect& Rect, TMark&& Mark) {
+  TDarkStrips(const TDIB& Page, const TDIB::TRect& Rect, TMark&& Mark, std::vector<uint8_t>& Bits,
+              std::vector<uint16_t>& Counts)
+      : FCounts(Counts) {
     const int32_t width = Rect.Right - Rect.Left + 1, height = Rect.Bottom - Rect.Top + 1;
-    Allocate(width, height);
+    Allocate(width, height, Bits);
     for (int32_t y = 0; y < height; ++y) {
-      std::fill(FBits.begin(), FBits.end(), 0);
-      Mark(Page.Lines(Rect.Top + y), Rect.Left, width, FBits.data());
-      Enter(y);
+      std::fill(Bits.begin(), Bits.end(), 0);
+      Mark(Page.Lines(Rect.Top + y), Rect.Left, width, Bits.data());
+      Enter(y, Bits);
     }
   }
 
-  // The table of the same pixels in strips Factor times as wide.
-  TDarkStrips Merged(int32_t Factor) const;
+  // The table of the same pixels in strips Factor times as wide, kept in Into.
+  TDarkStrips Merged(int32_t Factor, std::vector<uint16_t>& Into) const;
 
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
@@ -52,11 +55,10 @@ class TDarkStrips {
   }
 
  private:
-  TDarkStrips() = default;
-  void Allocate(int32_t Width, int32_t Height);
-  void Enter(int32_t Y);  // FBits as line Y
+  explicit TDarkStrips(std::vector<uint16_t>& Counts) : FCounts(Counts) {}
+  void Allocate(int32_t Width, int32_t Height, std::vector<uint8_t>& Bits);
+  void Enter(int32_t Y, const std::vector<uint8_t>& Bits);  // Bits as line Y
 
   int32_t FWidth = 0, FHeight = 0, FStrips = 0, FStripWidth = 8;
-  std::vector<uint8_t> FBits;  // one line's bits
-  std::vector<uint16_t> FCounts;
+  std::vector<uint16_t>& FCounts;
 };

@@ -16,9 +16,18 @@ struct TLocalStatsBuffers {
   std::vector<int64_t> PrefixValues, PrefixSquares;  // prefix sums of the column sums
 };
 
+// The dark maps and projection profiles of skew detection.
+struct TSkewBuffers {
+  std::vector<uint8_t> Bits;               // one line's dark pixels
+  std::vector<uint16_t> Narrow, Wide;      // the dark maps in narrow and wide strips
+  std::vector<int32_t> Lines[2], Bins[2];  // the coarse and the fine profile
+  std::vector<uint32_t> Levels;            // the gray-level counts of the dark level
+};
+
 struct TDIBWorkspace::TParts {
   TComponentSearch Components;
   TExtremeBuffers Minimum, Maximum;
   TLocalStatsBuffers LocalStats;
   std::vector<uint8_t> LocalStatsResult;  // the local mean and deviation threshold's lines
+  TSkewBuffers Skew;
 };

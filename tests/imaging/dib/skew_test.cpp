@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "dibunit.h"
+#include "dibworkspace.h"
 #include "pagegen.h"
 
 namespace {
@@ -77,6 +78,29 @@ TEST(DetectSkew, WideDenseProfilesNeedSixtyFourBits) {
   }
   ASSERT_GT(ProfileScore(profile.data(), static_cast<int32_t>(profile.size())), INT32_MAX);
   EXPECT_DOUBLE_EQ(page->DetectSkew(0, 0.1, 5), Degrees(std::asin(-drop / 6000.0)));
+}
+
+// One workspace through a large page, a smaller one and the large one again, at each depth:
+// every angle is the one found without a workspace, and the memory grows for the large page
+// only.
+TEST(DetectSkew, WorkingMemoryGrowsOnlyForALargerPage) {
+  for (uint8_t type : {pt1bit, pt8bit, pt24bit}) {
+    SCOPED_TRACE(int{type});
+    auto large = BandPage(2000, 900, 21, 48, 16);
+    auto small = BandPage(600, 400, -9, 40, 10);
+    for (TDIB* page : {large.get(), small.get()}) {
+      if (type != pt1bit) page->ConvertPixelType(pt8bit);
+      if (type == pt24bit) page->ConvertPixelType(pt24bit);
+    }
+    TDIBWorkspace workspace;
+    EXPECT_EQ(large->DetectSkew(0, 0.1, 5, workspace), large->DetectSkew(0, 0.1, 5));
+    const size_t afterLarge = workspace.Capacity();
+    EXPECT_GT(afterLarge, 0u);
+    EXPECT_EQ(small->DetectSkew(0, 0.1, 5, workspace), small->DetectSkew(0, 0.1, 5));
+    EXPECT_EQ(workspace.Capacity(), afterLarge);
+    EXPECT_EQ(large->DetectSkew(0, 0.1, 5, workspace), large->DetectSkew(0, 0.1, 5));
+    EXPECT_EQ(workspace.Capacity(), afterLarge);
+  }
 }
 
 struct TSkewCase {
