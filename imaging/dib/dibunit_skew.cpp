@@ -25,6 +25,14 @@ constexpr double kSurroundDarkPercent = 30;
 // page of pictures or of a few marks has no slope that stands out.
 constexpr double kSureFactor = 1.02;
 
+// Across a fall of this many degrees every line of text smears into its neighbours, as it does
+// on the unturned page when the page is turned far: a page of text keeps less than half its best
+// score at the lower of the two, and the best slope must stand out from it by this factor. A
+// photograph, a page of shapes or of scattered specks keeps most of its score at any slope, and
+// has no slope to go by.
+constexpr double kBlurredDegrees = 5;
+constexpr double kStandsOutFactor = 2;
+
 // The best candidates of the coarse search that the finer passes look around.
 constexpr size_t kRefined = 3;
 
@@ -127,8 +135,10 @@ struct TCandidate {
 // The coarse search over the displacements 0, M, 2M, ... H in both directions, and finer
 // passes around its best candidates down to single lines, on the table of wide strips. Ties
 // keep the earlier candidate: the smaller displacement, falling before rising. Nothing when the
-// best does not stand out.
-std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M) {
+// best does not stand out from the unturned page, or from the lower of the unturned page and the
+// page blurred by a fall of Blurred lines either way.
+std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, int32_t M,
+                                             int32_t Blurred) {
   std::vector<TCandidate> coarse;
   for (int32_t d = 0; d <= H; d += M) {
     coarse.push_back({-d, Projector.Score(-d)});
@@ -150,8 +160,11 @@ std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, i
     }
     if (around.Score > best.Score) best = around;
   }
-  const int64_t flat = Projector.Score(0);
-  if (static_cast<double>(best.Score) < kSureFactor * static_cast<double>(flat)) return {};
+  const auto score = static_cast<double>(best.Score);
+  const auto flat = static_cast<double>(Projector.Score(0));
+  const auto blurred = static_cast<double>(
+      std::min({Projector.Score(0), Projector.Score(-Blurred), Projector.Score(Blurred)}));
+  if (score < kSureFactor * flat || score < kStandsOutFactor * blurred) return {};
   return best;
 }
 
@@ -196,9 +209,11 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
   const int32_t step = LineStep > 0 ? LineStep : 1;
   const TDarkStrips narrow(Page, Sheet, Mark, Buffers.Bits, Buffers.Narrow);
   const TDarkStrips wide = narrow.Merged(4, Buffers.Wide);
-  TProjector coarse(wide, h, step, Buffers.Lines[0], Buffers.Bins[0]);
+  const int32_t blurred =
+      std::min(std::max(h, Round(width * std::sin(kBlurredDegrees * M_PI / 180.0))), height);
+  TProjector coarse(wide, blurred, step, Buffers.Lines[0], Buffers.Bins[0]);
   TProjector fine(narrow, h, step, Buffers.Lines[1], Buffers.Bins[1]);
-  const std::optional<TCandidate> best = CoarseDisplacement(coarse, h, m);
+  const std::optional<TCandidate> best = CoarseDisplacement(coarse, h, m, blurred);
   const int32_t u = best && best->U != 0 ? FinalDisplacement(fine, coarse, *best, h) : 0;
   return std::asin(static_cast<double>(u) / width) * 180.0 / M_PI;
 }

@@ -154,6 +154,25 @@ TEST(RealScans, ABlankSheetIsNotTurned) {
   EXPECT_EQ(page.DetectSkew(0, 0.1, 4), 0);
 }
 
+// Photographs have edges and shades at every slope but no text lines: they stay as they are in
+// colour, in gray and in black and white.
+TEST(RealScans, APageOfPicturesIsNotTurned) {
+  for (const char* name :
+       {"jpeg/zigimg/tuba.jpg", "jpeg/pillow/hopper.jpg", "tiff/libtiffpic/jello.tif"}) {
+    const std::string file = TestDataDir() + "/" + name;
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
+    TDIB page;
+    page.LoadFromFile(file);
+    for (uint8_t type : {pt24bit, pt8bit, pt1bit}) {
+      SCOPED_TRACE(testing::Message() << name << ", type " << int{type});
+      if (type == pt24bit && page.PixelType() != pt24bit) continue;
+      if (type == pt8bit) page.ConvertPixelType(pt8bit);
+      if (type == pt1bit) page.AutoThreshold(0, true, 0, 255);
+      EXPECT_EQ(page.DetectSkew(0, 0.1, 5), 0);
+    }
+  }
+}
+
 // A straight scan turned both ways by 0.5 to 4 degrees, at each depth: the angle found is the
 // turn (the truth of a turned copy) to within 0.1 degree, from the angle found on the straight
 // page.

@@ -116,6 +116,10 @@ double ReferenceDetectSkew(const TDIB& Page, int32_t LineStep, double AngleStep,
     if (around.second > best.second) best = around;
   }
   if (static_cast<double>(best.second) < 1.02 * static_cast<double>(coarse(0))) return 0;
+  // Nor when it does not reach twice the lowest score of the unturned page and the page blurred
+  // by a fall of 5 degrees either way.
+  const int32_t blurred = std::min(std::max(h, Round(width * std::sin(5 * M_PI / 180.0))), height);
+  if (best.second < 2 * std::min({coarse(0), coarse(-blurred), coarse(blurred)})) return 0;
   if (best.first == 0) return 0;
   // The final pass on strips of 8 columns, next to every displacement that came within 95 per
   // cent of the best on the wide strips.
