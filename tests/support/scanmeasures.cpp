@@ -261,6 +261,80 @@ double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure) {
   return bestIn(coarse - 0.06, coarse + 0.06, 0.005);
 }
 
+namespace {
+
+// A line of text letters: where its letters' middles lie across the page's slope, and its
+// letters.
+struct TTextLine {
+  double From, To;  // of the letters' middles, along the slope's normal
+  int32_t Left, Right;
+  std::vector<TInkBlob> Letters;
+};
+
+// The text letters gathered into lines: letters in the order of their middles across the
+// slope, a new line where the next middle is more than half a letter height further on.
+std::vector<TTextLine> TextLinesOf(const TLetters& Letters, double Degrees) {
+  const double t = std::tan(Degrees * M_PI / 180);
+  std::vector<TInkBlob> text = TextLetters(Letters.Blobs);
+  if (text.empty()) return {};
+  auto middle = [&](const TInkBlob& b) {
+    return (b.Top + b.Bottom) / 2.0 + (b.Left + b.Right) / 2.0 * t;
+  };
+  std::sort(text.begin(), text.end(),
+            [&](const TInkBlob& a, const TInkBlob& b) { return middle(a) < middle(b); });
+  std::vector<int32_t> heights;
+  for (const TInkBlob& b : text) heights.push_back(b.Height());
+  std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+  const double gap = heights[heights.size() / 2] / 2.0;
+  std::vector<TTextLine> lines;
+  for (const TInkBlob& b : text) {
+    const double m = middle(b);
+    if (lines.empty() || m - lines.back().To > gap) lines.push_back({m, m, b.Left, b.Right, {}});
+    TTextLine& line = lines.back();
+    line.To = m;
+    line.Left = std::min(line.Left, b.Left);
+    line.Right = std::max(line.Right, b.Right);
+    line.Letters.push_back(b);
+  }
+  return lines;
+}
+
+// The slope of a line of letters in degrees, as ProjectionSkew signs it: the median of the
+// slopes between the edges (Edge of each letter: its top or its bottom) of every two letters
+// at least two letter heights apart, so that ascenders, descenders and marks, a minority, do
+// not move it.
+template <class TEdge>
+double LineSlope(const std::vector<TInkBlob>& Letters, TEdge&& Edge) {
+  std::vector<double> slopes;
+  for (size_t i = 0; i < Letters.size(); ++i) {
+    for (size_t j = i + 1; j < Letters.size(); ++j) {
+      const TInkBlob &a = Letters[i], &b = Letters[j];
+      const double dx = (b.Left + b.Right - a.Left - a.Right) / 2.0;
+      if (std::fabs(dx) < 2.0 * std::max(a.Height(), b.Height())) continue;
+      slopes.push_back((Edge(b) - Edge(a)) / dx);
+    }
+  }
+  if (slopes.empty()) return 0;
+  std::nth_element(slopes.begin(), slopes.begin() + slopes.size() / 2, slopes.end());
+  return -std::atan(slopes[slopes.size() / 2]) * 180 / M_PI;
+}
+
+}  // namespace
+
+double LineWeightedSkew(const TLetters& Letters, double MaxAngle) {
+  const std::vector<TTextLine> lines = TextLinesOf(Letters, ProjectionSkew(Letters, MaxAngle));
+  double sum = 0, weights = 0;
+  for (const TTextLine& line : lines) {
+    if (line.Letters.size() < 5) continue;
+    const double length = line.Right - line.Left + 1;
+    const double top = LineSlope(line.Letters, [](const TInkBlob& b) { return b.Top; });
+    const double bottom = LineSlope(line.Letters, [](const TInkBlob& b) { return b.Bottom; });
+    sum += length * (top + bottom) / 2;
+    weights += length;
+  }
+  return weights > 0 ? sum / weights : 0;
+}
+
 int64_t SurroundLeft(const TDIB& Page, int32_t DPI) {
   TInkMap dark;
   dark.Width = Page.Width();
