@@ -632,7 +632,8 @@ class TDIB {
   void EraseOutside(const TRect& Rect);
   // Crops to the paper size (of those whose names occur in PaperList, ignoring letter case;
   // empty: the content itself) that best fits the content widened by Margin inches, within
-  // Tolerance percent.
+  // Tolerance percent. A paper smaller than that takes from the margin, never from the
+  // content: the crop then holds the content.
   // Raises: as Crop. In place: yes; the same handle.
   void AutoCrop(const std::string& PaperList, float Percent, float Margin, float Tolerance);
 

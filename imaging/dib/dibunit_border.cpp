@@ -275,19 +275,42 @@ void TDIB::EraseOutside(const TRect& Rect) {
 
 // ---- Auto-crop ----
 
+namespace {
+
+// The first and last column (line) of a crop.
+struct TSpan {
+  int32_t First, Last;
+};
+
+// The crop of one side of the page for a paper side of Size pixels, centred on the content
+// widened by its margin: Size + 1 pixels, out by half the difference when the paper is larger
+// and in by half when it is smaller, limited by the page sides. The crop never leaves out a
+// pixel of the content itself: a paper smaller than the content (within the tolerance) takes
+// only from the margin, and where even that is too little the crop holds the content.
+TSpan CropSpan(TSpan Widened, TSpan Content, int32_t Size, int32_t PageSize) {
+  if (Size >= PageSize) return {0, PageSize - 1};
+  const int32_t centred = Widened.First - (Size - (Widened.Last - Widened.First + 1)) / 2;
+  const int32_t first =
+      std::max(0, std::min(std::max(centred, Content.Last - Size), Content.First));
+  return {first, std::min(std::max(first + Size, Content.Last), PageSize - 1)};
+}
+
+}  // namespace
+
 void TDIB::AutoCrop(const std::string& PaperList, float Percent, float Margin, float Tolerance) {
   if (Empty()) return;
   const int32_t width = Width(), height = Height();
   const int32_t xdpi = XResolution(), ydpi = YResolution();
-  TRect rect;
-  DetectContent(0, rect, Percent);
-  if (rect.Right < rect.Left || rect.Bottom < rect.Top) return;  // no content at all
+  TRect content;
+  DetectContent(0, content, Percent);
+  if (content.Right < content.Left || content.Bottom < content.Top) return;  // no content at all
   const int32_t mx = Round(xdpi * static_cast<double>(Margin));
   const int32_t my = Round(ydpi * static_cast<double>(Margin));
-  rect.Left = std::max(rect.Left - mx, 0);
-  rect.Top = std::max(rect.Top - my, 0);
-  rect.Right = std::min(rect.Right + mx, width - 1);
-  rect.Bottom = std::min(rect.Bottom + my, height - 1);
+  TRect rect;
+  rect.Left = std::max(content.Left - mx, 0);
+  rect.Top = std::max(content.Top - my, 0);
+  rect.Right = std::min(content.Right + mx, width - 1);
+  rect.Bottom = std::min(content.Bottom + my, height - 1);
   if (rect.Left < 1 && rect.Top < 1 && rect.Right >= width - 1 && rect.Bottom >= height - 1) {
     return;
   }
@@ -324,9 +347,7 @@ void TDIB::AutoCrop(const std::string& PaperList, float Percent, float Margin, f
 
   const int32_t cw = std::min(turned ? paperH : paperW, width);
   const int32_t ch = std::min(turned ? paperW : paperH, height);
-  rect.Left = cw == width ? 0 : std::max(0, rect.Left - std::abs((cw - w) / 2));
-  rect.Top = ch == height ? 0 : std::max(0, rect.Top - std::abs((ch - h) / 2));
-  rect.Right = std::min(rect.Left + cw, width - 1);
-  rect.Bottom = std::min(rect.Top + ch, height - 1);
-  Crop(rect);
+  const TSpan across = CropSpan({rect.Left, rect.Right}, {content.Left, content.Right}, cw, width);
+  const TSpan down = CropSpan({rect.Top, rect.Bottom}, {content.Top, content.Bottom}, ch, height);
+  Crop({across.First, down.First, across.Last, down.Last});
 }

@@ -30,7 +30,7 @@ struct TScan {
 const TScan kScans[] = {
     {"leptonica/feyn.tif", 0.1, true, false},
     {"leptonica/shearer.148.tif", 0.1, true, false},
-    {"leptonica/pageseg1.tif", 0.1, true, false},
+    {"leptonica/pageseg1.tif", 0.1, true, true},
     {"leptonica/scots-frag.tif", 0.1, true, false, true},  // columns at different angles
     {"leptonica/lucasta.1.300.tif", 0.1, true, true},
     {"leptonica/lucasta.047.jpg", 0.1, true, true},

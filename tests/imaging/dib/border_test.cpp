@@ -205,6 +205,75 @@ TEST(AutoCrop, EmptyListCropsToTheContent) {
   EXPECT_EQ(page->GetPixel(9, 10), kPaperGray);
 }
 
+// The content is the rectangle of the columns and lines with more than Round(length x percent
+// / 100) dark pixels, found from each side with gap 0: a sparser column of marks at a side is
+// margin, a denser one is content, however far from the rest.
+TEST(DetectContent, SideMarksCountByThePercent) {
+  struct TCase {
+    int32_t Dark;  // pixels of column 20 and of line 30, on a 600 x 400 page
+    int32_t Left, Top;
+  };
+  const TCase cases[] = {
+      {2, 200, 100},  // column limit Round(2) = 2, line limit Round(3) = 3: both margin
+      {3, 20, 100},   // the column counts, the line not yet
+      {4, 20, 30},    // both count
+  };
+  for (const TCase& c : cases) {
+    auto page = ContentPage(600, 400, 100, {200, 100, 399, 299});
+    for (int32_t i = 0; i < c.Dark; ++i) {
+      page->SetPixel(20, 10 + 2 * i, 0);
+      page->SetPixel(500 + 2 * i, 30, 0);
+    }
+    TRect rect;
+    page->DetectContent(0, rect, 0.5);
+    SCOPED_TRACE(c.Dark);
+    ExpectRect(rect, c.Left, c.Top, 399, 299);
+  }
+}
+
+int64_t DarkPixels(const TDIB& Page) {
+  int64_t dark = 0;
+  for (int32_t y = 0; y < Page.Height(); ++y) {
+    for (int32_t x = 0; x < Page.Width(); ++x) dark += Page.GetPixel(x, y) < 128;
+  }
+  return dark;
+}
+
+// Content wider than Statement (550 x 850 at 100 dpi) by less than the tolerance: the paper
+// fits, and the crop, centred on the content with its margin, takes from the margin but never
+// leaves out a column of the content itself.
+TEST(AutoCrop, APaperSmallerThanTheContentNeverCutsIt) {
+  struct TCase {
+    const char* What;
+    TRect Content;
+    float Margin;
+    int32_t Width, Height;  // of the crop
+    int32_t Left;           // the content's first column in it
+  };
+  const TCase cases[] = {
+      // 560 wide: the crop holds the content rather than be one pixel wider than the paper.
+      {"no margin", {100, 100, 659, 899}, 0, 560, 851, 0},
+      // 540 wide, 560 with the margin: centred, 5 margin columns go on each side.
+      {"margin", {110, 100, 649, 899}, 0.1f, 551, 851, 5},
+      // At the page side, 547 wide, with 3 columns of margin on the left and 10 on the right:
+      // centring would take 5 from each side, so the crop starts at the content.
+      {"page side", {3, 100, 549, 899}, 0.1f, 551, 851, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    auto page = ContentPage(800, 1000, 100, c.Content);
+    const int64_t ink = DarkPixels(*page);
+    page->AutoCrop("Statement;", 0.5f, c.Margin, 5);
+    EXPECT_EQ(page->Width(), c.Width);
+    EXPECT_EQ(page->Height(), c.Height);
+    EXPECT_EQ(DarkPixels(*page), ink);
+    EXPECT_EQ(page->GetPixel(c.Left, 500), 0);
+    if (c.Left > 0) {
+      EXPECT_EQ(page->GetPixel(c.Left - 1, 500), kPaperGray);
+    }
+  }
+}
+
 TEST(AutoCrop, LeavesPagesItCannotImprove) {
   struct TCase {
     const char* List;
