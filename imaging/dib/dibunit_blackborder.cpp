@@ -230,6 +230,48 @@ class TWedges {
     }
   }
 
+  // Moves the sides of Rect back out, up to those of Walked, over the lines that would cut the
+  // page's own ink in two: the letters of a text cut off by the sheet's edge lie between the
+  // surround's wedges. A line cuts ink where it holds the outer end of ink that goes on into
+  // the rectangle: a dark pixel that is not the surround's, touches dark pixels further in and
+  // none further out (one that lies behind a light speck of the surround is touched by the
+  // surround around the speck).
+  template <class TIsDark>
+  void Restore(const TDIB& Page, TDIB::TRect& Rect, const TDIB::TRect& Walked,
+               TIsDark&& IsDark) const {
+    auto dark = [&](int32_t X, int32_t Y) {
+      return X >= 0 && Y >= 0 && X < Page.Width() && Y < Page.Height() &&
+             IsDark(Page.Lines(Y), X) != 0;
+    };
+    // Whether the column (Vertical) or line Out, Step further out than the rectangle's side
+    // line, cuts ink between From and To.
+    auto cuts = [&](bool Vertical, int32_t Out, int32_t Step, int32_t From, int32_t To) {
+      for (int32_t k = From; k <= To; ++k) {
+        const int32_t x = Vertical ? Out : k, y = Vertical ? k : Out;
+        if (!dark(x, y) || At(x, y)) continue;
+        bool in = false, far = false;
+        for (int32_t d = -1; d <= 1; ++d) {
+          in = in || (Vertical ? dark(x - Step, y + d) : dark(x + d, y - Step));
+          far = far || (Vertical ? dark(x + Step, y + d) : dark(x + d, y + Step));
+        }
+        if (in && !far) return true;
+      }
+      return false;
+    };
+    while (Rect.Left > Walked.Left && cuts(true, Rect.Left - 1, -1, Rect.Top, Rect.Bottom)) {
+      --Rect.Left;
+    }
+    while (Rect.Right < Walked.Right && cuts(true, Rect.Right + 1, 1, Rect.Top, Rect.Bottom)) {
+      ++Rect.Right;
+    }
+    while (Rect.Top > Walked.Top && cuts(false, Rect.Top - 1, -1, Rect.Left, Rect.Right)) {
+      --Rect.Top;
+    }
+    while (Rect.Bottom < Walked.Bottom && cuts(false, Rect.Bottom + 1, 1, Rect.Left, Rect.Right)) {
+      ++Rect.Bottom;
+    }
+  }
+
  private:
   int32_t Column(int32_t X, const TDIB::TRect& Rect) const {
     int32_t n = 0;
@@ -329,7 +371,10 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   }
   if (none || Rect.Top > Rect.Bottom) return;
   // A side gives up surround that has not thinned over about 3 mm.
-  TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));
+  const TDIB::TRect walked = Rect;
+  const TWedges wedges(Page, Rect, IsDark);
+  wedges.Shrink(Rect, 3 * std::max(edgeX, edgeY));
+  wedges.Restore(Page, Rect, walked, IsDark);
   // Less than half the page in either direction inside the surround: the page's own paper is
   // darker than middle gray (a dim photograph of a page), and its text would go with the
   // "surround". The page is left whole.
