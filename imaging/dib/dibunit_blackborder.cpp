@@ -198,12 +198,28 @@ int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
                      std::pair<int32_t, int32_t> Size, TDark&& Dark, TWedge&& Wedge) {
   const int32_t length = Frame.To - Frame.From + 1;
   std::vector<uint8_t> seen(static_cast<size_t>(Lines) * length);
+  // A dark run along line Side - 1 lies in one set; a straight dark run from the edge to it
+  // joins it to the surround without following it.
+  auto straight = [&](int32_t J) {
+    for (int32_t t = Side - 2; t >= 0; --t) {
+      if (!Dark(t, J)) return false;
+    }
+    return Frame.AtSide || Dark(-1, J);
+  };
   int32_t outermost = Side;
+  bool joined = false;  // the dark run along line Side - 1 is joined to the surround
   for (int32_t j = Frame.From; j <= Frame.To; ++j) {
-    if (seen[static_cast<size_t>(Side - 1) * length + (j - Frame.From)] || !Dark(Side - 1, j)) {
+    if (!Dark(Side - 1, j)) {
+      joined = false;
+      continue;
+    }
+    if (joined || seen[static_cast<size_t>(Side - 1) * length + (j - Frame.From)]) continue;
+    if (straight(j)) {
+      joined = true;
       continue;
     }
     const TInkSet set = FloodInk(Frame, Lines, Side - 1, j, seen, Dark, Wedge);
+    joined = set.Touches;
     const int32_t along = set.Last - set.First + 1;
     const bool letter =
         (set.Bottom - set.Top + 1 >= Size.first || along >= Size.first) && along <= Size.second;
