@@ -1,10 +1,12 @@
-// Black-border detection in two steps. First each side walks in over the lines of the dark
+// Black-border detection in three steps. First each side walks in over the lines of the dark
 // surround that reaches it: a column (line) counts only those of its dark pixels that the
 // surround reaches from the side through dark pixels, so that dense text, which the surround
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
 // side. Then the rectangle shrinks, a line at a time on the side that needs it most, over the
 // wedges that the surround still pushes into it (the edges of a turned sheet), until no side
-// line holds more than a trace of the surround, or what it holds no longer thins.
+// line holds more than a trace of the surround, or what it holds no longer thins. Last, each
+// side moves back out over the letters that the shrinking cut in two: those of a text cut off
+// by the sheet's edge, which lie between the wedges without touching the surround.
 #include <algorithm>
 #include <deque>
 #include <functional>

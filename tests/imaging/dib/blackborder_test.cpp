@@ -1,7 +1,7 @@
 // The black-border walk on small pages that show where a walk over dark columns alone goes
 // wrong: dense text beside the surround, a light edge in front of it, a surround along one
-// side, the wedges that a turned sheet leaves inside a straight surround, and paper that is
-// itself darker than middle gray.
+// side, the wedges that a turned sheet leaves inside a straight surround, the letters of a text
+// cut off between such wedges, and paper that is itself darker than middle gray.
 #include <gtest/gtest.h>
 
 #include <cstring>
