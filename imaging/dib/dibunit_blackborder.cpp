@@ -153,9 +153,14 @@ struct TInkSet {
   bool Touches = false;
 };
 
+// Marks in the Seen map of FloodInk.
+constexpr uint8_t kFollowed = 1;  // a pixel of a set followed to its end
+constexpr uint8_t kJoined = 2;    // a pixel of a set found to touch the surround
+
 // The connected set of Dark pixels (8-neighbourhood) in lines 0 .. Lines - 1 of Frame from the
 // pixel (T, J) on, marking them in Seen (a byte a pixel, line by line). A dark pixel of line -1
-// (outside the walk's edge, all surround) or the page's side there touches it.
+// (outside the walk's edge, all surround), the page's side there or a pixel of a set that did
+// touches it; the search ends there, and what it has followed is marked as joined.
 template <class TDark, class TWedge>
 TInkSet FloodInk(const TSideFrame& Frame, int32_t Lines, int32_t T, int32_t J,
                  std::vector<uint8_t>& Seen, TDark& Dark, TWedge& Wedge) {
@@ -164,23 +169,33 @@ TInkSet FloodInk(const TSideFrame& Frame, int32_t Lines, int32_t T, int32_t J,
     return Seen[static_cast<size_t>(U) * length + (V - Frame.From)];
   };
   TInkSet set{T, T, J, J};
-  std::vector<std::pair<int32_t, int32_t>> stack{{T, J}};
-  mark(T, J) = 1;
+  std::vector<std::pair<int32_t, int32_t>> stack{{T, J}}, followed;
+  mark(T, J) = kFollowed;
+  auto touch = [&] {
+    set.Touches = true;
+    for (const auto& [u, v] : followed) mark(u, v) = kJoined;
+    for (const auto& [u, v] : stack) mark(u, v) = kJoined;
+    return set;
+  };
   while (!stack.empty()) {
     const auto [t, k] = stack.back();
     stack.pop_back();
+    followed.push_back({t, k});
     set.Top = std::min(set.Top, t);
     set.Bottom = std::max(set.Bottom, t);
     set.First = std::min(set.First, k);
     set.Last = std::max(set.Last, k);
     ++set.Pixels;
     set.Wedge += Wedge(t, k);
-    for (int32_t u = t - 1; u <= t + 1; ++u) {
+    // Outwards last, so that it is followed first.
+    for (int32_t u = t + 1; u >= t - 1; --u) {
       for (int32_t v = std::max(k - 1, Frame.From); v <= std::min(k + 1, Frame.To); ++v) {
         if (u < 0) {
-          set.Touches = set.Touches || Frame.AtSide || Dark(u, v);
-        } else if (u < Lines && !mark(u, v) && Dark(u, v)) {
-          mark(u, v) = 1;
+          if (Frame.AtSide || Dark(u, v)) return touch();
+        } else if (u < Lines && mark(u, v) == kJoined) {
+          return touch();
+        } else if (u < Lines && mark(u, v) == 0 && Dark(u, v)) {
+          mark(u, v) = kFollowed;
           stack.push_back({u, v});
         }
       }
@@ -199,7 +214,7 @@ template <class TDark, class TWedge>
 int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
                      std::pair<int32_t, int32_t> Size, TDark&& Dark, TWedge&& Wedge) {
   const int32_t length = Frame.To - Frame.From + 1;
-  std::vector<uint8_t> seen(static_cast<size_t>(Lines) * length);
+  std::vector<uint8_t> seen;  // made when a set is first followed
   // A dark run along line Side - 1 lies in one set; a straight dark run from the edge to it
   // joins it to the surround without following it.
   auto straight = [&](int32_t J) {
@@ -208,6 +223,9 @@ int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
     }
     return Frame.AtSide || Dark(-1, J);
   };
+  auto followed = [&](int32_t J) {
+    return !seen.empty() && seen[static_cast<size_t>(Side - 1) * length + (J - Frame.From)];
+  };
   int32_t outermost = Side;
   bool joined = false;  // the dark run along line Side - 1 is joined to the surround
   for (int32_t j = Frame.From; j <= Frame.To; ++j) {
@@ -215,11 +233,12 @@ int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
       joined = false;
       continue;
     }
-    if (joined || seen[static_cast<size_t>(Side - 1) * length + (j - Frame.From)]) continue;
+    if (joined || followed(j)) continue;
     if (straight(j)) {
       joined = true;
       continue;
     }
+    if (seen.empty()) seen.resize(static_cast<size_t>(Lines) * length);
     const TInkSet set = FloodInk(Frame, Lines, Side - 1, j, seen, Dark, Wedge);
     joined = set.Touches;
     const int32_t along = set.Last - set.First + 1;
