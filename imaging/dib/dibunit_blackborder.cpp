@@ -1,13 +1,16 @@
-// Black-border detection in two steps. First each side walks in over the lines of the dark
+// Black-border detection in three steps. First each side walks in over the lines of the dark
 // surround that reaches it: a column (line) counts only those of its dark pixels that the
 // surround reaches from the side through dark pixels, so that dense text, which the surround
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
 // side. Then the rectangle shrinks, a line at a time on the side that needs it most, over the
 // wedges that the surround still pushes into it (the edges of a turned sheet), until no side
-// line holds more than a trace of the surround, or what it holds no longer thins.
+// line holds more than a trace of the surround, or what it holds no longer thins. Last, each
+// side moves back out over the letters that the shrinking cut in two: those of a text cut off
+// by the sheet's edge, which lie between the wedges without touching the surround.
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "dibunit.h"
@@ -131,6 +134,123 @@ void SmoothWedge(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t F
   Open(Runs, From, To, Peak, std::less<>(), std::greater<>());
 }
 
+// A side of a rectangle seen from the walk's edge: line T (0 at the edge Edge, Step towards
+// the inside) and place J along the side (From .. To) are a pixel of a column (Vertical) or
+// a line.
+struct TSideFrame {
+  bool Vertical;
+  int32_t Edge, Step, From, To;
+  bool AtSide;  // the edge is the page's side: line -1 lies outside the page
+  int32_t X(int32_t T, int32_t J) const { return Vertical ? Edge + Step * T : J; }
+  int32_t Y(int32_t T, int32_t J) const { return Vertical ? J : Edge + Step * T; }
+};
+
+// A connected set of dark pixels near a side: its extent in lines (T) and along the side (J),
+// its pixels, those of them in a wedge, and whether it touches the surround outside.
+struct TInkSet {
+  int32_t Top, Bottom, First, Last;
+  int32_t Pixels = 0, Wedge = 0;
+  bool Touches = false;
+};
+
+// Marks in the Seen map of FloodInk.
+constexpr uint8_t kFollowed = 1;  // a pixel of a set followed to its end
+constexpr uint8_t kJoined = 2;    // a pixel of a set found to touch the surround
+
+// The connected set of Dark pixels (8-neighbourhood) in lines 0 .. Lines - 1 of Frame from the
+// pixel (T, J) on, marking them in Seen (a byte a pixel, line by line). A dark pixel of line -1
+// (outside the walk's edge, all surround), the page's side there or a pixel of a set that did
+// touches it; the search ends there, and what it has followed is marked as joined.
+template <class TDark, class TWedge>
+TInkSet FloodInk(const TSideFrame& Frame, int32_t Lines, int32_t T, int32_t J,
+                 std::vector<uint8_t>& Seen, TDark& Dark, TWedge& Wedge) {
+  const int32_t length = Frame.To - Frame.From + 1;
+  auto mark = [&](int32_t U, int32_t V) -> uint8_t& {
+    return Seen[static_cast<size_t>(U) * length + (V - Frame.From)];
+  };
+  TInkSet set{T, T, J, J};
+  std::vector<std::pair<int32_t, int32_t>> stack{{T, J}}, followed;
+  mark(T, J) = kFollowed;
+  auto touch = [&] {
+    set.Touches = true;
+    for (const auto& [u, v] : followed) mark(u, v) = kJoined;
+    for (const auto& [u, v] : stack) mark(u, v) = kJoined;
+    return set;
+  };
+  while (!stack.empty()) {
+    const auto [t, k] = stack.back();
+    stack.pop_back();
+    followed.push_back({t, k});
+    set.Top = std::min(set.Top, t);
+    set.Bottom = std::max(set.Bottom, t);
+    set.First = std::min(set.First, k);
+    set.Last = std::max(set.Last, k);
+    ++set.Pixels;
+    set.Wedge += Wedge(t, k);
+    // Outwards last, so that it is followed first.
+    for (int32_t u = t + 1; u >= t - 1; --u) {
+      for (int32_t v = std::max(k - 1, Frame.From); v <= std::min(k + 1, Frame.To); ++v) {
+        if (u < 0) {
+          if (Frame.AtSide || Dark(u, v)) return touch();
+        } else if (u < Lines && mark(u, v) == kJoined) {
+          return touch();
+        } else if (u < Lines && mark(u, v) == 0 && Dark(u, v)) {
+          mark(u, v) = kFollowed;
+          stack.push_back({u, v});
+        }
+      }
+    }
+  }
+  return set;
+}
+
+// The line of Frame that the side at line Side must move out to so that it cuts no ink of the
+// page in two and keeps a line of paper beside it; Side itself when there is none. Ink of the
+// page is a connected set of Dark pixels in lines 0 .. Lines - 1 that holds pixels of lines
+// Side - 1 and Side, touches no surround outside, lies mostly outside the Wedge and reaches
+// Size.first pixels along or across the side and at most Size.second along it. (A set that
+// lies wholly outside the side is not told from the debris of a broken surround.)
+template <class TDark, class TWedge>
+int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
+                     std::pair<int32_t, int32_t> Size, TDark&& Dark, TWedge&& Wedge) {
+  const int32_t length = Frame.To - Frame.From + 1;
+  std::vector<uint8_t> seen;  // made when a set is first followed
+  // A dark run along line Side - 1 lies in one set; a straight dark run from the edge to it
+  // joins it to the surround without following it.
+  auto straight = [&](int32_t J) {
+    for (int32_t t = Side - 2; t >= 0; --t) {
+      if (!Dark(t, J)) return false;
+    }
+    return Frame.AtSide || Dark(-1, J);
+  };
+  auto followed = [&](int32_t J) {
+    return !seen.empty() && seen[static_cast<size_t>(Side - 1) * length + (J - Frame.From)];
+  };
+  int32_t outermost = Side;
+  bool joined = false;  // the dark run along line Side - 1 is joined to the surround
+  for (int32_t j = Frame.From; j <= Frame.To; ++j) {
+    if (!Dark(Side - 1, j)) {
+      joined = false;
+      continue;
+    }
+    if (joined || followed(j)) continue;
+    if (straight(j)) {
+      joined = true;
+      continue;
+    }
+    if (seen.empty()) seen.resize(static_cast<size_t>(Lines) * length);
+    const TInkSet set = FloodInk(Frame, Lines, Side - 1, j, seen, Dark, Wedge);
+    joined = set.Touches;
+    const int32_t along = set.Last - set.First + 1;
+    const bool letter =
+        (set.Bottom - set.Top + 1 >= Size.first || along >= Size.first) && along <= Size.second;
+    if (set.Bottom >= Side && !set.Touches && 2 * set.Wedge < set.Pixels && letter) {
+      outermost = std::min(outermost, std::max(set.Top - 1, 0));
+    }
+  }
+  return outermost;
+}
+
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
 // the dark pixels that run on from a dark pixel of the border along lines and columns, up to
 // the longest wedge, without the letters and specks that touch it.
@@ -227,6 +347,38 @@ class TWedges {
       } else {
         ++stalled[side];
       }
+    }
+  }
+
+  // Moves the sides of Rect back out, up to those of Walked, over the ink that the shrinking
+  // cut in two: the letters of a text cut off by the sheet's edge lie between the surround's
+  // wedges. Connected dark pixels across a side (followed Depth lines inside it) that are not
+  // joined to the surround outside the walk's edge, lie mostly outside its wedges and are
+  // larger than a speck (Size.first pixels along or across the side) and no longer along it
+  // than a letter (Size.second) are the page's; the side moves out to take all of them.
+  template <class TIsDark>
+  void Restore(const TDIB& Page, TDIB::TRect& Rect, const TDIB::TRect& Walked,
+               std::pair<int32_t, int32_t> Size, int32_t Depth, TIsDark&& IsDark) const {
+    const int32_t width = Page.Width(), height = Page.Height();
+    const TSideFrame sides[4] = {
+        {true, Walked.Left, 1, Rect.Top, Rect.Bottom, Walked.Left == 0},
+        {false, Walked.Top, 1, Rect.Left, Rect.Right, Walked.Top == 0},
+        {true, Walked.Right, -1, Rect.Top, Rect.Bottom, Walked.Right == width - 1},
+        {false, Walked.Bottom, -1, Rect.Left, Rect.Right, Walked.Bottom == height - 1}};
+    int32_t* edges[4] = {&Rect.Left, &Rect.Top, &Rect.Right, &Rect.Bottom};
+    for (int32_t i = 0; i < 4; ++i) {
+      const TSideFrame& f = sides[i];
+      const int32_t shrunk = f.Step * (*edges[i] - f.Edge);
+      if (shrunk <= 0) continue;
+      auto dark = [&](int32_t T, int32_t J) {
+        const int32_t x = f.X(T, J), y = f.Y(T, J);
+        return x >= 0 && y >= 0 && x < Page.Width() && y < Page.Height() &&
+               IsDark(Page.Lines(y), x) != 0;
+      };
+      auto wedge = [&](int32_t T, int32_t J) { return At(f.X(T, J), f.Y(T, J)); };
+      const int32_t across = f.Vertical ? Walked.Right - Walked.Left : Walked.Bottom - Walked.Top;
+      const int32_t lines = std::min(shrunk + Depth, across + 1);
+      *edges[i] = f.Edge + f.Step * OutermostInk(f, shrunk, lines, Size, dark, wedge);
     }
   }
 
@@ -329,7 +481,13 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   }
   if (none || Rect.Top > Rect.Bottom) return;
   // A side gives up surround that has not thinned over about 3 mm.
-  TWedges(Page, Rect, IsDark).Shrink(Rect, 3 * std::max(edgeX, edgeY));
+  const TDIB::TRect walked = Rect;
+  const TWedges wedges(Page, Rect, IsDark);
+  wedges.Shrink(Rect, 3 * std::max(edgeX, edgeY));
+  // Ink from about 1 mm on is more than a speck, and no letter is longer than 10 mm (as the
+  // wedges' peaks); it is followed 2 mm into the rectangle.
+  const int32_t mm = std::max(edgeX, edgeY);
+  wedges.Restore(Page, Rect, walked, {mm, 10 * mm}, 2 * mm, IsDark);
   // Less than half the page in either direction inside the surround: the page's own paper is
   // darker than middle gray (a dim photograph of a page), and its text would go with the
   // "surround". The page is left whole.

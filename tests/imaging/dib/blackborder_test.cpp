@@ -1,7 +1,7 @@
 // The black-border walk on small pages that show where a walk over dark columns alone goes
 // wrong: dense text beside the surround, a light edge in front of it, a surround along one
-// side, the wedges that a turned sheet leaves inside a straight surround, and paper that is
-// itself darker than middle gray.
+// side, the wedges that a turned sheet leaves inside a straight surround, the letters of a text
+// cut off between such wedges, and paper that is itself darker than middle gray.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -150,4 +150,22 @@ TEST(BlackBorderWalk, LeavesAPageWhoseOwnPaperPassesForSurround) {
     page->DetectBlackBorder(0, rect, 10);
     ExpectRect(rect, 0, 0, 199, 99);
   }
+}
+
+TEST(BlackBorderWalk, KeepsTheLettersOfATextCutOffBetweenTheWedges) {
+  // At 300 dpi, a sheet's edge that leans from 1 column at the top to 12 at the bottom, and
+  // beside its thin part the last letters of ten text lines (1.4 mm high), cut off by the
+  // sheet's edge a column apart and a light column or more away from the edge: shrinking over
+  // the wedge takes 12 columns, which would cut the letters; every letter stays whole, with a
+  // light column beside the last.
+  const int32_t w = 400, h = 1200;
+  auto page = PaperPage(w, h);
+  for (int32_t y = 0; y < h; ++y) Dark(*page, w - 1 - 11 * y / (h - 1), y, w - 1, y);
+  for (int32_t line = 0; line < 10; ++line) {
+    const int32_t end = w - 13 + line;  // the edge is at most 2 columns wide up to line 218
+    Dark(*page, end - 9, 10 + 20 * line, end, 25 + 20 * line);
+  }
+  TRect rect;
+  page->DetectBlackBorder(0, rect, 0.5);
+  EXPECT_EQ(rect.Right, w - 3);
 }
