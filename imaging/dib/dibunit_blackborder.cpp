@@ -372,8 +372,7 @@ class TWedges {
       if (shrunk <= 0) continue;
       auto dark = [&](int32_t T, int32_t J) {
         const int32_t x = f.X(T, J), y = f.Y(T, J);
-        return x >= 0 && y >= 0 && x < Page.Width() && y < Page.Height() &&
-               IsDark(Page.Lines(y), x) != 0;
+        return x >= 0 && y >= 0 && x < width && y < height && IsDark(Page.Lines(y), x) != 0;
       };
       auto wedge = [&](int32_t T, int32_t J) { return At(f.X(T, J), f.Y(T, J)); };
       const int32_t across = f.Vertical ? Walked.Right - Walked.Left : Walked.Bottom - Walked.Top;

@@ -161,9 +161,10 @@ std::optional<TCandidate> CoarseDisplacement(TProjector& Projector, int32_t H, i
     if (around.Score > best.Score) best = around;
   }
   const auto score = static_cast<double>(best.Score);
-  const auto flat = static_cast<double>(Projector.Score(0));
+  const int64_t unturned = Projector.Score(0);
+  const auto flat = static_cast<double>(unturned);
   const auto blurred = static_cast<double>(
-      std::min({Projector.Score(0), Projector.Score(-Blurred), Projector.Score(Blurred)}));
+      std::min({unturned, Projector.Score(-Blurred), Projector.Score(Blurred)}));
   if (score < kSureFactor * flat || score < kStandsOutFactor * blurred) return {};
   return best;
 }
