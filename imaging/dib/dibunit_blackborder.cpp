@@ -3,11 +3,13 @@
 // surround reaches from the side through dark pixels, so that dense text, which the surround
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
 // side. Then the rectangle shrinks, a line at a time on the side that needs it most, over the
-// wedges that the surround still pushes into it (the edges of a turned sheet), until no side
+// wedges that the surround still pushes into it (the edges of a turned sheet), and over the
+// band of a thick book's striped page edges along a side that the walk leaves, until no side
 // line holds more than a trace of the surround, or what it holds no longer thins. Last, each
 // side moves back out over the letters that the shrinking cut in two: those of a text cut off
 // by the sheet's edge, which lie between the wedges without touching the surround.
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <functional>
 #include <utility>
@@ -140,7 +142,8 @@ void SmoothWedge(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t F
 struct TSideFrame {
   bool Vertical;
   int32_t Edge, Step, From, To;
-  bool AtSide;  // the edge is the page's side: line -1 lies outside the page
+  bool AtSide;          // the edge is the page's side: line -1 lies outside the page
+  bool AtEnds = false;  // From and To are the page's sides beside it, which the surround holds
   int32_t X(int32_t T, int32_t J) const { return Vertical ? Edge + Step * T : J; }
   int32_t Y(int32_t T, int32_t J) const { return Vertical ? J : Edge + Step * T; }
 };
@@ -187,6 +190,7 @@ TInkSet FloodInk(const TSideFrame& Frame, int32_t Lines, int32_t T, int32_t J,
     set.Last = std::max(set.Last, k);
     ++set.Pixels;
     set.Wedge += Wedge(t, k);
+    if (Frame.AtEnds && (k == Frame.From || k == Frame.To)) return touch();
     // Outwards last, so that it is followed first.
     for (int32_t u = t + 1; u >= t - 1; --u) {
       for (int32_t v = std::max(k - 1, Frame.From); v <= std::min(k + 1, Frame.To); ++v) {
@@ -251,14 +255,36 @@ int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
   return outermost;
 }
 
+// The dark band along a side where the walk finds no border: the page edges of a thick book
+// lie there as dark stripes, none of its lines dark enough, but nearly every line across it
+// starts dark. DarkAt(t) tells the pixel t from the side. The band starts within Allowance
+// pixels of the side and goes on over light gaps of at most Bridge pixels; returns the number
+// of pixels from the side to its last dark one, Longest when it reaches that far, 0 when the
+// line does not start dark.
+template <class TDarkAt>
+int32_t BandRun(int32_t Longest, int32_t Allowance, int32_t Bridge, TDarkAt&& DarkAt) {
+  int32_t t = 0;
+  while (t <= Allowance && t < Longest && !DarkAt(t)) ++t;
+  if (t > Allowance || t >= Longest) return 0;
+  int32_t end = t + 1;
+  for (++t; t < Longest && t - end < Bridge; ++t) {
+    if (DarkAt(t)) end = t + 1;
+  }
+  return t >= Longest ? Longest : end;
+}
+
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
 // the dark pixels that run on from a dark pixel of the border along lines and columns, up to
-// the longest wedge, without the letters and specks that touch it.
+// the longest wedge, without the letters and specks that touch it; on a side that Bands marks
+// (left, top, right, bottom), the book-edge band that lies along it (BandRun, with Reach.first
+// and Reach.second as allowance and bridge across columns and across lines).
 class TWedges {
  public:
   template <class TIsDark>
-  TWedges(const TDIB& Page, const TDIB::TRect& Inner, TIsDark&& IsDark)
+  TWedges(const TDIB& Page, const TDIB::TRect& Inner, TIsDark&& IsDark,
+          const std::array<bool, 4>& Bands, std::pair<int32_t, int32_t> Reach)
       : FInner(Inner),
+        FBands(Bands),
         FFromLeft(Page.Height()),
         FFromRight(Page.Height()),
         FFromTop(Page.Width()),
@@ -267,8 +293,18 @@ class TWedges {
     const int32_t across = (Inner.Right - Inner.Left + 1) * kLongestWedge / 1000;
     const int32_t down = (Inner.Bottom - Inner.Top + 1) * kLongestWedge / 1000;
     auto wedge = [](int32_t Run, int32_t Longest) { return Run > Longest ? 0 : Run; };
+    auto band = [&](int32_t Longest, int32_t Allowance, auto&& DarkAt) {
+      return wedge(BandRun(Longest + 1, Allowance, Allowance, DarkAt), Longest);
+    };
     for (int32_t y = Inner.Top; y <= Inner.Bottom; ++y) {
       const uint8_t* row = Page.Lines(y);
+      if (Bands[0]) {
+        FFromLeft[y] = band(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
+      }
+      if (Bands[2]) {
+        FFromRight[y] =
+            band(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
+      }
       if (Inner.Left > 0 && IsDark(row, Inner.Left - 1)) {
         int32_t x = Inner.Left;
         while (x <= Inner.Right && x - Inner.Left <= across && IsDark(row, x)) ++x;
@@ -281,6 +317,13 @@ class TWedges {
       }
     }
     for (int32_t x = Inner.Left; x <= Inner.Right; ++x) {
+      if (Bands[1]) {
+        FFromTop[x] = band(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
+      }
+      if (Bands[3]) {
+        FFromBottom[x] = band(down, Reach.second,
+                              [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
+      }
       if (Inner.Top > 0 && IsDark(Page.Lines(Inner.Top - 1), x)) {
         int32_t y = Inner.Top;
         while (y <= Inner.Bottom && y - Inner.Top <= down && IsDark(Page.Lines(y), x)) ++y;
@@ -367,7 +410,14 @@ class TWedges {
         {false, Walked.Bottom, -1, Rect.Left, Rect.Right, Walked.Bottom == height - 1}};
     int32_t* edges[4] = {&Rect.Left, &Rect.Top, &Rect.Right, &Rect.Bottom};
     for (int32_t i = 0; i < 4; ++i) {
-      const TSideFrame& f = sides[i];
+      // Along a band the frame runs the page's whole side: what reaches the page's other
+      // sides there is the surround's, not a letter (the shadow of a hand in a corner).
+      TSideFrame f = sides[i];
+      if (FBands[i]) {
+        f.From = 0;
+        f.To = (f.Vertical ? height : width) - 1;
+        f.AtEnds = true;
+      }
       const int32_t shrunk = f.Step * (*edges[i] - f.Edge);
       if (shrunk <= 0) continue;
       auto dark = [&](int32_t T, int32_t J) {
@@ -394,6 +444,7 @@ class TWedges {
   }
 
   const TDIB::TRect FInner;
+  const std::array<bool, 4> FBands;
   std::vector<int32_t> FFromLeft, FFromRight, FFromTop, FFromBottom;
 };
 
@@ -436,6 +487,55 @@ bool HoldsInk(const TDIB& Page, const TDIB::TRect& Band) {
     default:
       return false;
   }
+}
+
+// At most this share (in per cent) of the lines across a band do not start dark, however light
+// the caller lets a border line be: the band is the sheet's edge only when nearly all do.
+constexpr double kBandPercent = 10;
+
+// The sides of Rect that lie at the page's side with a book-edge band along them: of the lines
+// across the side, no more start light (BandRun) or lack 2 mm of paper after the band than a
+// border line may hold light pixels, and no more than kBandPercent. The paper keeps a shadow
+// that runs into the text from passing for a band.
+template <class TIsDark>
+std::array<bool, 4> BandSides(const TDIB& Page, const TDIB::TRect& Rect, double Percent,
+                              std::pair<int32_t, int32_t> Reach, TIsDark&& IsDark) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  const int32_t across = width * kLongestWedge / 1000, down = height * kLongestWedge / 1000;
+  // A line across the band starts dark and has paper for Clear pixels after it.
+  auto starts = [&](int32_t Longest, int32_t Clear, auto&& DarkAt) {
+    const int32_t run = BandRun(Longest, Clear / 2, Clear / 2, DarkAt);
+    if (run <= 0 || run >= Longest) return 0;
+    for (int32_t t = run; t < run + Clear; ++t) {
+      if (DarkAt(t)) return 0;
+    }
+    return 1;
+  };
+  int32_t left = 0, right = 0, top = 0, bottom = 0;
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = Page.Lines(y);
+    if (Rect.Left == 0) {
+      left += starts(across, 2 * Reach.first, [&](int32_t T) { return IsDark(row, T); });
+    }
+    if (Rect.Right == width - 1) {
+      right +=
+          starts(across, 2 * Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
+    }
+  }
+  for (int32_t x = 0; x < width; ++x) {
+    if (Rect.Top == 0) {
+      top += starts(down, 2 * Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
+    }
+    if (Rect.Bottom == height - 1) {
+      bottom += starts(down, 2 * Reach.second,
+                       [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
+    }
+  }
+  const double share = std::min(Percent, kBandPercent);
+  const int32_t fullX = height - Round(height * share / 100),
+                fullY = width - Round(width * share / 100);
+  return {Rect.Left == 0 && left >= fullX, Rect.Top == 0 && top >= fullY,
+          Rect.Right == width - 1 && right >= fullX, Rect.Bottom == height - 1 && bottom >= fullY};
 }
 
 // Runs the four walks and the shrinking over the page's pixels, IsDark(Row, X) telling the
@@ -481,7 +581,8 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   if (none || Rect.Top > Rect.Bottom) return;
   // A side gives up surround that has not thinned over about 3 mm.
   const TDIB::TRect walked = Rect;
-  const TWedges wedges(Page, Rect, IsDark);
+  const std::array<bool, 4> bands = BandSides(Page, Rect, Percent, {edgeX, edgeY}, IsDark);
+  const TWedges wedges(Page, Rect, IsDark, bands, {edgeX, edgeY});
   wedges.Shrink(Rect, 3 * std::max(edgeX, edgeY));
   // Ink from about 1 mm on is more than a speck, and no letter is longer than 10 mm (as the
   // wedges' peaks); it is followed 2 mm into the rectangle.

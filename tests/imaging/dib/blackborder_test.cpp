@@ -1,7 +1,8 @@
 // The black-border walk on small pages that show where a walk over dark columns alone goes
 // wrong: dense text beside the surround, a light edge in front of it, a surround along one
 // side, the wedges that a turned sheet leaves inside a straight surround, the letters of a text
-// cut off between such wedges, and paper that is itself darker than middle gray.
+// cut off between such wedges, paper that is itself darker than middle gray, and the striped
+// page edges of a thick book.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -168,4 +169,33 @@ TEST(BlackBorderWalk, KeepsTheLettersOfATextCutOffBetweenTheWedges) {
   TRect rect;
   page->DetectBlackBorder(0, rect, 0.5);
   EXPECT_EQ(rect.Right, w - 3);
+}
+
+TEST(BlackBorderWalk, TakesTheStripedEdgesOfAThickBookAlongASide) {
+  // At 100 dpi, the page edges of a thick book along the left side: a dark band that narrows
+  // from 30 columns at the top to 10 at the bottom, crossed by slanted light stripes a pixel
+  // wide, so that no column is 90 per cent dark and the walk finds no border. Past 5 mm of
+  // paper, the text begins. The side moves in over the band and stops before the text, also
+  // when the shadow of a hand lies in the bottom corner a few columns past the band's end
+  // (a set no larger than a letter, which reaches the page's bottom side and is not given back
+  // as one).
+  const int32_t w = 400, h = 600, text = 50;
+  auto bandEnd = [](int32_t y) { return 30 - 20 * y / h; };
+  for (bool hand : {false, true}) {
+    SCOPED_TRACE(hand);
+    auto page = PaperPage(w, h, 100);
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < bandEnd(y); ++x) {
+        if ((x + y / 10) % 7 != 0) page->Lines(y)[x] = 0;
+      }
+    }
+    for (int32_t y = 20; y < h - 60; y += 40) Dark(*page, text, y, text + 60, y + 12);
+    if (hand) Dark(*page, 16, h - 40, 45, h - 1);
+    TRect rect;
+    page->DetectBlackBorder(0, rect, 10);
+    EXPECT_GE(rect.Left, bandEnd(0) - 2);
+    EXPECT_LE(rect.Left, text);
+    EXPECT_EQ(rect.Top, 0);
+    EXPECT_EQ(rect.Right, w - 1);
+  }
 }
