@@ -502,11 +502,11 @@ std::array<bool, 4> BandSides(const TDIB& Page, const TDIB::TRect& Rect, double 
                               std::pair<int32_t, int32_t> Reach, TIsDark&& IsDark) {
   const int32_t width = Page.Width(), height = Page.Height();
   const int32_t across = width * kLongestWedge / 1000, down = height * kLongestWedge / 1000;
-  // A line across the band starts dark and has paper for Clear pixels after it.
-  auto starts = [&](int32_t Longest, int32_t Clear, auto&& DarkAt) {
-    const int32_t run = BandRun(Longest, Clear / 2, Clear / 2, DarkAt);
+  // A line across the band starts dark and has paper for twice Near pixels after it.
+  auto starts = [&](int32_t Longest, int32_t Near, auto&& DarkAt) {
+    const int32_t run = BandRun(Longest, Near, Near, DarkAt);
     if (run <= 0 || run >= Longest) return 0;
-    for (int32_t t = run; t < run + Clear; ++t) {
+    for (int32_t t = run; t < run + 2 * Near; ++t) {
       if (DarkAt(t)) return 0;
     }
     return 1;
@@ -515,19 +515,18 @@ std::array<bool, 4> BandSides(const TDIB& Page, const TDIB::TRect& Rect, double 
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* row = Page.Lines(y);
     if (Rect.Left == 0) {
-      left += starts(across, 2 * Reach.first, [&](int32_t T) { return IsDark(row, T); });
+      left += starts(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
     }
     if (Rect.Right == width - 1) {
-      right +=
-          starts(across, 2 * Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
+      right += starts(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
     }
   }
   for (int32_t x = 0; x < width; ++x) {
     if (Rect.Top == 0) {
-      top += starts(down, 2 * Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
+      top += starts(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
     }
     if (Rect.Bottom == height - 1) {
-      bottom += starts(down, 2 * Reach.second,
+      bottom += starts(down, Reach.second,
                        [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
     }
   }
