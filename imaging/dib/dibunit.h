@@ -633,7 +633,8 @@ class TDIB {
   // Crops to the paper size (of those whose names occur in PaperList, ignoring letter case;
   // empty: the content itself) that best fits the content widened by Margin inches, within
   // Tolerance percent. A paper smaller than that takes from the margin, never from the
-  // content: the crop then holds the content.
+  // content: the crop then holds the content. Nor does the crop cut ink that runs out of the
+  // content into the margin, unless it runs on to a side of the page.
   // Raises: as Crop. In place: yes; the same handle.
   void AutoCrop(const std::string& PaperList, float Percent, float Margin, float Tolerance);
 

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "dibunit.h"
 
@@ -282,17 +284,128 @@ struct TSpan {
   int32_t First, Last;
 };
 
+// The sets of dark pixels of a page (8-neighbourhood), each traced once. IsDark(Row, X) tells
+// a dark pixel of a line.
+template <class TIsDark>
+class TInkSets {
+ public:
+  TInkSets(const TDIB& Page, TIsDark IsDark)
+      : FPage(Page), FIsDark(IsDark), FWidth(Page.Width()), FHeight(Page.Height()) {}
+
+  bool IsDark(int32_t X, int32_t Y) const { return FIsDark(FPage.Lines(Y), X); }
+
+  // The box of the set of the dark pixel (X, Y); an empty box (Right < Left) when that set is
+  // traced already.
+  TRect Trace(int32_t X, int32_t Y) {
+    TRect box = {X, Y, X - 1, Y};
+    Push(X, Y);
+    while (!FStack.empty()) {
+      const auto [x, y] = FStack.back();
+      FStack.pop_back();
+      box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x),
+             std::max(box.Bottom, y)};
+      Spread(x, y);
+    }
+    return box;
+  }
+
+ private:
+  void Push(int32_t X, int32_t Y) {
+    if (FSeen.empty()) FSeen.assign(static_cast<size_t>(FWidth) * FHeight, false);
+    const size_t at = static_cast<size_t>(Y) * FWidth + X;
+    if (FSeen[at]) return;
+    FSeen[at] = true;
+    FStack.emplace_back(X, Y);
+  }
+
+  // The dark neighbours of (X, Y) that are not traced yet go on the stack.
+  void Spread(int32_t X, int32_t Y) {
+    for (int32_t y = std::max(Y - 1, 0); y <= std::min(Y + 1, FHeight - 1); ++y) {
+      const uint8_t* row = FPage.Lines(y);
+      for (int32_t x = std::max(X - 1, 0); x <= std::min(X + 1, FWidth - 1); ++x) {
+        if (FIsDark(row, x)) Push(x, y);
+      }
+    }
+  }
+
+  const TDIB& FPage;
+  TIsDark FIsDark;
+  int32_t FWidth, FHeight;
+  std::vector<bool> FSeen;
+  std::vector<std::pair<int32_t, int32_t>> FStack;
+};
+
+// Reach grown to hold Box and, where Box passes the content, the paper beside it: a crop side
+// on the last column of a stroke could not be told from one that cut it.
+void HoldBox(TRect& Reach, const TRect& Box, const TRect& Content) {
+  if (Box.Left < Content.Left) Reach.Left = std::min(Reach.Left, Box.Left - 1);
+  if (Box.Top < Content.Top) Reach.Top = std::min(Reach.Top, Box.Top - 1);
+  if (Box.Right > Content.Right) Reach.Right = std::max(Reach.Right, Box.Right + 1);
+  if (Box.Bottom > Content.Bottom) Reach.Bottom = std::max(Reach.Bottom, Box.Bottom + 1);
+}
+
+// The content rectangle grown by the ink that runs out of it: the box of each set of dark
+// pixels that holds a pixel of the content's first or last column or line. A set that runs on
+// to a side of the page is left out: the scan has cut it already, and it is what a surround
+// leaves.
+template <class TIsDark>
+TRect InkReach(const TDIB& Page, const TRect& Content, TIsDark IsDark) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  TInkSets<TIsDark> sets(Page, IsDark);
+  TRect reach = Content;
+  auto hold = [&](int32_t X, int32_t Y) {
+    if (!sets.IsDark(X, Y)) return;
+    const TRect box = sets.Trace(X, Y);
+    if (box.Right < box.Left) return;
+    if (box.Left == 0 || box.Top == 0 || box.Right == width - 1 || box.Bottom == height - 1) {
+      return;
+    }
+    HoldBox(reach, box, Content);
+  };
+  for (int32_t x = Content.Left; x <= Content.Right; ++x) {
+    if (Content.Top > 0) hold(x, Content.Top);
+    if (Content.Bottom < height - 1) hold(x, Content.Bottom);
+  }
+  for (int32_t y = Content.Top; y <= Content.Bottom; ++y) {
+    if (Content.Left > 0) hold(Content.Left, y);
+    if (Content.Right < width - 1) hold(Content.Right, y);
+  }
+  return reach;
+}
+
+// InkReach with the dark pixels of the content detector; other pixel types have none.
+TRect ContentReach(const TDIB& Page, const TRect& Content) {
+  switch (Page.PixelType()) {
+    case pt1bit: {
+      const uint8_t black = static_cast<uint8_t>(Page.BlackIndex());
+      return InkReach(Page, Content, [black](const uint8_t* Row, int32_t X) {
+        return ((Row[X >> 3] >> (7 - (X & 7))) & 1) == black;
+      });
+    }
+    case pt8bit:
+      if (Page.BlackIndex() == 255) {
+        return InkReach(Page, Content, [](const uint8_t* Row, int32_t X) { return Row[X] >= 128; });
+      }
+      return InkReach(Page, Content, [](const uint8_t* Row, int32_t X) { return Row[X] <= 128; });
+    case pt24bit:
+      return InkReach(Page, Content,
+                      [](const uint8_t* Row, int32_t X) { return GrayOf24(Row + 3 * X) <= 128; });
+    default:
+      return Content;
+  }
+}
+
 // The crop of one side of the page for a paper side of Size pixels, centred on the content
 // widened by its margin: Size + 1 pixels, out by half the difference when the paper is larger
 // and in by half when it is smaller, limited by the page sides. The crop never leaves out a
-// pixel of the content itself: a paper smaller than the content (within the tolerance) takes
-// only from the margin, and where even that is too little the crop holds the content.
-TSpan CropSpan(TSpan Widened, TSpan Content, int32_t Size, int32_t PageSize) {
+// pixel of Held, the content with the ink that runs out of it: it moves within the margin to
+// hold it, and where that is not enough (a paper smaller than the content within the
+// tolerance, or a stroke longer than the paper) it grows to hold it.
+TSpan CropSpan(TSpan Widened, TSpan Held, int32_t Size, int32_t PageSize) {
   if (Size >= PageSize) return {0, PageSize - 1};
   const int32_t centred = Widened.First - (Size - (Widened.Last - Widened.First + 1)) / 2;
-  const int32_t first =
-      std::max(0, std::min(std::max(centred, Content.Last - Size), Content.First));
-  return {first, std::min(std::max(first + Size, Content.Last), PageSize - 1)};
+  const int32_t first = std::max(0, std::min(std::max(centred, Held.Last - Size), Held.First));
+  return {first, std::min(std::max(first + Size, Held.Last), PageSize - 1)};
 }
 
 }  // namespace
@@ -347,7 +460,8 @@ void TDIB::AutoCrop(const std::string& PaperList, float Percent, float Margin, f
 
   const int32_t cw = std::min(turned ? paperH : paperW, width);
   const int32_t ch = std::min(turned ? paperW : paperH, height);
-  const TSpan across = CropSpan({rect.Left, rect.Right}, {content.Left, content.Right}, cw, width);
-  const TSpan down = CropSpan({rect.Top, rect.Bottom}, {content.Top, content.Bottom}, ch, height);
+  const TRect reach = ContentReach(*this, content);
+  const TSpan across = CropSpan({rect.Left, rect.Right}, {reach.Left, reach.Right}, cw, width);
+  const TSpan down = CropSpan({rect.Top, rect.Bottom}, {reach.Top, reach.Bottom}, ch, height);
   Crop({across.First, down.First, across.Last, down.Last});
 }

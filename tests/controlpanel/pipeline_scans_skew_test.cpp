@@ -44,7 +44,7 @@ const TScan kScans[] = {
     {"leptonica/boismort.1.tif", 0.1, true, true, false, true},    // a score
     {"doxa/2JohnC1V3.png", 0.1, false, true, true},
     {"ocrmypdf/linn.png", 0.1, true, true, true},
-    {"commons-imaging/Imaging247.TIFF", 0.1, true, false, false},
+    {"commons-imaging/Imaging247.TIFF", 0.1, true, true, false},
     {"../bench/page-a4-300-gray.png", 0.1, true, true, true},
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "dibunit.h"
 #include "pagegen.h"
@@ -270,6 +271,48 @@ TEST(AutoCrop, APaperSmallerThanTheContentNeverCutsIt) {
     EXPECT_EQ(page->GetPixel(c.Left, 500), 0);
     if (c.Left > 0) {
       EXPECT_EQ(page->GetPixel(c.Left - 1, 500), kPaperGray);
+    }
+  }
+}
+
+// Content 500 x 800 at 100 dpi, centred on Statement (550 x 850): the crop would start at
+// column 175 and line 75. A stroke of single pixels runs from the content out into the
+// margin, where its columns or lines count as margin. The crop holds a stroke joined to the
+// content whole, with the paper beside it, on every pixel type; a dash apart from it, or a
+// stroke that runs on to the page side, is margin.
+TEST(AutoCrop, NeverCutsAStrokeThatRunsOutOfTheContent) {
+  struct TCase {
+    const char* What;
+    int32_t X, Y, DX, DY, Length;  // the stroke's first pixel, its step and its pixels
+    bool Joined;                   // to the content: every dark pixel stays
+    int32_t Left, Top;             // of the crop on the page
+    int32_t Width, Height;
+  };
+  const TCase cases[] = {
+      // Columns 100..199: the crop starts just before it and grows to hold the content.
+      {"out to the left", 199, 500, -1, 0, 100, true, 99, 75, 601, 851},
+      {"held by the centred crop", 199, 500, -1, 0, 20, true, 175, 75, 551, 851},
+      {"a dash apart from it", 190, 500, -1, 0, 91, false, 175, 75, 551, 851},
+      // On to the page side, as a surround runs: the scan has cut it, the crop may too.
+      {"out to the page side", 199, 500, -1, 0, 200, false, 175, 75, 551, 851},
+      // Lines 59..99 and columns 260..300, from the top edge up and to the left.
+      {"out of the top, slanting", 300, 99, -1, -1, 41, true, 175, 58, 551, 851},
+  };
+  for (uint8_t type : {uint8_t{pt1bit}, uint8_t{pt8bit}, uint8_t{pt24bit}}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.What) + ", type " + std::to_string(type));
+      auto page = ContentPage(800, 1000, 100, {200, 100, 699, 899});
+      for (int32_t i = 0; i < c.Length; ++i) page->SetPixel(c.X + i * c.DX, c.Y + i * c.DY, 0);
+      const int64_t ink = DarkPixels(*page);
+      page->ConvertPixelType(type);
+      page->AutoCrop("Statement;", 0.5f, 0, 5);
+      page->ConvertPixelType(pt8bit);
+      EXPECT_EQ(DarkPixels(*page) == ink, c.Joined);
+      EXPECT_EQ(page->Width(), c.Width);
+      EXPECT_EQ(page->Height(), c.Height);
+      if (page->Width() != c.Width || page->Height() != c.Height) continue;
+      EXPECT_EQ(page->GetPixel(200 - c.Left, 100 - c.Top), 0);
+      EXPECT_GT(page->GetPixel(200 - c.Left, 99 - c.Top), 128);
     }
   }
 }
