@@ -1,0 +1,161 @@
+// The sheet's edge left along a side of the rectangle inside a black border: a thin dark line
+// or strip that lies along the side and touches it (a shadow of the sheet's edge beside the
+// surround, or the surround's own last strip where it does not reach across the whole side).
+// Such a line is long, shallow and solid: it crosses each place along the side in one run.
+// Letters that the side cuts are short, and a row of them that hang on one line crosses many
+// places in two runs, with their counters between; a line that runs on deeper into the page
+// is the page's own.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "dibunit.h"
+
+namespace sheetedge {
+
+// One side of a rectangle: line T (0 the side's own line, Step towards the inside) and place J
+// along it (From .. To) are a pixel of a column (Vertical) or a line.
+struct TSide {
+  bool Vertical;
+  int32_t Line, Step, From, To;
+  int32_t X(int32_t T, int32_t J) const { return Vertical ? Line + Step * T : J; }
+  int32_t Y(int32_t T, int32_t J) const { return Vertical ? J : Line + Step * T; }
+};
+
+// The sizes of a side's edge, in pixels across the side except Along.
+struct TEdgeSizes {
+  int32_t Depth;  // the lines from the side that the edge may take
+  int32_t Along;  // the least length of a line of the edge
+  int32_t Reach;  // the light lines at the page's side that the edge may lie behind
+  int32_t Noise;  // the widest light gap inside a line of the edge that its ragged rim leaves
+};
+
+// A line of the sheet's edge crosses at most one place in this many in two runs or more.
+constexpr int32_t kCrossings = 20;
+
+// A connected set of dark pixels from the side's first lines on.
+struct TEdgeSet {
+  int32_t First, Last, Deepest;
+  bool Touches;  // it meets the surround outside the side, or the page's side
+  bool Deep;     // it runs on beyond the depth of the edge
+  std::vector<std::pair<int32_t, int32_t>> Pixels;  // (J, T)
+};
+
+// The places that the set crosses in two runs, apart by more than Noise light pixels.
+inline int32_t DoubleCrossings(std::vector<std::pair<int32_t, int32_t>>& Pixels, int32_t Noise) {
+  std::sort(Pixels.begin(), Pixels.end());
+  int32_t doubles = 0;
+  for (size_t i = 0; i < Pixels.size();) {
+    size_t k = i + 1;
+    bool twice = false;
+    for (; k < Pixels.size() && Pixels[k].first == Pixels[i].first; ++k) {
+      twice |= Pixels[k].second - Pixels[k - 1].second - 1 > Noise;
+    }
+    doubles += twice ? 1 : 0;
+    i = k;
+  }
+  return doubles;
+}
+
+// The connected set (8-neighbourhood) of Dark pixels in lines 0 .. Depth of Side from the pixel
+// (T, J) on, marked in Seen (a byte a pixel, line by line). At the page's side every set
+// touches it.
+template <class TDark>
+TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool AtPageSide,
+                   std::vector<uint8_t>& Seen, TDark& Dark) {
+  const int32_t length = Side.To - Side.From + 1;
+  auto seen = [&](int32_t U, int32_t K) -> uint8_t& {
+    return Seen[static_cast<size_t>(U) * length + (K - Side.From)];
+  };
+  TEdgeSet set{J, J, T, AtPageSide, false, {}};
+  std::vector<std::pair<int32_t, int32_t>> stack{{T, J}};
+  seen(T, J) = 1;
+  while (!stack.empty()) {
+    const auto [t, k] = stack.back();
+    stack.pop_back();
+    set.Pixels.push_back({k, t});
+    set.First = std::min(set.First, k);
+    set.Last = std::max(set.Last, k);
+    set.Deepest = std::max(set.Deepest, t);
+    set.Deep |= t == Depth;
+    for (int32_t u = t - 1; u <= t + 1; ++u) {
+      for (int32_t v = std::max(k - 1, Side.From); v <= std::min(k + 1, Side.To); ++v) {
+        if (u < 0) {
+          set.Touches |= Dark(u, v);
+        } else if (u <= Depth && seen(u, v) == 0 && Dark(u, v)) {
+          seen(u, v) = 1;
+          stack.push_back({u, v});
+        }
+      }
+    }
+  }
+  return set;
+}
+
+// The lines from the side's line that the sheet's edge along it takes, at most Depth: 0 when no
+// set that touches the side is a line of the edge. At the page's side a set may start on any of
+// the first Sizes.Reach lines; elsewhere it starts on the side's line and meets the surround.
+template <class TDark>
+int32_t EdgeLines(const TSide& Side, int32_t Depth, const TEdgeSizes& Sizes, bool AtPageSide,
+                  TDark&& Dark) {
+  if (Depth <= 0 || Side.From > Side.To) return 0;
+  const int32_t length = Side.To - Side.From + 1;
+  const int32_t starts = AtPageSide ? std::min(Sizes.Reach + 1, Depth) : 1;
+  std::vector<uint8_t> seen;  // made when a set is first followed
+  int32_t lines = 0;
+  for (int32_t t = 0; t < starts; ++t) {
+    for (int32_t j = Side.From; j <= Side.To; ++j) {
+      if (!Dark(t, j)) continue;
+      if (seen.empty()) {
+        seen.resize(static_cast<size_t>(Depth + 1) * length);
+      } else if (seen[static_cast<size_t>(t) * length + (j - Side.From)] != 0) {
+        continue;
+      }
+      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, seen, Dark);
+      const int32_t places = set.Last - set.First + 1;
+      if (!set.Touches || set.Deep || places < Sizes.Along) continue;
+      if (DoubleCrossings(set.Pixels, Sizes.Noise) * kCrossings > places) continue;
+      lines = std::max(lines, set.Deepest + 1);
+    }
+  }
+  return lines;
+}
+
+// Moves the sides of Rect in over the sheet's edge along them, up to Depth lines from where
+// each side was (and a quarter of the rectangle); a line of the edge that the move lays bare
+// behind another is taken too. Across holds the sizes across the left and right sides, Down
+// those across the top and bottom; IsDark(Row, X) tells the dark pixels.
+template <class TIsDark>
+void TrimSheetEdges(const TDIB& Page, TDIB::TRect& Rect, const TEdgeSizes& Across,
+                    const TEdgeSizes& Down, TIsDark&& IsDark) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  int32_t* edges[4] = {&Rect.Left, &Rect.Top, &Rect.Right, &Rect.Bottom};
+  for (int32_t i = 0; i < 4; ++i) {
+    const bool vertical = i % 2 == 0;
+    const int32_t step = i < 2 ? 1 : -1;
+    const TEdgeSizes& sizes = vertical ? Across : Down;
+    const int32_t from = vertical ? Rect.Top : Rect.Left, to = vertical ? Rect.Bottom : Rect.Right;
+    const int32_t across = vertical ? Rect.Right - Rect.Left + 1 : Rect.Bottom - Rect.Top + 1;
+    const int32_t depth = std::min(sizes.Depth, across / 4);
+    const int32_t start = *edges[i];
+    int32_t moved = 0;
+    while (moved < depth) {
+      const TSide side{vertical, start + step * moved, step, from, to};
+      const int32_t outside = side.Line - step;
+      const bool atPageSide = outside < 0 || outside >= (vertical ? width : height);
+      const int32_t lines =
+          EdgeLines(side, depth - moved, sizes, atPageSide, [&](int32_t T, int32_t J) {
+            const int32_t x = side.X(T, J), y = side.Y(T, J);
+            return x >= 0 && y >= 0 && x < width && y < height && IsDark(Page.Lines(y), x) != 0;
+          });
+      if (lines == 0) break;
+      moved += lines;
+    }
+    *edges[i] = start + step * moved;
+  }
+}
+
+}  // namespace sheetedge
