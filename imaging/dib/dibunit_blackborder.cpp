@@ -519,8 +519,8 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   if (framed) {
     const int32_t noiseX = std::max(1, Round(xdpi / 127.0)),
                   noiseY = std::max(1, Round(ydpi / 127.0));
-    sheetedge::TrimSheetEdges(Page, Rect, {5 * edgeX, 10 * edgeY, edgeX, noiseX},
-                              {5 * edgeY, 10 * edgeX, edgeY, noiseY}, IsDark);
+    sheetedge::TrimSheetEdges(Page, Rect, {5 * edgeX, 10 * edgeY, edgeX, noiseX, edgeX},
+                              {5 * edgeY, 10 * edgeX, edgeY, noiseY, edgeY}, IsDark);
   }
   // Less than half the page in either direction inside the surround: the page's own paper is
   // darker than middle gray (a dim photograph of a page), and its text would go with the

@@ -4,7 +4,8 @@
 // Such a line is long, shallow and solid: it crosses each place along the side in one run.
 // Letters that the side cuts are short, and a row of them that hang on one line crosses many
 // places in two runs, with their counters between; a line that runs on deeper into the page
-// is the page's own.
+// is the page's own. The side moves in over the edge only where it takes no ink of the page
+// with it: the lines it gives up hold nothing but the edge, the surround and specks.
 #pragma once
 
 #include <algorithm>
@@ -31,6 +32,8 @@ struct TEdgeSizes {
   int32_t Along;  // the least length of a line of the edge
   int32_t Reach;  // the light lines at the page's side that the edge may lie behind
   int32_t Noise;  // the widest light gap inside a line of the edge that its ragged rim leaves
+  int32_t
+      Speck;  // a set shorter than this along the side, of fewer pixels than its square, is a speck
 };
 
 // A line of the sheet's edge crosses at most one place in this many in two runs or more.
@@ -61,16 +64,17 @@ inline int32_t DoubleCrossings(std::vector<std::pair<int32_t, int32_t>>& Pixels,
 }
 
 // The connected set (8-neighbourhood) of Dark pixels in lines 0 .. Depth of Side from the pixel
-// (T, J) on, marked in Seen (a byte a pixel, line by line). At the page's side every set
-// touches it.
+// (T, J) on, marked in Seen (a byte a pixel, line by line). It touches the side when a pixel
+// of it lies beside a dark one outside, or on the side's line at the page's side; Touching
+// starts it as touching.
 template <class TDark>
 TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool AtPageSide,
-                   std::vector<uint8_t>& Seen, TDark& Dark) {
+                   bool Touching, std::vector<uint8_t>& Seen, TDark& Dark) {
   const int32_t length = Side.To - Side.From + 1;
   auto seen = [&](int32_t U, int32_t K) -> uint8_t& {
     return Seen[static_cast<size_t>(U) * length + (K - Side.From)];
   };
-  TEdgeSet set{J, J, T, AtPageSide, false, {}};
+  TEdgeSet set{J, J, T, Touching, false, {}};
   std::vector<std::pair<int32_t, int32_t>> stack{{T, J}};
   seen(T, J) = 1;
   while (!stack.empty()) {
@@ -84,7 +88,7 @@ TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool 
     for (int32_t u = t - 1; u <= t + 1; ++u) {
       for (int32_t v = std::max(k - 1, Side.From); v <= std::min(k + 1, Side.To); ++v) {
         if (u < 0) {
-          set.Touches |= Dark(u, v);
+          set.Touches |= AtPageSide || Dark(u, v);
         } else if (u <= Depth && seen(u, v) == 0 && Dark(u, v)) {
           seen(u, v) = 1;
           stack.push_back({u, v});
@@ -95,30 +99,53 @@ TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool 
   return set;
 }
 
+inline bool IsEdgeLine(TEdgeSet& Set, const TEdgeSizes& Sizes) {
+  const int32_t places = Set.Last - Set.First + 1;
+  return Set.Touches && !Set.Deep && places >= Sizes.Along &&
+         DoubleCrossings(Set.Pixels, Sizes.Noise) * kCrossings <= places;
+}
+
+// Whether giving up the first Lines lines of the side would take ink of the page with the set:
+// cut a set in two that is not the surround running on along the side, or take the whole of
+// one that does not touch the surround and is larger than a speck.
+inline bool TakesInk(TEdgeSet& Set, int32_t Lines, const TEdgeSizes& Sizes) {
+  if (IsEdgeLine(Set, Sizes)) return false;
+  if (Set.Deepest >= Lines) return !(Set.Touches && Set.Deep);
+  const bool speck = Set.Last - Set.First + 1 < Sizes.Speck &&
+                     Set.Pixels.size() < size_t(Sizes.Speck) * Sizes.Speck;
+  return !Set.Touches && !speck;
+}
+
 // The lines from the side's line that the sheet's edge along it takes, at most Depth: 0 when no
-// set that touches the side is a line of the edge. At the page's side a set may start on any of
-// the first Sizes.Reach lines; elsewhere it starts on the side's line and meets the surround.
+// set that touches the side is a line of the edge, or when giving up those lines takes ink of
+// the page too. At the page's side a line of the edge may start on any of the first
+// Sizes.Reach lines; elsewhere it starts on the side's line and meets the surround.
 template <class TDark>
 int32_t EdgeLines(const TSide& Side, int32_t Depth, const TEdgeSizes& Sizes, bool AtPageSide,
                   TDark&& Dark) {
   if (Depth <= 0 || Side.From > Side.To) return 0;
-  const int32_t length = Side.To - Side.From + 1;
-  const int32_t starts = AtPageSide ? std::min(Sizes.Reach + 1, Depth) : 1;
+  const size_t size = static_cast<size_t>(Depth + 1) * (Side.To - Side.From + 1);
   std::vector<uint8_t> seen;  // made when a set is first followed
+  auto unseen = [&](int32_t T, int32_t J) {
+    if (seen.empty()) seen.resize(size);
+    return seen[static_cast<size_t>(T) * (Side.To - Side.From + 1) + (J - Side.From)] == 0;
+  };
+  const int32_t starts = AtPageSide ? std::min(Sizes.Reach + 1, Depth) : 1;
   int32_t lines = 0;
   for (int32_t t = 0; t < starts; ++t) {
     for (int32_t j = Side.From; j <= Side.To; ++j) {
-      if (!Dark(t, j)) continue;
-      if (seen.empty()) {
-        seen.resize(static_cast<size_t>(Depth + 1) * length);
-      } else if (seen[static_cast<size_t>(t) * length + (j - Side.From)] != 0) {
-        continue;
-      }
-      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, seen, Dark);
-      const int32_t places = set.Last - set.First + 1;
-      if (!set.Touches || set.Deep || places < Sizes.Along) continue;
-      if (DoubleCrossings(set.Pixels, Sizes.Noise) * kCrossings > places) continue;
-      lines = std::max(lines, set.Deepest + 1);
+      if (!Dark(t, j) || !unseen(t, j)) continue;
+      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, AtPageSide, seen, Dark);
+      if (IsEdgeLine(set, Sizes)) lines = std::max(lines, set.Deepest + 1);
+    }
+  }
+  if (lines == 0) return 0;
+  seen.assign(size, 0);
+  for (int32_t t = 0; t < lines; ++t) {
+    for (int32_t j = Side.From; j <= Side.To; ++j) {
+      if (!Dark(t, j) || !unseen(t, j)) continue;
+      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, AtPageSide && t < starts, seen, Dark);
+      if (TakesInk(set, lines, Sizes)) return 0;
     }
   }
   return lines;
