@@ -99,6 +99,7 @@ TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool 
   return set;
 }
 
+// A line of the sheet's edge touches the side, stays within the depth, is long and solid.
 inline bool IsEdgeLine(TEdgeSet& Set, const TEdgeSizes& Sizes) {
   const int32_t places = Set.Last - Set.First + 1;
   return Set.Touches && !Set.Deep && places >= Sizes.Along &&
