@@ -1,4 +1,4 @@
-// Black-border detection in three steps. First each side walks in over the lines of the dark
+// Black-border detection in four steps. First each side walks in over the lines of the dark
 // surround that reaches it: a column (line) counts only those of its dark pixels that the
 // surround reaches from the side through dark pixels, so that dense text, which the surround
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
@@ -7,7 +7,9 @@
 // band of a thick book's striped page edges along a side that the walk leaves, until no side
 // line holds more than a trace of the surround, or what it holds no longer thins. Last, each
 // side moves back out over the letters that the shrinking cut in two: those of a text cut off
-// by the sheet's edge, which lie between the wedges without touching the surround.
+// by the sheet's edge, which lie between the wedges without touching the surround. Then, on a
+// page inside a surround, each side moves in over the sheet's edge that lies along it
+// (dibunit_sheetedge.h).
 #include <algorithm>
 #include <array>
 #include <deque>
@@ -16,12 +18,14 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_sheetedge.h"
 
 namespace {
 
 // The walk inwards from one side over Size lines of Length pixels; Dark(i, Flags) sets
 // Flags[j] to 1 for the dark pixels j of line i (line 0 lies at the side) and 0 for the others.
-// Returns the number of lines from the side that are border.
+// Returns the number of lines from the side that are border; First() is then the first of them
+// (the light lines before it are the edge that the walk crossed).
 class TSideWalk {
  public:
   TSideWalk(int32_t Size, int32_t Length, int32_t Gap, int32_t Limit, int32_t Allowance)
@@ -43,6 +47,7 @@ class TSideWalk {
       Dark(first, FDark.data() + 1);
       if (Count(FDark) >= FFull) break;
     }
+    FFirst = first;
     FReach = FDark;
     int32_t edge = first + 1, run = 0;
     for (int32_t i = first + 1; i < FSize; ++i) {
@@ -57,6 +62,8 @@ class TSideWalk {
     }
     return edge;
   }
+
+  int32_t First() const { return FFirst; }
 
  private:
   static int32_t Count(const std::vector<uint8_t>& Flags) {
@@ -82,6 +89,7 @@ class TSideWalk {
   }
 
   const int32_t FSize, FLength, FGap, FFull, FAllowance;
+  int32_t FFirst = 0;
   std::vector<uint8_t> FDark, FReach, FNext;  // one pixel of padding at both ends
 };
 
@@ -454,13 +462,22 @@ class TWedges {
 constexpr int32_t kInkShare = 50;
 constexpr int32_t kInkContrast = 40;
 
+// Every other pixel of a band is enough, across as along, where that leaves two lines at least:
+// the outer line of a thin surround is mostly the gray of its edge, and seen alone it would
+// pass for paper with the black of its inner line as the ink.
+int32_t SampleStep(int32_t Size) {
+  return Size >= 4 ? 2 : 1;
+}
+
 template <class TGray>
 bool BandHoldsInk(const TDIB& Page, const TDIB::TRect& Band, TGray&& Gray) {
   std::vector<int64_t> counts(256);
   int64_t n = 0;
-  for (int32_t y = Band.Top; y <= Band.Bottom; y += 2) {
+  const int32_t stepX = SampleStep(Band.Right - Band.Left + 1);
+  const int32_t stepY = SampleStep(Band.Bottom - Band.Top + 1);
+  for (int32_t y = Band.Top; y <= Band.Bottom; y += stepY) {
     const uint8_t* row = Page.Lines(y);
-    for (int32_t x = Band.Left; x <= Band.Right; x += 2) ++counts[Gray(row, x)];
+    for (int32_t x = Band.Left; x <= Band.Right; x += stepX) ++counts[Gray(row, x)];
   }
   for (int64_t c : counts) n += c;
   if (n == 0) return false;
@@ -554,11 +571,16 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   // A light edge of about a millimetre at the side is crossed to the surround behind it.
   const int32_t edgeX = Round(xdpi / 25.0), edgeY = Round(ydpi / 25.0);
   const int32_t limitX = Round(height * Percent / 100);
-  Rect.Left = TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(false));
-  Rect.Right = width - 1 - TSideWalk(width, height, gapX, limitX, edgeX).Walk(column(true));
-  // Dark paper with text on it is not a surround: its side stays at the edge.
-  if (HoldsInk(Page, {0, 0, Rect.Left - 1, height - 1})) Rect.Left = 0;
-  if (HoldsInk(Page, {Rect.Right + 1, 0, width - 1, height - 1})) Rect.Right = width - 1;
+  TSideWalk fromLeft(width, height, gapX, limitX, edgeX),
+      fromRight(width, height, gapX, limitX, edgeX);
+  Rect.Left = fromLeft.Walk(column(false));
+  Rect.Right = width - 1 - fromRight.Walk(column(true));
+  // Dark paper with text on it is not a surround: its side stays at the edge. The light edge
+  // that the walk crossed is left out of the band: it is not the surround's.
+  if (HoldsInk(Page, {fromLeft.First(), 0, Rect.Left - 1, height - 1})) Rect.Left = 0;
+  if (HoldsInk(Page, {Rect.Right + 1, 0, width - 1 - fromRight.First(), height - 1})) {
+    Rect.Right = width - 1;
+  }
   // The lines count between the left and right edges only: a surround along a side, however
   // wide, would otherwise make every line look dark. (When every column is border, they count
   // over the whole width.)
@@ -571,10 +593,12 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
     };
   };
   const int32_t limitY = Round(span * Percent / 100);
-  Rect.Top = TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(false));
-  Rect.Bottom = height - 1 - TSideWalk(height, span, gapY, limitY, edgeY).Walk(line(true));
-  if (HoldsInk(Page, {left, 0, left + span - 1, Rect.Top - 1})) Rect.Top = 0;
-  if (HoldsInk(Page, {left, Rect.Bottom + 1, left + span - 1, height - 1})) {
+  TSideWalk fromTop(height, span, gapY, limitY, edgeY),
+      fromBottom(height, span, gapY, limitY, edgeY);
+  Rect.Top = fromTop.Walk(line(false));
+  Rect.Bottom = height - 1 - fromBottom.Walk(line(true));
+  if (HoldsInk(Page, {left, fromTop.First(), left + span - 1, Rect.Top - 1})) Rect.Top = 0;
+  if (HoldsInk(Page, {left, Rect.Bottom + 1, left + span - 1, height - 1 - fromBottom.First()})) {
     Rect.Bottom = height - 1;
   }
   if (none || Rect.Top > Rect.Bottom) return;
@@ -587,6 +611,17 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   // wedges' peaks); it is followed 2 mm into the rectangle.
   const int32_t mm = std::max(edgeX, edgeY);
   wedges.Restore(Page, Rect, walked, {mm, 10 * mm}, 2 * mm, IsDark);
+  // On a page inside a surround, the sheet's edge along a side: up to 5 mm deep, longer than
+  // any letter, beyond a light edge of about a millimetre at the page's side, and ragged by
+  // up to 0.2 mm.
+  const bool framed =
+      walked.Left > 0 || walked.Top > 0 || walked.Right < width - 1 || walked.Bottom < height - 1;
+  if (framed) {
+    const int32_t noiseX = std::max(1, Round(xdpi / 127.0)),
+                  noiseY = std::max(1, Round(ydpi / 127.0));
+    sheetedge::TrimSheetEdges(Page, Rect, {5 * edgeX, 10 * edgeY, edgeX, noiseX, edgeX},
+                              {5 * edgeY, 10 * edgeX, edgeY, noiseY, edgeY}, IsDark);
+  }
   // Less than half the page in either direction inside the surround: the page's own paper is
   // darker than middle gray (a dim photograph of a page), and its text would go with the
   // "surround". The page is left whole.

@@ -30,8 +30,8 @@ struct TScan {
 // The scans with text lines. Curved book pages have no single right angle: 0.2 degrees.
 const TScan kScans[] = {
     {"leptonica/feyn.tif", 0.1, true, true, false},
-    {"leptonica/shearer.148.tif", 0.1, true, true, false},
-    {"leptonica/pageseg1.tif", 0.1, true, true, false},
+    {"leptonica/shearer.148.tif", 0.1, true, true, true},
+    {"leptonica/pageseg1.tif", 0.1, true, true, true},
     {"leptonica/scots-frag.tif", 0.1, true, true, false, true},  // columns at different angles
     {"leptonica/lucasta.1.300.tif", 0.1, true, true, false},
     {"leptonica/lucasta.047.jpg", 0.1, true, true, false},
@@ -41,7 +41,7 @@ const TScan kScans[] = {
     {"leptonica/cat.035.jpg", 0.2, true, true, true},              // curved
     {"leptonica/1555.007.jpg", 0.2, false, true, false},           // curved, dark paper
     {"leptonica/binding-example.45.jpg", 0.2, true, true, false},  // curved
-    {"leptonica/boismort.1.tif", 0.1, true, true, false, true},    // a score
+    {"leptonica/boismort.1.tif", 0.1, true, true, true, true},     // a score
     {"doxa/2JohnC1V3.png", 0.1, false, true, true},
     {"ocrmypdf/linn.png", 0.1, true, true, true},
     {"commons-imaging/Imaging247.TIFF", 0.1, true, true, false},
