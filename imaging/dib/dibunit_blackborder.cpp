@@ -301,18 +301,9 @@ class TWedges {
     const int32_t across = (Inner.Right - Inner.Left + 1) * kLongestWedge / 1000;
     const int32_t down = (Inner.Bottom - Inner.Top + 1) * kLongestWedge / 1000;
     auto wedge = [](int32_t Run, int32_t Longest) { return Run > Longest ? 0 : Run; };
-    auto band = [&](int32_t Longest, int32_t Allowance, auto&& DarkAt) {
-      return wedge(BandRun(Longest + 1, Allowance, Allowance, DarkAt), Longest);
-    };
+    if (Bands[0] || Bands[1] || Bands[2] || Bands[3]) TakeBands(Page, IsDark, Reach);
     for (int32_t y = Inner.Top; y <= Inner.Bottom; ++y) {
       const uint8_t* row = Page.Lines(y);
-      if (Bands[0]) {
-        FFromLeft[y] = band(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
-      }
-      if (Bands[2]) {
-        FFromRight[y] =
-            band(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
-      }
       if (Inner.Left > 0 && IsDark(row, Inner.Left - 1)) {
         int32_t x = Inner.Left;
         while (x <= Inner.Right && x - Inner.Left <= across && IsDark(row, x)) ++x;
@@ -325,13 +316,6 @@ class TWedges {
       }
     }
     for (int32_t x = Inner.Left; x <= Inner.Right; ++x) {
-      if (Bands[1]) {
-        FFromTop[x] = band(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
-      }
-      if (Bands[3]) {
-        FFromBottom[x] = band(down, Reach.second,
-                              [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
-      }
       if (Inner.Top > 0 && IsDark(Page.Lines(Inner.Top - 1), x)) {
         int32_t y = Inner.Top;
         while (y <= Inner.Bottom && y - Inner.Top <= down && IsDark(Page.Lines(y), x)) ++y;
@@ -449,6 +433,37 @@ class TWedges {
     int32_t n = 0;
     for (int32_t x = Rect.Left; x <= Rect.Right; ++x) n += At(x, Y);
     return n;
+  }
+
+  // The runs of the book-edge bands along the sides that FBands marks, from the page's side.
+  template <class TIsDark>
+  void TakeBands(const TDIB& Page, TIsDark& IsDark, std::pair<int32_t, int32_t> Reach) {
+    const int32_t width = Page.Width(), height = Page.Height();
+    const int32_t across = (FInner.Right - FInner.Left + 1) * kLongestWedge / 1000;
+    const int32_t down = (FInner.Bottom - FInner.Top + 1) * kLongestWedge / 1000;
+    auto band = [](int32_t Longest, int32_t Allowance, auto&& DarkAt) {
+      const int32_t run = BandRun(Longest + 1, Allowance, Allowance, DarkAt);
+      return run > Longest ? 0 : run;
+    };
+    for (int32_t y = FInner.Top; y <= FInner.Bottom; ++y) {
+      const uint8_t* row = Page.Lines(y);
+      if (FBands[0]) {
+        FFromLeft[y] = band(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
+      }
+      if (FBands[2]) {
+        FFromRight[y] =
+            band(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
+      }
+    }
+    for (int32_t x = FInner.Left; x <= FInner.Right; ++x) {
+      if (FBands[1]) {
+        FFromTop[x] = band(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
+      }
+      if (FBands[3]) {
+        FFromBottom[x] = band(down, Reach.second,
+                              [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
+      }
+    }
   }
 
   const TDIB::TRect FInner;
