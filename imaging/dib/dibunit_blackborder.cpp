@@ -19,6 +19,7 @@
 
 #include "dibunit.h"
 #include "dibunit_sheetedge.h"
+#include "dibunit_sideframe.h"
 
 namespace {
 
@@ -143,18 +144,6 @@ void SmoothWedge(std::vector<int32_t>& Runs, int32_t From, int32_t To, int32_t F
   Open(Runs, From, To, Fill, std::greater<>(), std::less<>());
   Open(Runs, From, To, Peak, std::less<>(), std::greater<>());
 }
-
-// A side of a rectangle seen from the walk's edge: line T (0 at the edge Edge, Step towards
-// the inside) and place J along the side (From .. To) are a pixel of a column (Vertical) or
-// a line.
-struct TSideFrame {
-  bool Vertical;
-  int32_t Edge, Step, From, To;
-  bool AtSide;          // the edge is the page's side: line -1 lies outside the page
-  bool AtEnds = false;  // From and To are the page's sides beside it, which the surround holds
-  int32_t X(int32_t T, int32_t J) const { return Vertical ? Edge + Step * T : J; }
-  int32_t Y(int32_t T, int32_t J) const { return Vertical ? J : Edge + Step * T; }
-};
 
 // A connected set of dark pixels near a side: its extent in lines (T) and along the side (J),
 // its pixels, those of them in a wedge, and whether it touches the surround outside.
@@ -412,10 +401,7 @@ class TWedges {
       }
       const int32_t shrunk = f.Step * (*edges[i] - f.Edge);
       if (shrunk <= 0) continue;
-      auto dark = [&](int32_t T, int32_t J) {
-        const int32_t x = f.X(T, J), y = f.Y(T, J);
-        return x >= 0 && y >= 0 && x < width && y < height && IsDark(Page.Lines(y), x) != 0;
-      };
+      auto dark = FrameDark(Page, f, IsDark);
       auto wedge = [&](int32_t T, int32_t J) { return At(f.X(T, J), f.Y(T, J)); };
       const int32_t across = f.Vertical ? Walked.Right - Walked.Left : Walked.Bottom - Walked.Top;
       const int32_t lines = std::min(shrunk + Depth, across + 1);

@@ -14,17 +14,9 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_sideframe.h"
 
 namespace sheetedge {
-
-// One side of a rectangle: line T (0 the side's own line, Step towards the inside) and place J
-// along it (From .. To) are a pixel of a column (Vertical) or a line.
-struct TSide {
-  bool Vertical;
-  int32_t Line, Step, From, To;
-  int32_t X(int32_t T, int32_t J) const { return Vertical ? Line + Step * T : J; }
-  int32_t Y(int32_t T, int32_t J) const { return Vertical ? J : Line + Step * T; }
-};
 
 // The sizes of a side's edge, in pixels across the side except Along.
 struct TEdgeSizes {
@@ -68,8 +60,8 @@ inline int32_t DoubleCrossings(std::vector<std::pair<int32_t, int32_t>>& Pixels,
 // of it lies beside a dark one outside, or on the side's line at the page's side; Touching
 // starts it as touching.
 template <class TDark>
-TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool AtPageSide,
-                   bool Touching, std::vector<uint8_t>& Seen, TDark& Dark) {
+TEdgeSet FollowSet(const TSideFrame& Side, int32_t Depth, int32_t T, int32_t J, bool Touching,
+                   std::vector<uint8_t>& Seen, TDark& Dark) {
   const int32_t length = Side.To - Side.From + 1;
   auto seen = [&](int32_t U, int32_t K) -> uint8_t& {
     return Seen[static_cast<size_t>(U) * length + (K - Side.From)];
@@ -88,7 +80,7 @@ TEdgeSet FollowSet(const TSide& Side, int32_t Depth, int32_t T, int32_t J, bool 
     for (int32_t u = t - 1; u <= t + 1; ++u) {
       for (int32_t v = std::max(k - 1, Side.From); v <= std::min(k + 1, Side.To); ++v) {
         if (u < 0) {
-          set.Touches |= AtPageSide || Dark(u, v);
+          set.Touches |= Side.AtSide || Dark(u, v);
         } else if (u <= Depth && seen(u, v) == 0 && Dark(u, v)) {
           seen(u, v) = 1;
           stack.push_back({u, v});
@@ -122,8 +114,7 @@ inline bool TakesInk(TEdgeSet& Set, int32_t Lines, const TEdgeSizes& Sizes) {
 // the page too. At the page's side a line of the edge may start on any of the first
 // Sizes.Reach lines; elsewhere it starts on the side's line and meets the surround.
 template <class TDark>
-int32_t EdgeLines(const TSide& Side, int32_t Depth, const TEdgeSizes& Sizes, bool AtPageSide,
-                  TDark&& Dark) {
+int32_t EdgeLines(const TSideFrame& Side, int32_t Depth, const TEdgeSizes& Sizes, TDark&& Dark) {
   if (Depth <= 0 || Side.From > Side.To) return 0;
   const size_t size = static_cast<size_t>(Depth + 1) * (Side.To - Side.From + 1);
   std::vector<uint8_t> seen;  // made when a set is first followed
@@ -131,12 +122,12 @@ int32_t EdgeLines(const TSide& Side, int32_t Depth, const TEdgeSizes& Sizes, boo
     if (seen.empty()) seen.resize(size);
     return seen[static_cast<size_t>(T) * (Side.To - Side.From + 1) + (J - Side.From)] == 0;
   };
-  const int32_t starts = AtPageSide ? std::min(Sizes.Reach + 1, Depth) : 1;
+  const int32_t starts = Side.AtSide ? std::min(Sizes.Reach + 1, Depth) : 1;
   int32_t lines = 0;
   for (int32_t t = 0; t < starts; ++t) {
     for (int32_t j = Side.From; j <= Side.To; ++j) {
       if (!Dark(t, j) || !unseen(t, j)) continue;
-      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, AtPageSide, seen, Dark);
+      TEdgeSet set = FollowSet(Side, Depth, t, j, Side.AtSide, seen, Dark);
       if (IsEdgeLine(set, Sizes)) lines = std::max(lines, set.Deepest + 1);
     }
   }
@@ -145,7 +136,7 @@ int32_t EdgeLines(const TSide& Side, int32_t Depth, const TEdgeSizes& Sizes, boo
   for (int32_t t = 0; t < lines; ++t) {
     for (int32_t j = Side.From; j <= Side.To; ++j) {
       if (!Dark(t, j) || !unseen(t, j)) continue;
-      TEdgeSet set = FollowSet(Side, Depth, t, j, AtPageSide, AtPageSide && t < starts, seen, Dark);
+      TEdgeSet set = FollowSet(Side, Depth, t, j, Side.AtSide && t < starts, seen, Dark);
       if (TakesInk(set, lines, Sizes)) return 0;
     }
   }
@@ -171,14 +162,10 @@ void TrimSheetEdges(const TDIB& Page, TDIB::TRect& Rect, const TEdgeSizes& Acros
     const int32_t start = *edges[i];
     int32_t moved = 0;
     while (moved < depth) {
-      const TSide side{vertical, start + step * moved, step, from, to};
-      const int32_t outside = side.Line - step;
-      const bool atPageSide = outside < 0 || outside >= (vertical ? width : height);
-      const int32_t lines =
-          EdgeLines(side, depth - moved, sizes, atPageSide, [&](int32_t T, int32_t J) {
-            const int32_t x = side.X(T, J), y = side.Y(T, J);
-            return x >= 0 && y >= 0 && x < width && y < height && IsDark(Page.Lines(y), x) != 0;
-          });
+      const int32_t line = start + step * moved, outside = line - step;
+      const bool atSide = outside < 0 || outside >= (vertical ? width : height);
+      const TSideFrame side{vertical, line, step, from, to, atSide};
+      const int32_t lines = EdgeLines(side, depth - moved, sizes, FrameDark(Page, side, IsDark));
       if (lines == 0) break;
       moved += lines;
     }
