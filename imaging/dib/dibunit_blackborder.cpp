@@ -270,6 +270,14 @@ int32_t BandRun(int32_t Longest, int32_t Allowance, int32_t Bridge, TDarkAt&& Da
   return t >= Longest ? Longest : end;
 }
 
+// The page's four sides (left, top, right, bottom), each seen from its outermost line.
+std::array<TSideFrame, 4> PageSides(const TDIB& Page) {
+  const int32_t width = Page.Width(), height = Page.Height();
+  return {TSideFrame{true, 0, 1, 0, height - 1, true}, TSideFrame{false, 0, 1, 0, width - 1, true},
+          TSideFrame{true, width - 1, -1, 0, height - 1, true},
+          TSideFrame{false, height - 1, -1, 0, width - 1, true}};
+}
+
 // The surround that reaches into a rectangle from those of its sides that lie on a border:
 // the dark pixels that run on from a dark pixel of the border along lines and columns, up to
 // the longest wedge, without the letters and specks that touch it; on a side that Bands marks
@@ -424,30 +432,22 @@ class TWedges {
   // The runs of the book-edge bands along the sides that FBands marks, from the page's side.
   template <class TIsDark>
   void TakeBands(const TDIB& Page, TIsDark& IsDark, std::pair<int32_t, int32_t> Reach) {
-    const int32_t width = Page.Width(), height = Page.Height();
+    const std::array<TSideFrame, 4> sides = PageSides(Page);
     const int32_t across = (FInner.Right - FInner.Left + 1) * kLongestWedge / 1000;
     const int32_t down = (FInner.Bottom - FInner.Top + 1) * kLongestWedge / 1000;
-    auto band = [](int32_t Longest, int32_t Allowance, auto&& DarkAt) {
-      const int32_t run = BandRun(Longest + 1, Allowance, Allowance, DarkAt);
-      return run > Longest ? 0 : run;
-    };
-    for (int32_t y = FInner.Top; y <= FInner.Bottom; ++y) {
-      const uint8_t* row = Page.Lines(y);
-      if (FBands[0]) {
-        FFromLeft[y] = band(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
-      }
-      if (FBands[2]) {
-        FFromRight[y] =
-            band(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
-      }
-    }
-    for (int32_t x = FInner.Left; x <= FInner.Right; ++x) {
-      if (FBands[1]) {
-        FFromTop[x] = band(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
-      }
-      if (FBands[3]) {
-        FFromBottom[x] = band(down, Reach.second,
-                              [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
+    std::vector<int32_t>* runs[4] = {&FFromLeft, &FFromTop, &FFromRight, &FFromBottom};
+    for (int32_t i = 0; i < 4; ++i) {
+      if (!FBands[i]) continue;
+      const TSideFrame& f = sides[i];
+      auto dark = FrameDark(Page, f, IsDark);
+      const int32_t longest = f.Vertical ? across : down;
+      const int32_t allowance = f.Vertical ? Reach.first : Reach.second;
+      const int32_t from = f.Vertical ? FInner.Top : FInner.Left;
+      const int32_t to = f.Vertical ? FInner.Bottom : FInner.Right;
+      for (int32_t j = from; j <= to; ++j) {
+        const int32_t run =
+            BandRun(longest + 1, allowance, allowance, [&](int32_t T) { return dark(T, j); });
+        (*runs[i])[j] = run > longest ? 0 : run;
       }
     }
   }
@@ -520,39 +520,31 @@ std::array<bool, 4> BandSides(const TDIB& Page, const TDIB::TRect& Rect, double 
                               std::pair<int32_t, int32_t> Reach, TIsDark&& IsDark) {
   const int32_t width = Page.Width(), height = Page.Height();
   const int32_t across = width * kLongestWedge / 1000, down = height * kLongestWedge / 1000;
-  // A line across the band starts dark and has paper for twice Near pixels after it.
-  auto starts = [&](int32_t Longest, int32_t Near, auto&& DarkAt) {
-    const int32_t run = BandRun(Longest, Near, Near, DarkAt);
-    if (run <= 0 || run >= Longest) return 0;
-    for (int32_t t = run; t < run + 2 * Near; ++t) {
-      if (DarkAt(t)) return 0;
-    }
-    return 1;
-  };
-  int32_t left = 0, right = 0, top = 0, bottom = 0;
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* row = Page.Lines(y);
-    if (Rect.Left == 0) {
-      left += starts(across, Reach.first, [&](int32_t T) { return IsDark(row, T); });
-    }
-    if (Rect.Right == width - 1) {
-      right += starts(across, Reach.first, [&](int32_t T) { return IsDark(row, width - 1 - T); });
-    }
-  }
-  for (int32_t x = 0; x < width; ++x) {
-    if (Rect.Top == 0) {
-      top += starts(down, Reach.second, [&](int32_t T) { return IsDark(Page.Lines(T), x); });
-    }
-    if (Rect.Bottom == height - 1) {
-      bottom += starts(down, Reach.second,
-                       [&](int32_t T) { return IsDark(Page.Lines(height - 1 - T), x); });
-    }
-  }
   const double share = std::min(Percent, kBandPercent);
-  const int32_t fullX = height - Round(height * share / 100),
-                fullY = width - Round(width * share / 100);
-  return {Rect.Left == 0 && left >= fullX, Rect.Top == 0 && top >= fullY,
-          Rect.Right == width - 1 && right >= fullX, Rect.Bottom == height - 1 && bottom >= fullY};
+  const bool atSide[4] = {Rect.Left == 0, Rect.Top == 0, Rect.Right == width - 1,
+                          Rect.Bottom == height - 1};
+  const std::array<TSideFrame, 4> sides = PageSides(Page);
+  std::array<bool, 4> bands{};
+  for (int32_t i = 0; i < 4; ++i) {
+    if (!atSide[i]) continue;
+    const TSideFrame& f = sides[i];
+    auto dark = FrameDark(Page, f, IsDark);
+    const int32_t longest = f.Vertical ? across : down,
+                  near = f.Vertical ? Reach.first : Reach.second;
+    // A line across the band starts dark and has paper for twice Near pixels after it.
+    int32_t lines = 0;
+    for (int32_t j = f.From; j <= f.To; ++j) {
+      auto darkAt = [&](int32_t T) { return dark(T, j); };
+      const int32_t run = BandRun(longest, near, near, darkAt);
+      if (run <= 0 || run >= longest) continue;
+      int32_t t = run;
+      while (t < run + 2 * near && !darkAt(t)) ++t;
+      lines += t == run + 2 * near ? 1 : 0;
+    }
+    const int32_t count = f.To - f.From + 1;
+    bands[i] = lines >= count - Round(count * share / 100);
+  }
+  return bands;
 }
 
 // Runs the four walks and the shrinking over the page's pixels, IsDark(Row, X) telling the
