@@ -49,12 +49,13 @@ const TScan kScans[] = {
 };
 
 double MeasuredSkew(const TDIB& Page, bool ByAllInk = false) {
-  const TInkMap ink = InkOf(Page);
+  const TInkMap ink = InkOf(Page, InkLevel(Page));
   return ProjectionSkew(ByAllInk ? AllInkOf(ink) : LettersOf(ink, Page.XResolution()), 5);
 }
 
 int32_t TextLetterCount(const TDIB& Page) {
-  return static_cast<int32_t>(TextLetters(LettersOf(InkOf(Page), Page.XResolution()).Blobs).size());
+  const TInkMap ink = InkOf(Page, InkLevel(Page));
+  return static_cast<int32_t>(TextLetters(LettersOf(ink, Page.XResolution()).Blobs).size());
 }
 
 // The first-start settings with despeckle, black-border removal and auto-crop on, and the

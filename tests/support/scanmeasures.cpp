@@ -94,6 +94,24 @@ TInkMap InkOf(const TDIB& Page, int32_t Level) {
   return ink;
 }
 
+int32_t InkLevel(const TDIB& Page) {
+  if (Page.PixelType() == pt1bit) return 128;
+  const int32_t w = Page.Width(), h = Page.Height();
+  const std::array<uint8_t, 256> grays = PaletteGrays(Page);
+  std::array<int64_t, 256> histogram{};
+  std::vector<uint8_t> line(static_cast<size_t>(w));
+  for (int32_t y = h / 4; y < h - h / 4; ++y) {
+    GrayLine(Page, grays, y, line.data());
+    for (int32_t x = w / 4; x < w - w / 4; ++x) ++histogram[line[x]];
+  }
+  const int64_t total = std::accumulate(histogram.begin(), histogram.end(), int64_t{0});
+  int32_t paper = 0;
+  for (int64_t below = histogram[0]; paper < 255 && 100 * below < 95 * total;) {
+    below += histogram[++paper];
+  }
+  return std::min(128, paper - 64);
+}
+
 namespace {
 
 // The connected sets (8-neighbourhood) of a map's dark pixels: their boxes and, for each run
@@ -341,11 +359,12 @@ int64_t SurroundLeft(const TDIB& Page, int32_t DPI) {
   dark.Height = Page.Height();
   dark.Dark.resize(static_cast<size_t>(dark.Width) * dark.Height);
   const std::array<uint8_t, 256> grays = PaletteGrays(Page);
+  const int32_t level = InkLevel(Page);
   std::vector<uint8_t> line(static_cast<size_t>(dark.Width));
   for (int32_t y = 0; y < dark.Height; ++y) {
     GrayLine(Page, grays, y, line.data());
     for (int32_t x = 0; x < dark.Width; ++x) {
-      dark.Dark[static_cast<size_t>(y) * dark.Width + x] = line[x] < 128;
+      dark.Dark[static_cast<size_t>(y) * dark.Width + x] = line[x] < level;
     }
   }
   const double mm = (DPI > 0 ? DPI : 300) / 25.4;

@@ -20,6 +20,12 @@ struct TInkMap {
 };
 TInkMap InkOf(const TDIB& Page, int32_t Level = 128);
 
+// The level below which a page's gray values are ink or a dark surround: 128, or on paper
+// darker than 192 (old, browned print) 64 below the paper's gray, so that the paper itself is
+// not read as dark. The paper's gray is the one that 95 in a hundred pixels of the middle half
+// of the page lie at or below. A black-and-white page has 128.
+int32_t InkLevel(const TDIB& Page);
+
 // A connected set of dark pixels (8-neighbourhood) with its bounding box (inclusive).
 struct TInkBlob {
   int32_t Left, Top, Right, Bottom;
@@ -63,9 +69,9 @@ double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure = nul
 // (lines of at least five letters). About 0.15 degrees from the truth on a printed page.
 double LineWeightedSkew(const TLetters& Letters, double MaxAngle);
 
-// The dark pixels (gray below 128) of a surround left on the page: those of the connected dark
-// sets that touch a side of the page and reach further than 25 mm along or across it, more
-// than any letter or word that LettersOf takes.
+// The dark pixels (gray below the page's InkLevel) of a surround left on the page: those of
+// the connected dark sets that touch a side of the page and reach further than 25 mm along or
+// across it, more than any letter or word that LettersOf takes.
 int64_t SurroundLeft(const TDIB& Page, int32_t DPI);
 
 // Saves the page as PNG (8-bit gray, or colour for a 24-bit page) for a person to look at.
