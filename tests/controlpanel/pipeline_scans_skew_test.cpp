@@ -167,6 +167,24 @@ TEST(RealScans, TheBenchPageLosesItsFrameAndNoLetter) {
   }
 }
 
+// Browned paper darker than middle gray: where the local contrast is low, "Dynamic Local" falls
+// back to the middle level and turns the paper black; "Dynamic Global", the README's advice for
+// such a page, takes the level from the page and keeps its paper white and its letters.
+TEST(RealScans, DarkPaperComesOutWhiteWithAGlobalThreshold) {
+  const std::string file = TestDataDir() + "/scans/leptonica/1555.007.jpg";
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
+  TDIB source;
+  source.LoadFromFile(file);
+  const int32_t dpi = source.XResolution() > 0 ? source.XResolution() : 300;
+  TProcessingPipeline global = ScanPipeline();
+  global.Parameters.Algo = 0;
+  auto page = source.Duplicate();
+  global.ProcessPage(*page, pt1bit, dpi, dpi);
+  const std::unique_ptr<TDIB> gray = Processed(source, pt8bit, true);
+  EXPECT_EQ(SurroundLeft(*page, dpi), 0);
+  EXPECT_GE(10 * TextLetterCount(*page), 9 * TextLetterCount(*gray));
+}
+
 // A nearly blank sheet with one handwritten word has no text lines to go by: it stays as it
 // is.
 TEST(RealScans, ABlankSheetIsNotTurned) {
