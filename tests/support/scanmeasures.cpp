@@ -221,14 +221,13 @@ struct TPiece {
   int32_t N;
 };
 
-// The projection of pieces on lines of a slope, smooth in the slope: each piece's count is
-// spread over the four quarter rows around its exact place by a cubic B-spline, and every row
-// reads the quarter rows through a Gaussian of 0.8 rows. Rounding each piece to a whole row
-// makes the score jump between neighbouring angles. A plain split between the two nearest
-// quarter rows leaves a kink in the score wherever a piece crosses a quarter row, and at a
-// slope of zero every piece crosses one at once, so that the score peaks there; the
-// Gaussian keeps the rows of pixels lining up with the rows of the projection at that slope
-// from favouring it as well.
+// The projection of pieces on lines of a slope, made smooth in the slope: each piece's count
+// is spread over the four quarter rows around its exact place by a cubic B-spline, and every
+// row reads the quarter rows through a Gaussian of 0.8 rows. Rounding a piece to its nearest
+// row makes the score jump between neighbouring angles. A split between the two nearest
+// quarter rows puts a kink in the score where a piece crosses a quarter row, and at a slope of
+// zero all pieces cross at once, so that the score peaks there; the Gaussian keeps the rows of
+// pixels, which line up with the rows of the projection at that slope, from favouring it too.
 class TSlopeProfile {
  public:
   TSlopeProfile(std::vector<TPiece> Pieces, int32_t MaxX, int32_t MaxY, double MaxAngle);
@@ -261,7 +260,7 @@ double TSlopeProfile::Score(double Degrees) {
   std::fill(Sub_.begin(), Sub_.end(), 0);
   const double t = std::tan(Degrees * M_PI / 180);
   for (const TPiece& p : Pieces_) {
-    const double at = (p.Y + p.X * t + Offset_) * kSubRows;  // at least kSubRows
+    const double at = (p.Y + p.X * t + Offset_) * kSubRows;  // over 2 * kReach rows in
     const auto below = static_cast<size_t>(at);
     const double f = at - static_cast<double>(below), g = 1 - f;
     const double f2 = f * f, g2 = g * g;
