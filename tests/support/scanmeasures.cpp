@@ -231,12 +231,123 @@ std::vector<TInkBlob> TextLetters(const std::vector<TInkBlob>& Letters) {
   return text;
 }
 
+namespace {
+
+// A piece of at most 8 pixels of a run of letter pixels, at its middle.
+struct TPiece {
+  float X, Y;
+  int32_t N;
+};
+
+// The projection of pieces on lines of a slope, made smooth in the slope: each piece's count
+// is spread over the four quarter rows around its exact place by a cubic B-spline, and every
+// row reads the quarter rows through a Gaussian of 0.8 rows. Rounding a piece to its nearest
+// row makes the score jump between neighbouring angles. A split between the two nearest
+// quarter rows puts a kink in the score where a piece crosses a quarter row, and at a slope of
+// zero all pieces cross at once, so that the score peaks there; the Gaussian keeps the rows of
+// pixels, which line up with the rows of the projection at that slope, from favouring it too.
+class TSlopeProfile {
+ public:
+  TSlopeProfile(std::vector<TPiece> Pieces, int32_t MaxX, int32_t MaxY, double MaxAngle);
+  // The squared differences of neighbouring rows of the projection at the angle.
+  double Score(double Degrees);
+
+ private:
+  static constexpr int32_t kSubRows = 4;  // a row's parts that the pieces are spread over
+  static constexpr int32_t kReach = 3;    // rows on either side that the Gaussian reaches
+  std::vector<TPiece> Pieces_;
+  int32_t Offset_;  // rows above the page where a line within the range meets the left edge
+  std::vector<double> Kernel_, Sub_, Rows_;
+};
+
+TSlopeProfile::TSlopeProfile(std::vector<TPiece> Pieces, int32_t MaxX, int32_t MaxY,
+                             double MaxAngle)
+    : Pieces_(std::move(Pieces)) {
+  Offset_ =
+      static_cast<int32_t>(std::ceil(MaxX * std::tan(MaxAngle * M_PI / 180))) + 2 * kReach + 2;
+  Rows_.resize(static_cast<size_t>(MaxY) + 2 * Offset_ + 1);
+  Sub_.resize(Rows_.size() * kSubRows);
+  // With the B-spline's 1/6, which Score leaves out of its weights.
+  for (int32_t k = -kReach * kSubRows; k <= kReach * kSubRows; ++k) {
+    const double d = static_cast<double>(k) / kSubRows;
+    Kernel_.push_back(std::exp(-d * d / (2 * 0.8 * 0.8)) / 6);
+  }
+}
+
+double TSlopeProfile::Score(double Degrees) {
+  std::fill(Sub_.begin(), Sub_.end(), 0);
+  const double t = std::tan(Degrees * M_PI / 180);
+  for (const TPiece& p : Pieces_) {
+    const double at = (p.Y + p.X * t + Offset_) * kSubRows;  // over 2 * kReach rows in
+    const auto below = static_cast<size_t>(at);
+    const double f = at - static_cast<double>(below), g = 1 - f;
+    const double f2 = f * f, g2 = g * g;
+    double* sub = Sub_.data() + below - 1;
+    sub[0] += p.N * g2 * g;
+    sub[1] += p.N * (3 * f2 * f - 6 * f2 + 4);
+    sub[2] += p.N * (3 * g2 * g - 6 * g2 + 4);
+    sub[3] += p.N * f2 * f;
+  }
+  for (size_t r = kReach; r + kReach < Rows_.size(); ++r) {
+    const double* sub = Sub_.data() + (r - kReach) * kSubRows;
+    Rows_[r] = std::inner_product(Kernel_.begin(), Kernel_.end(), sub, 0.0);
+  }
+  double sum = 0;
+  for (size_t r = kReach + 1; r + kReach < Rows_.size(); ++r) {
+    const double d = Rows_[r] - Rows_[r - 1];
+    sum += d * d;
+  }
+  return sum;
+}
+
+// The angle of the highest score within the range: a grid of 0.1 degrees, then from each of
+// the three best local maxima of the grid a climb in steps of 0.05, 0.025, 0.01 and 0.005
+// degrees. A page of lines at several slopes has peaks of nearly the same height, and its
+// highest may lie beside a grid point lower than the grid's best.
+double HighestScore(TSlopeProfile& Profile, double MaxAngle) {
+  constexpr double kGrid = 0.1, kSteps[] = {0.05, 0.025, 0.01, 0.005};
+  constexpr size_t kPeaks = 3;
+  const auto last = static_cast<int32_t>(std::floor(2 * MaxAngle / kGrid + 1e-9));
+  std::vector<double> grid;
+  for (int32_t i = 0; i <= last; ++i) grid.push_back(Profile.Score(-MaxAngle + i * kGrid));
+  std::vector<int32_t> peaks;
+  for (int32_t i = 0; i <= last; ++i) {
+    if ((i == 0 || grid[i] >= grid[i - 1]) && (i == last || grid[i] >= grid[i + 1])) {
+      peaks.push_back(i);
+    }
+  }
+  const auto top = peaks.begin() + static_cast<ptrdiff_t>(std::min(kPeaks, peaks.size()));
+  std::partial_sort(peaks.begin(), top, peaks.end(),
+                    [&](int32_t a, int32_t b) { return grid[a] > grid[b]; });
+  double best = 0, bestScore = -1;
+  for (auto p = peaks.begin(); p != top; ++p) {
+    double angle = -MaxAngle + *p * kGrid, score = grid[*p];
+    for (const double step : kSteps) {
+      for (bool moved = true; moved;) {
+        moved = false;
+        const double from = angle;
+        for (const double next : {from - step, from + step}) {
+          if (std::fabs(next) > MaxAngle + step / 2) continue;
+          const double s = Profile.Score(next);
+          if (s > score) {
+            score = s;
+            angle = next;
+            moved = true;
+          }
+        }
+      }
+    }
+    if (score > bestScore) {
+      bestScore = score;
+      best = angle;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
 double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure) {
-  // Pieces of at most 8 pixels of each run, each at its middle.
-  struct TPiece {
-    float X, Y;
-    int32_t N;
-  };
   std::vector<TPiece> pieces;
   int32_t maxX = 0, maxY = 0;
   for (const TInkRun& r : Letters.Runs) {
@@ -249,34 +360,8 @@ double ProjectionSkew(const TLetters& Letters, double MaxAngle, bool* Sure) {
   }
   if (Sure != nullptr) *Sure = Letters.Blobs.size() >= 50;
   if (pieces.empty()) return 0;
-  const auto reach = static_cast<int32_t>(std::ceil(maxX * std::tan(MaxAngle * M_PI / 180))) + 2;
-  std::vector<int64_t> profile(static_cast<size_t>(maxY + 2 * reach + 2));
-  auto score = [&](double Degrees) {
-    std::fill(profile.begin(), profile.end(), 0);
-    const double t = std::tan(Degrees * M_PI / 180);
-    for (const TPiece& p : pieces) {
-      profile[static_cast<size_t>(std::lround(p.Y + p.X * t) + reach)] += p.N;
-    }
-    double sum = 0;
-    for (size_t i = 1; i < profile.size(); ++i) {
-      const double d = static_cast<double>(profile[i] - profile[i - 1]);
-      sum += d * d;
-    }
-    return sum;
-  };
-  auto bestIn = [&](double From, double To, double Step) {
-    double best = From, bestScore = -1;
-    for (double a = From; a <= To + Step / 2; a += Step) {
-      const double s = score(a);
-      if (s > bestScore) {
-        bestScore = s;
-        best = a;
-      }
-    }
-    return best;
-  };
-  const double coarse = bestIn(-MaxAngle, MaxAngle, 0.05);
-  return bestIn(coarse - 0.06, coarse + 0.06, 0.005);
+  TSlopeProfile profile(std::move(pieces), maxX, maxY, MaxAngle);
+  return HighestScore(profile, MaxAngle);
 }
 
 namespace {
