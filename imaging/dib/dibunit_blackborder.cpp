@@ -207,10 +207,12 @@ TInkSet FloodInk(const TSideFrame& Frame, int32_t Lines, int32_t T, int32_t J,
 
 // The line of Frame that the side at line Side must move out to so that it cuts no ink of the
 // page in two and keeps a line of paper beside it; Side itself when there is none. Ink of the
-// page is a connected set of Dark pixels in lines 0 .. Lines - 1 that holds pixels of lines
-// Side - 1 and Side, touches no surround outside, lies mostly outside the Wedge and reaches
-// Size.first pixels along or across the side and at most Size.second along it. (A set that
-// lies wholly outside the side is not told from the debris of a broken surround.)
+// page is a connected set of Dark pixels in lines 0 .. Lines - 1 that holds pixels of line
+// Side - 1, touches no surround outside, lies mostly outside the Wedge and reaches Size.first
+// pixels along or across the side and at most Size.second along it; it holds pixels of line
+// Side too (the shrinking cut it in two), or it is no solid block (the shrinking passed right
+// beside a letter that it took whole). (A set that lies further out is not told from the
+// debris of a broken surround.)
 template <class TDark, class TWedge>
 int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
                      std::pair<int32_t, int32_t> Size, TDark&& Dark, TWedge&& Wedge) {
@@ -245,7 +247,10 @@ int32_t OutermostInk(const TSideFrame& Frame, int32_t Side, int32_t Lines,
     const int32_t along = set.Last - set.First + 1;
     const bool letter =
         (set.Bottom - set.Top + 1 >= Size.first || along >= Size.first) && along <= Size.second;
-    if (set.Bottom >= Side && !set.Touches && 2 * set.Wedge < set.Pixels && letter) {
+    // Beside the side a solid block is a piece of a broken surround, not a letter.
+    const bool cut = set.Bottom >= Side;
+    const bool solid = 10 * int64_t{set.Pixels} >= 9 * int64_t{along} * (set.Bottom - set.Top + 1);
+    if ((cut || !solid) && !set.Touches && 2 * set.Wedge < set.Pixels && letter) {
       outermost = std::min(outermost, std::max(set.Top - 1, 0));
     }
   }

@@ -35,7 +35,7 @@ const TScan kScans[] = {
     {"leptonica/scots-frag.tif", 0.1, true, true, false, true},  // columns at different angles
     {"leptonica/lucasta.1.300.tif", 0.1, true, true, false},
     {"leptonica/lucasta.047.jpg", 0.1, true, true, false},
-    {"leptonica/w91frag.jpg", 0.1, true, false, false},
+    {"leptonica/w91frag.jpg", 0.1, true, true, false},
     {"leptonica/zanotti-78.jpg", 0.1, true, true, false},
     {"leptonica/lapide.052.100.jpg", 0.1, true, true, false},
     {"leptonica/cat.035.jpg", 0.2, true, true, true},              // curved

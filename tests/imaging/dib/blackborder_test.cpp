@@ -171,6 +171,32 @@ TEST(BlackBorderWalk, KeepsTheLettersOfATextCutOffBetweenTheWedges) {
   EXPECT_EQ(rect.Right, w - 3);
 }
 
+TEST(BlackBorderWalk, GivesBackALetterThatTheShrinkingPassedRightBeside) {
+  // At 300 dpi, the same leaning edge, and in its thin part a letter that lies wholly in the
+  // columns the shrinking gives up, up to the column beside the side, a light column away from
+  // the edge: an outline 8 columns wide and 16 lines high comes back with a light column
+  // beside it; a solid block of the same size is a piece of the surround and stays out.
+  const int32_t w = 400, h = 1200;
+  auto page = PaperPage(w, h);
+  for (int32_t y = 0; y < h; ++y) Dark(*page, w - 1 - 11 * y / (h - 1), y, w - 1, y);
+  TRect shrunk;
+  page->DetectBlackBorder(0, shrunk, 0.5);
+  ASSERT_LT(shrunk.Right, w - 11);
+  const int32_t left = shrunk.Right + 1, right = shrunk.Right + 8;
+  ASSERT_LT(right, w - 3);  // a light column before the edge at lines 10..25
+  for (bool solid : {false, true}) {
+    SCOPED_TRACE(solid);
+    auto lettered = page->Duplicate();
+    Dark(*lettered, left, 10, right, 25);
+    for (int32_t y = 12; !solid && y <= 23; ++y) {
+      std::memset(lettered->Lines(y) + left + 2, kPaperGray, right - left - 3);
+    }
+    TRect rect;
+    lettered->DetectBlackBorder(0, rect, 0.5);
+    EXPECT_EQ(rect.Right, solid ? shrunk.Right : right + 1);
+  }
+}
+
 TEST(BlackBorderWalk, TakesTheStripedEdgesOfAThickBookAlongASide) {
   // At 100 dpi, the page edges of a thick book along the left side: a dark band that narrows
   // from 30 columns at the top to 10 at the bottom, crossed by slanted light stripes a pixel
