@@ -255,46 +255,46 @@ class TSlopeProfile {
  private:
   static constexpr int32_t kSubRows = 4;  // a row's parts that the pieces are spread over
   static constexpr int32_t kReach = 3;    // rows on either side that the Gaussian reaches
-  std::vector<TPiece> Pieces_;
-  int32_t Offset_;  // rows above the page where a line within the range meets the left edge
-  std::vector<double> Kernel_, Sub_, Rows_;
+  std::vector<TPiece> FPieces;
+  int32_t FOffset;  // rows above the page where a line within the range meets the left edge
+  std::vector<double> FKernel, FSub, FRows;
 };
 
 TSlopeProfile::TSlopeProfile(std::vector<TPiece> Pieces, int32_t MaxX, int32_t MaxY,
                              double MaxAngle)
-    : Pieces_(std::move(Pieces)) {
-  Offset_ =
+    : FPieces(std::move(Pieces)) {
+  FOffset =
       static_cast<int32_t>(std::ceil(MaxX * std::tan(MaxAngle * M_PI / 180))) + 2 * kReach + 2;
-  Rows_.resize(static_cast<size_t>(MaxY) + 2 * Offset_ + 1);
-  Sub_.resize(Rows_.size() * kSubRows);
+  FRows.resize(static_cast<size_t>(MaxY) + 2 * FOffset + 1);
+  FSub.resize(FRows.size() * kSubRows);
   // With the B-spline's 1/6, which Score leaves out of its weights.
   for (int32_t k = -kReach * kSubRows; k <= kReach * kSubRows; ++k) {
     const double d = static_cast<double>(k) / kSubRows;
-    Kernel_.push_back(std::exp(-d * d / (2 * 0.8 * 0.8)) / 6);
+    FKernel.push_back(std::exp(-d * d / (2 * 0.8 * 0.8)) / 6);
   }
 }
 
 double TSlopeProfile::Score(double Degrees) {
-  std::fill(Sub_.begin(), Sub_.end(), 0);
+  std::fill(FSub.begin(), FSub.end(), 0);
   const double t = std::tan(Degrees * M_PI / 180);
-  for (const TPiece& p : Pieces_) {
-    const double at = (p.Y + p.X * t + Offset_) * kSubRows;  // over 2 * kReach rows in
+  for (const TPiece& p : FPieces) {
+    const double at = (p.Y + p.X * t + FOffset) * kSubRows;  // over 2 * kReach rows in
     const auto below = static_cast<size_t>(at);
     const double f = at - static_cast<double>(below), g = 1 - f;
     const double f2 = f * f, g2 = g * g;
-    double* sub = Sub_.data() + below - 1;
+    double* sub = FSub.data() + below - 1;
     sub[0] += p.N * g2 * g;
     sub[1] += p.N * (3 * f2 * f - 6 * f2 + 4);
     sub[2] += p.N * (3 * g2 * g - 6 * g2 + 4);
     sub[3] += p.N * f2 * f;
   }
-  for (size_t r = kReach; r + kReach < Rows_.size(); ++r) {
-    const double* sub = Sub_.data() + (r - kReach) * kSubRows;
-    Rows_[r] = std::inner_product(Kernel_.begin(), Kernel_.end(), sub, 0.0);
+  for (size_t r = kReach; r + kReach < FRows.size(); ++r) {
+    const double* sub = FSub.data() + (r - kReach) * kSubRows;
+    FRows[r] = std::inner_product(FKernel.begin(), FKernel.end(), sub, 0.0);
   }
   double sum = 0;
-  for (size_t r = kReach + 1; r + kReach < Rows_.size(); ++r) {
-    const double d = Rows_[r] - Rows_[r - 1];
+  for (size_t r = kReach + 1; r + kReach < FRows.size(); ++r) {
+    const double d = FRows[r] - FRows[r - 1];
     sum += d * d;
   }
   return sum;
