@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_rowpixels.h"
 
 const TPaperSize PaperSizes[kPaperSizeCount] = {
     {"A6", 4.13, 5.84},   {"A5", 5.84, 8.27},   {"A4", 8.27, 11.69},  {"A3", 11.69, 16.54},
@@ -377,9 +378,9 @@ TRect InkReach(const TDIB& Page, const TRect& Content, TIsDark IsDark) {
 TRect ContentReach(const TDIB& Page, const TRect& Content) {
   switch (Page.PixelType()) {
     case pt1bit: {
-      const uint8_t black = static_cast<uint8_t>(Page.BlackIndex());
+      const int32_t black = Page.BlackIndex();
       return InkReach(Page, Content, [black](const uint8_t* Row, int32_t X) {
-        return ((Row[X >> 3] >> (7 - (X & 7))) & 1) == black;
+        return TRowPixels1::Get(Row, X) == black;
       });
     }
     case pt8bit:

@@ -73,13 +73,21 @@ TProcessingPipeline ScanPipeline() {
   return p;
 }
 
+// The scan's resolution, 300 dpi when it states none.
+int32_t DpiOf(const TDIB& Scan) {
+  return Scan.XResolution() > 0 ? Scan.XResolution() : 300;
+}
+
+std::unique_ptr<TDIB> Processed(const TDIB& Source, uint8_t Target, TProcessingPipeline Pipeline) {
+  auto page = Source.Duplicate();
+  Pipeline.ProcessPage(*page, Target, DpiOf(Source), DpiOf(Source));
+  return page;
+}
+
 std::unique_ptr<TDIB> Processed(const TDIB& Source, uint8_t Target, bool Border) {
   TProcessingPipeline p = ScanPipeline();
   p.Checks.BlackBorderRemoval = p.Checks.AutoCrop = Border;
-  const int32_t dpi = Source.XResolution() > 0 ? Source.XResolution() : 300;
-  auto page = Source.Duplicate();
-  p.ProcessPage(*page, Target, dpi, dpi);
-  return page;
+  return Processed(Source, Target, p);
 }
 
 TEST(RealScans, FiguresAgainstTheTestsOwnMeasures) {
@@ -93,7 +101,7 @@ TEST(RealScans, FiguresAgainstTheTestsOwnMeasures) {
     SCOPED_TRACE(file);
     TDIB source;
     ASSERT_NO_THROW(source.LoadFromFile(file));
-    const int32_t dpi = source.XResolution() > 0 ? source.XResolution() : 300;
+    const int32_t dpi = DpiOf(source);
     const double detected = source.DetectSkew(0, 0.1, ScanPipeline().Parameters.AngleRange);
     const double measured = MeasuredSkew(source, scan.ByAllInk);
     double residual[2];
@@ -175,13 +183,11 @@ TEST(RealScans, DarkPaperComesOutWhiteWithAGlobalThreshold) {
   if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
   TDIB source;
   source.LoadFromFile(file);
-  const int32_t dpi = source.XResolution() > 0 ? source.XResolution() : 300;
   TProcessingPipeline global = ScanPipeline();
   global.Parameters.Algo = 0;
-  auto page = source.Duplicate();
-  global.ProcessPage(*page, pt1bit, dpi, dpi);
+  const std::unique_ptr<TDIB> page = Processed(source, pt1bit, global);
   const std::unique_ptr<TDIB> gray = Processed(source, pt8bit, true);
-  EXPECT_EQ(SurroundLeft(*page, dpi), 0);
+  EXPECT_EQ(SurroundLeft(*page, DpiOf(source)), 0);
   EXPECT_GE(10 * TextLetterCount(*page), 9 * TextLetterCount(*gray));
 }
 
