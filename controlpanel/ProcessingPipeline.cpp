@@ -106,7 +106,7 @@ void TProcessingPipeline::ToBlackAndWhite(TDIB& Page) {
   switch (Parameters.Algo) {
     case 1:
       Page.AdaptiveThreshold(static_cast<uint8_t>(Parameters.Aggressivity), Parameters.Area,
-                             Parameters.Area, 128, true, 0, 255, Workspace);
+                             Parameters.Area, Page.AdaptiveGlobalLevel(), true, 0, 255, Workspace);
       break;
     case 2:
       Page.NiblackThreshold(Parameters.Area, Parameters.Aggressivity, true, 0, 255, Workspace);

@@ -12,7 +12,7 @@ void Binarise(TDIB& Work, int32_t Method, int32_t C, int32_t A) {
       Work.Threshold(level, true, 0, 255);
       break;
     case 1:
-      Work.AdaptiveThreshold(level, area, area, 128, true, 0, 255);
+      Work.AdaptiveThreshold(level, area, area, Work.AdaptiveGlobalLevel(), true, 0, 255);
       break;
     case 2:
       Work.NiblackThreshold(area, Round(C * 2.5), true, 0, 255);

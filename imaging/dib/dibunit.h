@@ -35,6 +35,7 @@
 //                               (HistogramRange ... IntermeansLevel)
 //   dibunit_threshold.cpp       Threshold, AutoThreshold, AdaptiveThreshold, LocalMinimum,
 //                               LocalMaximum, NiblackThreshold
+//   dibunit_paperlevel.cpp      AdaptiveGlobalLevel
 //   localthreshold.cpp          LocalStatsFilter, LocalStatsThreshold (localthreshold.h), under
 //                               NiblackThreshold
 //   dibunit_blobs.cpp           TBlobList, FindBlobs, EraseBlobs, Despeckle, CountLineBits,
@@ -447,6 +448,13 @@ class TDIB {
   void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
                          uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue,
                          TDIBWorkspace& Workspace);
+  // The global level for AdaptiveThreshold's low-contrast windows, from the paper: the byte
+  // value that 95 per cent of the middle half of the page lie at or below. A quarter of the
+  // scale below the paper (at least half the paper's value), and never above 128, so that plain
+  // paper darker than middle gray stays light while a page with paper from 192 up keeps 128.
+  // Types: pt8bit.
+  // Raises: "This operation requires 8 bit per pixel bitmap !" (also on an empty page).
+  uint8_t AdaptiveGlobalLevel() const;
   // The minimum (maximum) of an 8-bit page over a window about each pixel, into Target, an
   // 8-bit page of the same size.
   // Types: pt8bit, both pages.

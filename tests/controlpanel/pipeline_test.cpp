@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -99,6 +100,59 @@ TEST(Pipeline, DynamicThresholdingAlgorithmsGiveOneBitPages) {
     p.ProcessPage(*page, pt1bit, 300, 300);
     EXPECT_EQ(page->PixelType(), pt1bit) << algo;
     EXPECT_EQ(page->GetPixel(5, 5), page->WhiteIndex()) << algo;  // paper
+  }
+}
+
+// The small reference page with its paper and ink grays moved to Paper and Ink.
+std::unique_ptr<TDIB> PaperAndInk(uint8_t Paper, uint8_t Ink) {
+  TPageOptions o;
+  o.Width = 400;
+  o.Height = 300;
+  o.Margin = 40;
+  auto page = MakeReferencePage(o);
+  for (int32_t y = 0; y < page->Height(); ++y) {
+    uint8_t* row = page->Lines(y);
+    std::transform(row, row + page->Width(), row, [&](uint8_t g) {
+      return static_cast<uint8_t>(Ink + (g - kInkGray) * (Paper - Ink) / (kPaperGray - kInkGray));
+    });
+  }
+  return page;
+}
+
+int64_t DifferentPixels(const TDIB& A, const TDIB& B) {
+  int64_t count = 0;
+  for (int32_t y = 0; y < A.Height(); ++y) {
+    for (int32_t x = 0; x < A.Width(); ++x) count += A.GetPixel(x, y) != B.GetPixel(x, y);
+  }
+  return count;
+}
+
+// "Dynamic Local" decides the plain paper by a level below the page's own paper: browned paper
+// darker than middle gray comes out white with its letters, as the same page on white paper,
+// and a page on paper from 192 up keeps the middle level 128.
+TEST(Pipeline, DynamicLocalKeepsPaperDarkerThanMiddleGrayWhite) {
+  TProcessingPipeline p = Bare();
+  p.Checks.Thresholding = true;
+  p.Parameters.Algo = 1;
+  auto white = PaperAndInk(kPaperGray, kInkGray);
+  auto atMiddle = white->Duplicate();
+  atMiddle->AdaptiveThreshold(static_cast<uint8_t>(p.Parameters.Aggressivity), p.Parameters.Area,
+                              p.Parameters.Area, 128, true, 0, 255);
+  p.ProcessPage(*white, pt1bit, 300, 300);
+  ASSERT_EQ(DifferentPixels(*white, *atMiddle), 0);
+  int64_t ink = 0;
+  for (int32_t y = 0; y < white->Height(); ++y) {
+    for (int32_t x = 0; x < white->Width(); ++x)
+      ink += white->GetPixel(x, y) == white->BlackIndex();
+  }
+  ASSERT_GT(ink, 2000);
+  const struct { uint8_t Paper, Ink; } cases[] = {{200, 24}, {140, 40}, {110, 30}, {80, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.Paper} << " " << int{c.Ink});
+    auto page = PaperAndInk(c.Paper, c.Ink);
+    p.ProcessPage(*page, pt1bit, 300, 300);
+    ASSERT_EQ(page->PixelType(), pt1bit);
+    EXPECT_LT(DifferentPixels(*page, *white), ink / 50);
   }
 }
 

@@ -129,6 +129,29 @@ TEST_F(QualityControlTest, ABilevelPageFromAGrayOriginalIsBinarisedAgainEachTime
   EXPECT_TRUE(Asked.empty());
 }
 
+// "Dynamic" decides plain paper by a level below the original's own paper: bars of ink on
+// browned paper darker than middle gray come out black on white, as they do on white paper.
+TEST(VirtualRescan, DynamicKeepsPaperDarkerThanMiddleGrayWhite) {
+  const struct { uint8_t Paper, Ink; } cases[] = {{230, 30}, {110, 30}, {70, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.Paper} << " " << int{c.Ink});
+    TDIB original;
+    original.NewImage(200, 150, pt8bit, 200, 200);
+    original.Fill(c.Paper);
+    for (int32_t y = 60; y < 90; ++y) {
+      for (int32_t x = 40; x < 160; x += 8) {
+        for (int32_t i = 0; i < 4; ++i) original.SetPixel8(x + i, y, c.Ink);
+      }
+    }
+    TRescanSettings settings;
+    settings.Method = 1;
+    const auto page = ReprocessOriginal(original, settings, 0, {1, 200, 200});
+    ASSERT_EQ(page->PixelType(), pt1bit);
+    EXPECT_EQ(BlackPixels(*page), 15 * 4 * 30);
+    EXPECT_EQ(page->GetPixel(41, 70), page->BlackIndex());
+  }
+}
+
 TEST_F(QualityControlTest, AGrayPageFromABilevelOriginalWorksOnAQuarterSizeReduction) {
   auto page = SmallPage(pt8bit, 400, 240, 200), original = SmallPage(pt1bit, 400, 240, 200);
   TFormQC& form = Make(*page, original.get());

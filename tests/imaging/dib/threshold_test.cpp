@@ -185,6 +185,33 @@ TEST(AdaptiveThreshold, AreaChecksAndThePipelineCall) {
   ExpectMessage([&] { bw.AdaptiveThreshold(30, 3, 3, 128, true, 0, 255); }, kNeeds8Bit);
 }
 
+// The level for plain paper comes from the middle half of the page only: its bytes that 95 per
+// cent lie at or below, less 64 but not below half that value, and never above 128.
+TEST(AdaptiveGlobalLevel, FollowsThePaperOfTheMiddleHalfBelowMiddleGray) {
+  const struct {
+    uint8_t Outside, Middle;  // the outer quarters of the 40 x 40 page and its middle half
+    int32_t Bright;           // pixels of the middle's 400 set to 255
+    uint8_t Level;
+  } cases[] = {
+      {255, 255, 0, 128}, {0, 192, 0, 128},    {0, 191, 0, 127},  {255, 140, 0, 76},
+      {255, 140, 16, 76}, {255, 140, 24, 128}, {255, 100, 0, 50}, {0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int{c.Outside} << " " << int{c.Middle} << " " << c.Bright);
+    TDIB page;
+    page.NewImage(40, 40, pt8bit, 300, 300);
+    page.Fill(c.Outside);
+    for (int32_t i = 0; i < 400; ++i) {
+      page.SetPixel8(10 + i % 20, 10 + i / 20, i < c.Bright ? 255 : c.Middle);
+    }
+    EXPECT_EQ(page.AdaptiveGlobalLevel(), c.Level);
+  }
+  TDIB bw, empty;
+  bw.NewImage(8, 8, pt1bit, 300, 300);
+  ExpectMessage([&] { bw.AdaptiveGlobalLevel(); }, kNeeds8Bit);
+  ExpectMessage([&] { empty.AdaptiveGlobalLevel(); }, kNeeds8Bit);
+}
+
 // The local mean/deviation filter exactly as the window moves: lines enter and leave the column
 // sums one by one, output lines at odd counts while the window fills and empties; the same
 // along each line. Sums are 64-bit, the square root is the table's.
