@@ -449,9 +449,10 @@ class TDIB {
                          uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue,
                          TDIBWorkspace& Workspace);
   // The global level for AdaptiveThreshold's low-contrast windows, from the paper: the byte
-  // value that 95 per cent of the middle half of the page lie at or below. A quarter of the
-  // scale below the paper (at least half the paper's value), and never above 128, so that plain
-  // paper darker than middle gray stays light while a page with paper from 192 up keeps 128.
+  // value that 95 per cent of the middle half of the page lie at or below (read on 128 to 255
+  // rows spread evenly over it, every row of a smaller middle). A quarter of the scale below
+  // the paper (at least half the paper's value), and never above 128, so that plain paper
+  // darker than middle gray stays light while a page with paper from 192 up keeps 128.
   // Types: pt8bit.
   // Raises: "This operation requires 8 bit per pixel bitmap !" (also on an empty page).
   uint8_t AdaptiveGlobalLevel() const;

@@ -8,17 +8,24 @@
 namespace {
 
 // The paper lies a quarter of the scale above the level; the level never rises above the
-// middle of the scale, nor falls below half the paper's value on a nearly black page.
+// middle of the scale, nor below half the paper's value where the paper is darker than that.
 constexpr int32_t kPaperToLevel = 64;
 constexpr int32_t kMiddleLevel = 128;
 constexpr uint64_t kPaperPerCent = 95;
 
-// The byte counts of the middle half of the page in each direction.
+// Rows of the middle half that the paper is read from: every one up to this many, evenly
+// spaced beyond. Each runs across the whole middle half; on an A4 page at 300 dpi they lie
+// about a millimetre apart, so every text line is crossed several times and ink and paper
+// weigh as they do on the whole middle, while the count reads about a fiftieth of the page.
+constexpr int32_t kSampledRows = 128;
+
+// The byte counts of the sampled rows of the middle half of the page in each direction.
 std::array<uint64_t, 256> MiddleCounts(const TDIB& Page) {
   std::array<uint64_t, 256> counts{};
   const int32_t left = Page.Width() / 4, right = Page.Width() - Page.Width() / 4;
   const int32_t top = Page.Height() / 4, bottom = Page.Height() - Page.Height() / 4;
-  for (int32_t y = top; y < bottom; ++y) {
+  const int32_t step = std::max(1, (bottom - top) / kSampledRows);
+  for (int32_t y = top; y < bottom; y += step) {
     const uint8_t* row = Page.Lines(y);
     for (int32_t x = left; x < right; ++x) ++counts[row[x]];
   }

@@ -38,6 +38,12 @@ void BM_BlockRankLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_BlockRankLevel)->Unit(benchmark::kMillisecond);
 
+void BM_AdaptiveGlobalLevel(benchmark::State& state) {
+  const TDIB& page = ReferencePage(pt8bit);
+  for (auto _ : state) benchmark::DoNotOptimize(page.AdaptiveGlobalLevel());
+}
+BENCHMARK(BM_AdaptiveGlobalLevel)->Unit(benchmark::kMillisecond);
+
 // Each threshold runs on a fresh copy of the gray page, as the pipeline calls it (to 1 bit).
 template <class TRun>
 void OnFreshCopies(benchmark::State& state, TRun Run) {
