@@ -1,13 +1,15 @@
 // The thin dark strips that a surround leaves along the sides of the rectangle that border
 // removal keeps: they share their lines with the page's ink, so no rectangle takes them. From
 // each side, every line across it (a row for the left and right sides, a column for the top
-// and bottom) has a dark run that starts at the side, counted up to a cap. The strip's depth
-// along the side is the median of those runs over a window much longer than a letter, so that
-// letters touching the strip do not count. Where that depth lies between 1 and the cap, the
-// runs around it are steady (their quartiles lie close) and such lines follow one another over
-// a stretch longer than a letter, the first pixels of each line's run, up to the depth, take
-// the background. A deeper region (a picture bleeding off the page) or a ragged one (a gutter
-// shadow over text) is left alone, and nothing beyond a line's run from the side changes.
+// and bottom) has a dark run that starts at the side or behind a light edge of about a
+// millimetre, counted up to a cap. The strip's depth along the side is the median of those
+// runs over a window much longer than a letter, so that letters touching the strip do not
+// count. A line belongs to a strip where that depth is at most the cap, three quarters of the
+// window's lines have a run (the lines of a text column beside the side leave light between
+// them) and the runs are steady (their quartiles lie close). Over a stretch of such lines
+// longer than 25 mm, each line's dark pixels up to the depth take the background. A deeper
+// region (a picture bleeding off the page) or a ragged one (a gutter shadow over text) is left
+// alone, and nothing beyond a line's run from the side changes.
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -27,11 +29,12 @@ struct TStripRule {
   int32_t Length;  // the shortest stretch
 };
 
-// The pixels to take from each line, given the lines' runs from the side (each at most
-// Cap + 1): 0 where the line is no part of a strip.
-std::vector<int32_t> StripCuts(const std::vector<int32_t>& Runs, const TStripRule& Rule) {
+// The strip's depth at each line, given the lines' runs from the side (each at most Cap + 1):
+// the median of the runs in the window about the line, where at least three quarters of them
+// are runs and their quartiles lie close; 0 where the line is no part of a strip.
+std::vector<int32_t> StripDepths(const std::vector<int32_t>& Runs, const TStripRule& Rule) {
   const auto size = static_cast<int32_t>(Runs.size());
-  std::vector<int32_t> counts(static_cast<size_t>(Rule.Cap) + 2, 0), cuts(Runs.size(), 0);
+  std::vector<int32_t> counts(static_cast<size_t>(Rule.Cap) + 2, 0), depths(Runs.size(), 0);
   // The value of rank Rank (from 0) among the window's runs.
   auto ranked = [&counts](int32_t Rank) {
     int32_t v = 0;
@@ -39,20 +42,33 @@ std::vector<int32_t> StripCuts(const std::vector<int32_t>& Runs, const TStripRul
     }
     return v;
   };
-  int32_t first = 0, next = 0, start = -1;
-  for (int32_t i = 0; i <= size; ++i) {
-    bool strip = false;
-    if (i < size) {
-      for (; next < size && next <= i + Rule.Radius; ++next) ++counts[Runs[next]];
-      for (; first < i - Rule.Radius; ++first) --counts[Runs[first]];
-      const int32_t n = next - first, depth = ranked(n / 2), low = ranked(n / 4);
-      strip = low >= 1 && depth <= Rule.Cap && ranked(3 * n / 4) - low <= Rule.Spread;
-      if (strip) cuts[i] = std::min(Runs[i], depth);
+  int32_t first = 0, next = 0;
+  for (int32_t i = 0; i < size; ++i) {
+    for (; next < size && next <= i + Rule.Radius; ++next) ++counts[Runs[next]];
+    for (; first < i - Rule.Radius; ++first) --counts[Runs[first]];
+    const int32_t n = next - first, depth = ranked(n / 2), low = ranked(n / 4);
+    if (low >= 1 && depth <= Rule.Cap && ranked(3 * n / 4) - low <= Rule.Spread) depths[i] = depth;
+  }
+  return depths;
+}
+
+// The pixels to take from each line: in the stretches of strip lines longer than Length, each
+// line's run up to the strip's depth. Where a stretch ends, its lines no longer fill the
+// median's window; the strip goes on there for up to half a window, while the lines keep a
+// run from the side, at the depth of the stretch's last line.
+std::vector<int32_t> StripCuts(const std::vector<int32_t>& Runs, const TStripRule& Rule) {
+  const std::vector<int32_t> depths = StripDepths(Runs, Rule);
+  const auto size = static_cast<int32_t>(Runs.size());
+  std::vector<int32_t> cuts(Runs.size(), 0);
+  for (int32_t start = 0, end = 0; start < size; start = end) {
+    for (end = start + 1; end < size && (depths[start] > 0) == (depths[end] > 0);) ++end;
+    if (depths[start] == 0 || end - start <= Rule.Length) continue;
+    for (int32_t i = start; i < end; ++i) cuts[i] = std::min(Runs[i], depths[i]);
+    for (int32_t i = start - 1; i >= std::max(0, start - Rule.Radius) && Runs[i] > 0; --i) {
+      cuts[i] = std::min(Runs[i], depths[start]);
     }
-    if (strip && start < 0) start = i;
-    if (!strip && start >= 0) {
-      if (i - start <= Rule.Length) std::fill(cuts.begin() + start, cuts.begin() + i, 0);
-      start = -1;
+    for (int32_t i = end; i < std::min(size, end + Rule.Radius) && Runs[i] > 0; ++i) {
+      cuts[i] = std::min(Runs[i], depths[end - 1]);
     }
   }
   return cuts;

@@ -61,11 +61,17 @@ const TStripCase kStripCases[] = {
      [](const TDark& d) { d(0, 0, kLast, 7); },
      {0, 0, kLast, 7},
      kNone},
-    // Its last 2.5 mm are no strip any more: a quarter of the median's window is light there.
-    {"a strip along the bottom side over two thirds of it",
+    {"a strip along the bottom side over two thirds of it, to its end",
      [](const TDark& d) { d(0, kLast - 5, 400, kLast); },
-     {0, kLast - 5, 360, kLast},
-     {380, 0, kLast, kLast}},
+     {0, kLast - 5, 400, kLast},
+     {401, 0, kLast, kLast}},
+    {"a letter just beyond a strip's end loses its part within the strip's depth only",
+     [](const TDark& d) {
+       d(0, kLast - 5, 400, kLast);
+       d(401, kLast - 29, 420, kLast);
+     },
+     {0, kLast - 5, 420, kLast},
+     {0, 0, kLast, kLast - 6}},
     {"a letter alone touching the side stays",
      [](const TDark& d) { d(kLast - 19, 200, kLast, 229); },
      kNone,
