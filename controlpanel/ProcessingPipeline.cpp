@@ -132,8 +132,10 @@ void TProcessingPipeline::RemoveBlackBorder(TDIB& Page) {
   Page.DetectBlackBorder(0, rect, 100 - Parameters.BlackBorderThreshold);
   if (Parameters.BlackBorderCrop) {
     Page.Crop(rect);
+    Page.EraseSideStrips({0, 0, Page.Width() - 1, Page.Height() - 1});
   } else {
     Page.EraseOutside(rect);
+    Page.EraseSideStrips(rect);
   }
 }
 

@@ -48,6 +48,7 @@
 //   dibunit_geometry.cpp        FlipVertical, Resize, ResizeCanvas, Crop, ShiftLine,
 //                               ShiftHorizontal, ShiftVertical, DrawLine, FrameRect, FillRect
 //   dibunit_blackborder.cpp     DetectBlackBorder
+//   dibunit_sidestrips.cpp      EraseSideStrips
 //   dibunit_border.cpp          DetectContent, DetectBorder*, Border*,
 //                               Count*InRange*, BackgroundValue, EraseOutside, AutoCrop,
 //                               PaperSizes, PaperSizeByName
@@ -639,6 +640,15 @@ class TDIB {
   // nothing leaves the page alone.
   // Raises: BackgroundValue's texts. In place: yes.
   void EraseOutside(const TRect& Rect);
+  // Paints with the background value the thin dark strips that run along the sides of the
+  // rectangle (inclusive, clipped to the page) inside it: lines of up to 8 mm from a side,
+  // steady along it over more than 25 mm, where each line across the side gives up only its
+  // dark run from the side, no deeper than the strip. Letters touching a strip keep their
+  // parts beyond its depth; deep or ragged dark regions, and everything outside the
+  // rectangle, stay.
+  // Types: pt1bit, pt8bit, pt24bit (another type is left alone).
+  // Raises: BackgroundValue's texts. In place: yes.
+  void EraseSideStrips(const TRect& Rect);
   // Crops to the paper size (of those whose names occur in PaperList, ignoring letter case;
   // empty: the content itself) that best fits the content widened by Margin inches, within
   // Tolerance percent. A paper smaller than that takes from the margin, never from the

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_borderdark.h"
 #include "dibunit_sheetedge.h"
 #include "dibunit_sideframe.h"
 
@@ -633,30 +634,5 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
 void TDIB::DetectBlackBorder(int32_t Gap, TRect& Rect, double Percent) const {
   Rect = {0, 0, Width() - 1, Height() - 1};
   if (Empty() || Width() <= 0 || Height() <= 0) return;
-  switch (FPixelType) {
-    case pt1bit: {
-      const int32_t white = WhiteIndex();
-      WalkSides(*this, Gap, Rect, Percent, [white](const uint8_t* row, int32_t x) {
-        return static_cast<uint8_t>(((row[x >> 3] >> (7 - (x & 7))) & 1) != white);
-      });
-      break;
-    }
-    case pt8bit:
-      // The counted (light) class includes 128 on both kinds of palette.
-      if (WhiteIndex() == 255) {
-        WalkSides(*this, Gap, Rect, Percent,
-                  [](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] < 128); });
-      } else {
-        WalkSides(*this, Gap, Rect, Percent,
-                  [](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] > 128); });
-      }
-      break;
-    case pt24bit:
-      WalkSides(*this, Gap, Rect, Percent, [](const uint8_t* row, int32_t x) {
-        return static_cast<uint8_t>(GrayOf24(row + 3 * x) < 128);
-      });
-      break;
-    default:
-      break;
-  }
+  WithBorderDark(*this, [&](auto IsDark, auto) { WalkSides(*this, Gap, Rect, Percent, IsDark); });
 }

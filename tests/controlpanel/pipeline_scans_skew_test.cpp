@@ -29,7 +29,7 @@ struct TScan {
 
 // The scans with text lines. Curved book pages have no single right angle: 0.2 degrees.
 const TScan kScans[] = {
-    {"leptonica/feyn.tif", 0.1, true, true, false},
+    {"leptonica/feyn.tif", 0.1, true, true, true},
     {"leptonica/shearer.148.tif", 0.1, true, true, true},
     {"leptonica/pageseg1.tif", 0.1, true, true, true},
     {"leptonica/scots-frag.tif", 0.1, true, true, false, true},  // columns at different angles
@@ -37,7 +37,7 @@ const TScan kScans[] = {
     {"leptonica/lucasta.047.jpg", 0.1, true, true, false},
     {"leptonica/w91frag.jpg", 0.1, true, true, false},
     {"leptonica/zanotti-78.jpg", 0.1, true, true, false},
-    {"leptonica/lapide.052.100.jpg", 0.1, true, true, false},
+    {"leptonica/lapide.052.100.jpg", 0.1, true, true, true},
     {"leptonica/cat.035.jpg", 0.2, true, true, true},              // curved
     {"leptonica/1555.007.jpg", 0.2, true, true, false},            // curved, dark paper
     {"leptonica/binding-example.45.jpg", 0.2, true, true, false},  // curved
