@@ -27,7 +27,11 @@ std::array<uint64_t, 256> MiddleCounts(const TDIB& Page) {
   const int32_t step = std::max(1, (bottom - top) / kSampledRows);
   for (int32_t y = top; y < bottom; y += step) {
     const uint8_t* row = Page.Lines(y);
-    for (int32_t x = left; x < right; ++x) ++counts[row[x]];
+    if (Page.PixelType() == pt24bit) {
+      for (int32_t x = left; x < right; ++x) ++counts[GrayOf24(row + 3 * x)];
+    } else {
+      for (int32_t x = left; x < right; ++x) ++counts[row[x]];
+    }
   }
   return counts;
 }
@@ -47,7 +51,7 @@ int32_t Percentile(const std::array<uint64_t, 256>& Counts, uint64_t PerCent) {
 }  // namespace
 
 uint8_t TDIB::AdaptiveGlobalLevel() const {
-  if (Empty() || PixelType() != pt8bit) {
+  if (Empty() || (PixelType() != pt8bit && PixelType() != pt24bit)) {
     throw Exception("This operation requires 8 bit per pixel bitmap !");
   }
   const int32_t paper = Percentile(MiddleCounts(*this), kPaperPerCent);

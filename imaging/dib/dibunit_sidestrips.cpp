@@ -157,6 +157,15 @@ class TSideStrips {
   TIsDark FIsDark;
 };
 
+// On a gray or colour page of paper darker than middle gray, middle gray would count the paper
+// as part of every strip, so that none is steady: their dark pixels are read below the level
+// that keeps such paper light in thresholding (middle gray on lighter paper).
+uint8_t StripLevel(const TDIB& Page) {
+  return (Page.PixelType() == pt8bit && Page.WhiteIndex() == 255) || Page.PixelType() == pt24bit
+             ? Page.AdaptiveGlobalLevel()
+             : 128;
+}
+
 bool AnyCut(const std::vector<int32_t>& Cuts) {
   return std::any_of(Cuts.begin(), Cuts.end(), [](int32_t c) { return c > 0; });
 }
@@ -170,18 +179,21 @@ void TDIB::EraseSideStrips(const TRect& Rect) {
   const TStripRule rows = RuleOf(XResolution(), YResolution()),
                    columns = RuleOf(YResolution(), XResolution());
   if (rows.Cap < 1 || columns.Cap < 1) return;
-  WithBorderDark(*this, [&](auto IsDark, auto Pixels) {
-    TSideStrips<decltype(IsDark), decltype(Pixels)> sides(*this, inside, IsDark);
-    // Every side is measured before any is painted, so that the corners count for both.
-    const std::array<std::vector<int32_t>, 4> cuts = {
-        StripCuts(sides.RowRuns(1, rows), rows), StripCuts(sides.RowRuns(-1, rows), rows),
-        StripCuts(sides.ColumnRuns(1, columns), columns),
-        StripCuts(sides.ColumnRuns(-1, columns), columns)};
-    if (std::none_of(cuts.begin(), cuts.end(), AnyCut)) return;
-    const int32_t value = BackgroundValue();
-    sides.PaintRows(1, cuts[0], value);
-    sides.PaintRows(-1, cuts[1], value);
-    sides.PaintColumns(1, cuts[2], value);
-    sides.PaintColumns(-1, cuts[3], value);
-  });
+  WithBorderDark(
+      *this,
+      [&](auto IsDark, auto Pixels) {
+        TSideStrips<decltype(IsDark), decltype(Pixels)> sides(*this, inside, IsDark);
+        // Every side is measured before any is painted, so that the corners count for both.
+        const std::array<std::vector<int32_t>, 4> cuts = {
+            StripCuts(sides.RowRuns(1, rows), rows), StripCuts(sides.RowRuns(-1, rows), rows),
+            StripCuts(sides.ColumnRuns(1, columns), columns),
+            StripCuts(sides.ColumnRuns(-1, columns), columns)};
+        if (std::none_of(cuts.begin(), cuts.end(), AnyCut)) return;
+        const int32_t value = BackgroundValue();
+        sides.PaintRows(1, cuts[0], value);
+        sides.PaintRows(-1, cuts[1], value);
+        sides.PaintColumns(1, cuts[2], value);
+        sides.PaintColumns(-1, cuts[3], value);
+      },
+      StripLevel(*this));
 }

@@ -39,7 +39,7 @@ const TScan kScans[] = {
     {"leptonica/zanotti-78.jpg", 0.1, true, true, false},
     {"leptonica/lapide.052.100.jpg", 0.1, true, true, true},
     {"leptonica/cat.035.jpg", 0.2, true, true, true},              // curved
-    {"leptonica/1555.007.jpg", 0.2, true, true, false},            // curved, dark paper
+    {"leptonica/1555.007.jpg", 0.2, true, true, true},             // curved, dark paper
     {"leptonica/binding-example.45.jpg", 0.2, true, true, false},  // curved
     {"leptonica/boismort.1.tif", 0.1, true, true, true, true},     // a score
     {"doxa/2JohnC1V3.png", 0.1, false, true, true},

@@ -9,9 +9,10 @@
 #include "dibunit_rowpixels.h"
 
 // Calls Run(IsDark, Pixels) once for the page's depth: IsDark(Row, X) is 1 for a dark pixel X
-// of Row and 0 for another, Pixels the depth's TRowPixels. Nothing for another depth.
+// of Row and 0 for another, Pixels the depth's TRowPixels. Nothing for another depth. Level
+// replaces middle gray for an 8-bit page whose white index is 255.
 template <class TRun>
-void WithBorderDark(const TDIB& Page, TRun&& Run) {
+void WithBorderDark(const TDIB& Page, TRun&& Run, uint8_t Level = 128) {
   switch (Page.PixelType()) {
     case pt1bit: {
       const int32_t white = Page.WhiteIndex();
@@ -22,7 +23,7 @@ void WithBorderDark(const TDIB& Page, TRun&& Run) {
     }
     case pt8bit:
       if (Page.WhiteIndex() == 255) {
-        Run([](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] < 128); },
+        Run([Level](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] < Level); },
             TRowPixels8{});
       } else {
         Run([](const uint8_t* row, int32_t x) { return static_cast<uint8_t>(row[x] > 128); },
@@ -30,8 +31,8 @@ void WithBorderDark(const TDIB& Page, TRun&& Run) {
       }
       break;
     case pt24bit:
-      Run([](const uint8_t* row,
-             int32_t x) { return static_cast<uint8_t>(GrayOf24(row + 3 * x) < 128); },
+      Run([Level](const uint8_t* row,
+                  int32_t x) { return static_cast<uint8_t>(GrayOf24(row + 3 * x) < Level); },
           TRowPixels24{});
       break;
     default:

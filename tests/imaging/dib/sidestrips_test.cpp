@@ -163,6 +163,36 @@ TEST(SideStrips, ReadAnInvertedGrayPalette) {
   EXPECT_EQ(page.GetPixel(kLast - 10, 300), 15);
 }
 
+// On paper darker than middle gray the strip is told from the paper by the paper's own level:
+// read at middle gray, every line of the paper would run dark from the side.
+TEST(SideStrips, GoOnPaperDarkerThanMiddleGray) {
+  for (const uint8_t type : {pt8bit, pt24bit}) {
+    SCOPED_TRACE(type);
+    TDIB page;
+    page.NewImage(kSide, kSide, pt8bit, 300, 300);
+    page.Fill(110);
+    page.FillRect({0, 0, 9, kLast}, 0);
+    Letters(
+        [&](int32_t L, int32_t T, int32_t R, int32_t B) {
+          page.FillRect({L, T, R, B}, 30);
+        },
+        200, 20, 20, 60);
+    if (type == pt24bit) page.ConvertPixelType(pt24bit);
+    const std::unique_ptr<TDIB> drawn = page.Duplicate();
+    const int32_t background = page.BackgroundValue();
+    page.EraseSideStrips({0, 0, kLast, kLast});
+    int32_t notGone = 0, notKept = 0;
+    for (int32_t y = 0; y < kSide; ++y) {
+      for (int32_t x = 0; x < kSide; ++x) {
+        notGone += x <= 9 && page.GetPixel(x, y) != background;
+        notKept += x > 9 && page.GetPixel(x, y) != drawn->GetPixel(x, y);
+      }
+    }
+    EXPECT_EQ(notGone, 0);
+    EXPECT_EQ(notKept, 0);
+  }
+}
+
 TEST(SideStrips, LeaveEmptyAndTinyPagesAlone) {
   TDIB empty;
   EXPECT_NO_THROW(empty.EraseSideStrips({0, 0, 10, 10}));

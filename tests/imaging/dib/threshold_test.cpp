@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "dibunit.h"
@@ -205,6 +206,9 @@ TEST(AdaptiveGlobalLevel, FollowsThePaperOfTheMiddleHalfBelowMiddleGray) {
       page.SetPixel8(10 + i % 20, 10 + i / 20, i < c.Bright ? 255 : c.Middle);
     }
     EXPECT_EQ(page.AdaptiveGlobalLevel(), c.Level);
+    std::unique_ptr<TDIB> colour = page.Duplicate();
+    colour->ConvertPixelType(pt24bit);
+    EXPECT_EQ(colour->AdaptiveGlobalLevel(), c.Level);
   }
   TDIB bw, empty;
   bw.NewImage(8, 8, pt1bit, 300, 300);
