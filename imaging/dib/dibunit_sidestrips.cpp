@@ -34,7 +34,10 @@ struct TStripRule {
 // are runs and their quartiles lie close; 0 where the line is no part of a strip.
 std::vector<int32_t> StripDepths(const std::vector<int32_t>& Runs, const TStripRule& Rule) {
   const auto size = static_cast<int32_t>(Runs.size());
-  std::vector<int32_t> counts(static_cast<size_t>(Rule.Cap) + 2, 0), depths(Runs.size(), 0);
+  // Counted up to the longest run, not the cap: a page's resolution may make the cap far
+  // longer than the page.
+  const int32_t longest = size > 0 ? *std::max_element(Runs.begin(), Runs.end()) : 0;
+  std::vector<int32_t> counts(static_cast<size_t>(longest) + 1, 0), depths(Runs.size(), 0);
   // The value of rank Rank (from 0) among the window's runs.
   auto ranked = [&counts](int32_t Rank) {
     int32_t v = 0;
