@@ -160,15 +160,6 @@ class TSideStrips {
   TIsDark FIsDark;
 };
 
-// On a gray or colour page of paper darker than middle gray, middle gray would count the paper
-// as part of every strip, so that none is steady: their dark pixels are read below the level
-// that keeps such paper light in thresholding (middle gray on lighter paper).
-uint8_t StripLevel(const TDIB& Page) {
-  return (Page.PixelType() == pt8bit && Page.WhiteIndex() == 255) || Page.PixelType() == pt24bit
-             ? Page.AdaptiveGlobalLevel()
-             : 128;
-}
-
 bool AnyCut(const std::vector<int32_t>& Cuts) {
   return std::any_of(Cuts.begin(), Cuts.end(), [](int32_t c) { return c > 0; });
 }
@@ -198,5 +189,7 @@ void TDIB::EraseSideStrips(const TRect& Rect) {
         sides.PaintColumns(1, cuts[2], value);
         sides.PaintColumns(-1, cuts[3], value);
       },
-      StripLevel(*this));
+      // On paper darker than middle gray, middle gray would count the paper as part of every
+      // strip, so that none is steady.
+      TBorderLevel::Paper);
 }
