@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 
 #include "DlgWait.h"
@@ -19,6 +20,7 @@
 #include "fakepanel.h"
 #include "pagecheck.h"
 #include "screenshot.h"
+#include "testdata.h"
 
 namespace {
 
@@ -150,6 +152,28 @@ TEST(VirtualRescan, DynamicKeepsPaperDarkerThanMiddleGrayWhite) {
     EXPECT_EQ(BlackPixels(*page), 15 * 4 * 30);
     EXPECT_EQ(page->GetPixel(41, 70), page->BlackIndex());
   }
+}
+
+// A browned page rescanned "Dynamic" in the window: the operator sees white paper with its
+// letters, not a black page.
+TEST_F(QualityControlTest, ADynamicRescanOfBrownedPaperShowsItsPaperWhite) {
+  const std::string file = TestDataDir() + "/scans/leptonica/1555.007.jpg";
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
+  TDIB original;
+  original.LoadFromFile(file);
+  original.ConvertPixelType(pt8bit);
+  original.SetXResolution(150);  // the file states none
+  original.SetYResolution(150);
+  auto page = original.Duplicate();
+  page->Threshold(128, true, 0, 255);
+  TFormQC& form = Make(*page, &original);
+  form.RadioButtonDynamic->click();
+  form.RescanVirtually();
+  ASSERT_EQ(ShownPage().PixelType(), pt1bit);
+  const int64_t all = int64_t{ShownPage().Width()} * ShownPage().Height();
+  EXPECT_LT(BlackPixels(ShownPage()), all / 4);
+  EXPECT_GT(BlackPixels(ShownPage()), all / 50);
+  SaveScreenshot(*Form, "quality-control-dynamic-browned-paper.png");
 }
 
 TEST_F(QualityControlTest, AGrayPageFromABilevelOriginalWorksOnAQuarterSizeReduction) {
