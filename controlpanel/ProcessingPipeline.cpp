@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "paperlevels.h"
+
 namespace {
 
 constexpr int32_t kMaxResolution = 65535;
@@ -106,7 +108,7 @@ void TProcessingPipeline::ToBlackAndWhite(TDIB& Page) {
   switch (Parameters.Algo) {
     case 1:
       Page.AdaptiveThreshold(static_cast<uint8_t>(Parameters.Aggressivity), Parameters.Area,
-                             Parameters.Area, Page.AdaptiveGlobalLevel(), true, 0, 255, Workspace);
+                             Parameters.Area, TPaperLevels(Page), true, 0, 255, Workspace);
       break;
     case 2:
       Page.NiblackThreshold(Parameters.Area, Parameters.Aggressivity, true, 0, 255, Workspace);

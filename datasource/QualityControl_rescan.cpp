@@ -1,6 +1,9 @@
 // The reprocessing of a virtual rescan, free of the window: what runs after each slider move.
 #include "QualityControl.h"
 
+#include "dibworkspace.h"
+#include "paperlevels.h"
+
 namespace {
 
 // Binarises an 8-bit page by the threshold method with the threshold contrast c and area a.
@@ -11,9 +14,11 @@ void Binarise(TDIB& Work, int32_t Method, int32_t C, int32_t A) {
     case 0:
       Work.Threshold(level, true, 0, 255);
       break;
-    case 1:
-      Work.AdaptiveThreshold(level, area, area, Work.AdaptiveGlobalLevel(), true, 0, 255);
+    case 1: {
+      TDIBWorkspace workspace;
+      Work.AdaptiveThreshold(level, area, area, TPaperLevels(Work), true, 0, 255, workspace);
       break;
+    }
     case 2:
       Work.NiblackThreshold(area, Round(C * 2.5), true, 0, 255);
       break;

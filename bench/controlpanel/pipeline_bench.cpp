@@ -8,6 +8,8 @@
 
 #include "ProcessingPipeline.h"
 #include "benchpages.h"
+#include "dibworkspace.h"
+#include "paperlevels.h"
 
 namespace {
 
@@ -85,8 +87,9 @@ const TStep kSteps[] = {
       }
     },
     [](TDIB& page) {
+      TDIBWorkspace workspace;
       page.AdaptiveThreshold(static_cast<uint8_t>(kParameters.Aggressivity), kParameters.Area,
-                             kParameters.Area, 128, true, 0, 255);
+                             kParameters.Area, TPaperLevels(page), true, 0, 255, workspace);
     },
     [](TDIB& page) { page.Despeckle(kParameters.BlackSize, kParameters.BlackSize); },
     [](TDIB& page) {

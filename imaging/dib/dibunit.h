@@ -35,7 +35,7 @@
 //                               (HistogramRange ... IntermeansLevel)
 //   dibunit_threshold.cpp       Threshold, AutoThreshold, AdaptiveThreshold, LocalMinimum,
 //                               LocalMaximum, NiblackThreshold
-//   dibunit_paperlevel.cpp      AdaptiveGlobalLevel
+//   dibunit_paperlevel.cpp      AdaptiveGlobalLevel, TPaperLevels (paperlevels.h)
 //   localthreshold.cpp          LocalStatsFilter, LocalStatsThreshold (localthreshold.h), under
 //                               NiblackThreshold
 //   dibunit_blobs.cpp           TBlobList, FindBlobs, EraseBlobs, Despeckle, CountLineBits,
@@ -109,6 +109,7 @@ bool IsPNG(TStream& Stream);
 
 class TDeviceContext;
 class TDIBWorkspace;
+class TPaperLevels;
 
 class TDIB {
  public:
@@ -449,6 +450,12 @@ class TDIB {
   void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
                          uint8_t GlobalLevel, bool Convert, uint8_t DarkValue, uint8_t LightValue,
                          TDIBWorkspace& Workspace);
+  // AdaptiveThreshold with a level of the paper's for each pixel (paperlevels.h) in place of
+  // the one global level.
+  // Raises: also "The paper levels must have the size of the page".
+  void AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                         const TPaperLevels& Levels, bool Convert, uint8_t DarkValue,
+                         uint8_t LightValue, TDIBWorkspace& Workspace);
   // The global level for AdaptiveThreshold's low-contrast windows, from the paper: the byte
   // value that 95 per cent of the middle half of the page lie at or below (read on 128 to 255
   // rows spread evenly over it, every row of a smaller middle). A quarter of the scale below

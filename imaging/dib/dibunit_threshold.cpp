@@ -12,6 +12,7 @@
 #include "dibunit_extremelines.h"
 #include "dibunit_workspace.h"
 #include "localthreshold.h"
+#include "paperlevels.h"
 
 namespace {
 
@@ -36,17 +37,16 @@ void LocalExtreme(const TDIB& Source, TDIB& Target, int32_t AreaWidth, int32_t A
 }
 
 // One line of the threshold: each pixel against the middle of its local minimum and maximum
-// (rounded down), or against the global level where they lie closer than the contrast limit.
+// (rounded down), or against its level where they lie closer than the contrast limit.
 // Hi is never below Lo.
 void AdaptiveLine(uint8_t* __restrict Line, const uint8_t* __restrict Lo,
-                  const uint8_t* __restrict Hi, int32_t Width, uint8_t ContrastLimit,
-                  uint8_t GlobalLevel, uint8_t DarkValue, uint8_t LightValue) {
+                  const uint8_t* __restrict Hi, const uint8_t* __restrict Levels, int32_t Width,
+                  uint8_t ContrastLimit, uint8_t DarkValue, uint8_t LightValue) {
   int32_t x = 0;
 #ifdef __SSE2__
   // Sixteen pixels at a time in unsigned bytes: a >= b is max(a, b) == b, and the mean rounded
   // down is the rounded-up mean less the low bit of the sum.
   const __m128i limit = _mm_set1_epi8(static_cast<char>(ContrastLimit));
-  const __m128i global = _mm_set1_epi8(static_cast<char>(GlobalLevel));
   const __m128i dark = _mm_set1_epi8(static_cast<char>(DarkValue));
   const __m128i light = _mm_set1_epi8(static_cast<char>(LightValue));
   const __m128i one = _mm_set1_epi8(1);
@@ -55,6 +55,7 @@ void AdaptiveLine(uint8_t* __restrict Line, const uint8_t* __restrict Lo,
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Line + x));
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Lo + x));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Hi + x));
+    const __m128i global = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Levels + x));
     const __m128i contrasted = atLeast(_mm_sub_epi8(hi, lo), limit);
     const __m128i middle =
         _mm_sub_epi8(_mm_avg_epu8(hi, lo), _mm_and_si128(_mm_xor_si128(hi, lo), one));
@@ -69,8 +70,30 @@ void AdaptiveLine(uint8_t* __restrict Line, const uint8_t* __restrict Lo,
   for (; x < Width; ++x) {
     const uint8_t p = Line[x];
     const bool flat = Hi[x] - Lo[x] < ContrastLimit;
-    const bool isLight = flat ? p >= GlobalLevel : p >= (Hi[x] + Lo[x]) / 2;
+    const bool isLight = flat ? p >= Levels[x] : p >= (Hi[x] + Lo[x]) / 2;
     Line[x] = isLight ? LightValue : DarkValue;
+  }
+}
+
+// Thresholds every line of Page against its local minimum and maximum over the area, and the
+// levels of line Y at LevelsOf(Y) where they lie closer than the contrast limit. Both streams
+// have read line y before it is overwritten, and never read it again.
+template <class TLevelsOf>
+void AdaptiveLines(TDIB& Page, uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                   uint8_t DarkValue, uint8_t LightValue, TDIBWorkspace& Workspace,
+                   TLevelsOf&& LevelsOf) {
+  const int32_t width = Page.Width();
+  const int32_t height = Page.Height();
+  if (AreaWidth < 1 || AreaHeight < 1 || AreaWidth > width || AreaHeight > height) {
+    throw Exception("Bad AreaW or AreaH value");
+  }
+  TDIBWorkspace::TParts& parts = Workspace.Parts();
+  TExtremeLines<TMinimum> minimum(Page, AreaWidth, AreaHeight, parts.Minimum);
+  TExtremeLines<TMaximum> maximum(Page, AreaWidth, AreaHeight, parts.Maximum);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* lo = minimum.Next(y);
+    const uint8_t* hi = maximum.Next(y);
+    AdaptiveLine(Page.Lines(y), lo, hi, LevelsOf(y), width, ContrastLimit, DarkValue, LightValue);
   }
 }
 
@@ -134,20 +157,25 @@ void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t A
                              uint8_t GlobalLevel, bool Convert, uint8_t DarkValue,
                              uint8_t LightValue, TDIBWorkspace& Workspace) {
   Require8Bit(*this);
-  const int32_t width = Width();
-  const int32_t height = Height();
-  if (AreaWidth < 1 || AreaHeight < 1 || AreaWidth > width || AreaHeight > height) {
-    throw Exception("Bad AreaW or AreaH value");
+  const std::vector<uint8_t> levels(static_cast<size_t>(Width()), GlobalLevel);
+  AdaptiveLines(*this, ContrastLimit, AreaWidth, AreaHeight, DarkValue, LightValue, Workspace,
+                [&](int32_t) { return levels.data(); });
+  if (Convert) ConvertPixelType(pt1bit);
+}
+
+void TDIB::AdaptiveThreshold(uint8_t ContrastLimit, int32_t AreaWidth, int32_t AreaHeight,
+                             const TPaperLevels& Levels, bool Convert, uint8_t DarkValue,
+                             uint8_t LightValue, TDIBWorkspace& Workspace) {
+  Require8Bit(*this);
+  if (Levels.Width() != Width() || Levels.Height() != Height()) {
+    throw Exception("The paper levels must have the size of the page");
   }
-  // Both streams have read line y before it is overwritten, and never read it again.
-  TDIBWorkspace::TParts& parts = Workspace.Parts();
-  TExtremeLines<TMinimum> minimum(*this, AreaWidth, AreaHeight, parts.Minimum);
-  TExtremeLines<TMaximum> maximum(*this, AreaWidth, AreaHeight, parts.Maximum);
-  for (int32_t y = 0; y < height; ++y) {
-    const uint8_t* lo = minimum.Next(y);
-    const uint8_t* hi = maximum.Next(y);
-    AdaptiveLine(Lines(y), lo, hi, width, ContrastLimit, GlobalLevel, DarkValue, LightValue);
-  }
+  std::vector<uint8_t> levels(static_cast<size_t>(Width()));
+  AdaptiveLines(*this, ContrastLimit, AreaWidth, AreaHeight, DarkValue, LightValue, Workspace,
+                [&](int32_t Y) {
+                  if (!Levels.SameAsAbove(Y)) Levels.Line(Y, levels.data());
+                  return levels.data();
+                });
   if (Convert) ConvertPixelType(pt1bit);
 }
 

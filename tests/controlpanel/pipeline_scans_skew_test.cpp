@@ -15,12 +15,17 @@
 
 namespace {
 
+// Which targets a dark surround that lies around the sheet leaves none of: neither, black and
+// white only, both.
+enum class TSurroundGoes { Unsaid, FromBW, Gone };
+using enum TSurroundGoes;
+
 struct TScan {
   const char* File;
-  double Tolerance;    // of the residual and of the detected angle, degrees
-  bool Straightened;   // the residual and the detected angle hold the tolerance
-  bool KeepsLetters;   // border removal and auto-crop keep every letter of the text area
-  bool LosesSurround;  // a dark surround lies around the sheet, and none of it is left
+  double Tolerance;             // of the residual and of the detected angle, degrees
+  bool Straightened;            // the residual and the detected angle hold the tolerance
+  bool KeepsLetters;            // border removal and auto-crop keep every letter of the text area
+  TSurroundGoes LosesSurround;  // none of a dark surround about the sheet is left
   // The skew is measured on all the ink, not only on the letters: the lines of a score are its
   // staves, and where the columns of a page lie at slightly different angles the letters'
   // measure jumps between them when the page turns by a few hundredths.
@@ -29,23 +34,23 @@ struct TScan {
 
 // The scans with text lines. Curved book pages have no single right angle: 0.2 degrees.
 const TScan kScans[] = {
-    {"leptonica/feyn.tif", 0.1, true, true, true},
-    {"leptonica/shearer.148.tif", 0.1, true, true, true},
-    {"leptonica/pageseg1.tif", 0.1, true, true, true},
-    {"leptonica/scots-frag.tif", 0.1, true, true, false, true},  // columns at different angles
-    {"leptonica/lucasta.1.300.tif", 0.1, true, true, false},
-    {"leptonica/lucasta.047.jpg", 0.1, true, true, false},
-    {"leptonica/w91frag.jpg", 0.1, true, true, false},
-    {"leptonica/zanotti-78.jpg", 0.1, true, true, false},
-    {"leptonica/lapide.052.100.jpg", 0.1, true, true, true},
-    {"leptonica/cat.035.jpg", 0.2, true, true, true},              // curved
-    {"leptonica/1555.007.jpg", 0.2, true, true, true},             // curved, dark paper
-    {"leptonica/binding-example.45.jpg", 0.2, true, true, false},  // curved
-    {"leptonica/boismort.1.tif", 0.1, true, true, true, true},     // a score
-    {"doxa/2JohnC1V3.png", 0.1, false, true, true},
-    {"ocrmypdf/linn.png", 0.1, true, true, true},
-    {"commons-imaging/Imaging247.TIFF", 0.1, true, true, false},
-    {"../bench/page-a4-300-gray.png", 0.1, true, true, true},
+    {"leptonica/feyn.tif", 0.1, true, true, Gone},
+    {"leptonica/shearer.148.tif", 0.1, true, true, Gone},
+    {"leptonica/pageseg1.tif", 0.1, true, true, Gone},
+    {"leptonica/scots-frag.tif", 0.1, true, true, Unsaid, true},  // columns at different angles
+    {"leptonica/lucasta.1.300.tif", 0.1, true, true, Unsaid},
+    {"leptonica/lucasta.047.jpg", 0.1, true, true, Unsaid},
+    {"leptonica/w91frag.jpg", 0.1, true, true, FromBW},  // gray keeps the gutter's shade
+    {"leptonica/zanotti-78.jpg", 0.1, true, true, Unsaid},
+    {"leptonica/lapide.052.100.jpg", 0.1, true, true, Gone},
+    {"leptonica/cat.035.jpg", 0.2, true, true, Gone},               // curved
+    {"leptonica/1555.007.jpg", 0.2, true, true, Gone},              // curved, dark paper
+    {"leptonica/binding-example.45.jpg", 0.2, true, true, Unsaid},  // curved
+    {"leptonica/boismort.1.tif", 0.1, true, true, Gone, true},      // a score
+    {"doxa/2JohnC1V3.png", 0.1, false, true, Gone},
+    {"ocrmypdf/linn.png", 0.1, true, true, Gone},
+    {"commons-imaging/Imaging247.TIFF", 0.1, true, true, Unsaid},
+    {"../bench/page-a4-300-gray.png", 0.1, true, true, Gone},
 };
 
 double MeasuredSkew(const TDIB& Page, bool ByAllInk = false) {
@@ -126,7 +131,7 @@ TEST(RealScans, FiguresAgainstTheTestsOwnMeasures) {
       if (scan.KeepsLetters) {
         EXPECT_GE(after[i], before[i]) << int{target};
       }
-      if (scan.LosesSurround) {
+      if (scan.LosesSurround == Gone || (scan.LosesSurround == FromBW && target == pt1bit)) {
         EXPECT_EQ(surroundAfter[i], 0) << int{target};
       }
     }

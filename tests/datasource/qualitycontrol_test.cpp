@@ -131,17 +131,23 @@ TEST_F(QualityControlTest, ABilevelPageFromAGrayOriginalIsBinarisedAgainEachTime
   EXPECT_TRUE(Asked.empty());
 }
 
-// "Dynamic" decides plain paper by a level below the original's own paper: bars of ink on
-// browned paper darker than middle gray come out black on white, as they do on white paper.
+// "Dynamic" decides plain paper by a level below the paper about each place: bars of ink on
+// browned paper darker than middle gray, or in a gutter's shadow that darkens the right half
+// down to Shade, come out black on white, as they do on white paper.
 TEST(VirtualRescan, DynamicKeepsPaperDarkerThanMiddleGrayWhite) {
-  const struct { uint8_t Paper, Ink; } cases[] = {{230, 30}, {110, 30}, {70, 20}};
+  const struct {
+    uint8_t Paper, Shade, Ink;
+  } cases[] = {{230, 230, 30}, {110, 110, 30}, {70, 70, 20}, {230, 90, 30}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << int{c.Paper} << " " << int{c.Ink});
+    SCOPED_TRACE(testing::Message() << int{c.Paper} << " " << int{c.Shade} << " " << int{c.Ink});
     TDIB original;
-    original.NewImage(200, 150, pt8bit, 200, 200);
-    original.Fill(c.Paper);
+    original.NewImage(400, 150, pt8bit, 200, 200);
+    for (int32_t x = 0; x < 400; ++x) {
+      const int32_t paper = x < 200 ? c.Paper : c.Paper - (c.Paper - c.Shade) * (x - 200) / 199;
+      for (int32_t y = 0; y < 150; ++y) original.SetPixel8(x, y, paper);
+    }
     for (int32_t y = 60; y < 90; ++y) {
-      for (int32_t x = 40; x < 160; x += 8) {
+      for (int32_t x = 40; x < 360; x += 8) {
         for (int32_t i = 0; i < 4; ++i) original.SetPixel8(x + i, y, c.Ink);
       }
     }
@@ -149,7 +155,7 @@ TEST(VirtualRescan, DynamicKeepsPaperDarkerThanMiddleGrayWhite) {
     settings.Method = 1;
     const auto page = ReprocessOriginal(original, settings, 0, {1, 200, 200});
     ASSERT_EQ(page->PixelType(), pt1bit);
-    EXPECT_EQ(BlackPixels(*page), 15 * 4 * 30);
+    EXPECT_EQ(BlackPixels(*page), 40 * 4 * 30);
     EXPECT_EQ(page->GetPixel(41, 70), page->BlackIndex());
   }
 }

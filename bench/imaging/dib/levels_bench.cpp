@@ -1,7 +1,10 @@
 // Histograms, measures and thresholds on the A4 300 dpi reference page.
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "benchpages.h"
+#include "paperlevels.h"
 
 namespace {
 
@@ -43,6 +46,20 @@ void BM_AdaptiveGlobalLevel(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(page.AdaptiveGlobalLevel());
 }
 BENCHMARK(BM_AdaptiveGlobalLevel)->Unit(benchmark::kMillisecond);
+
+// The levels of every line, as the local minimum/maximum threshold reads them.
+void BM_PaperLevels(benchmark::State& state) {
+  const TDIB& page = ReferencePage(pt8bit);
+  std::vector<uint8_t> line(static_cast<size_t>(page.Width()));
+  for (auto _ : state) {
+    const TPaperLevels levels(page);
+    for (int32_t y = 0; y < page.Height(); ++y) {
+      if (!levels.SameAsAbove(y)) levels.Line(y, line.data());
+    }
+    benchmark::DoNotOptimize(line.data());
+  }
+}
+BENCHMARK(BM_PaperLevels)->Unit(benchmark::kMillisecond);
 
 // Each threshold runs on a fresh copy of the gray page, as the pipeline calls it (to 1 bit).
 template <class TRun>
