@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <vector>
@@ -222,7 +223,12 @@ double SearchSkew(const TDIB& Page, const TDIB::TRect& Sheet, int32_t LineStep, 
 // The level at and below which a pixel counts as dark for the search: Otsu's level of the
 // sheet's gray values, taken from every fourth line. Ink, and what is left of the surround, lie
 // below it however large the surround is (the mean level of a page with a wide dark surround
-// lies below most of the ink).
+// lies below most of the ink). Where that level lies above middle gray and at least half the
+// pixels below it lie at or below middle gray, the pixels between are the soft edges of the
+// strokes, which only blur the lines, and the level is middle gray; where fewer do (faint
+// print, pencil), they are the ink itself.
+constexpr int32_t kMiddleGray = 128;
+
 template <class TGray>
 int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, std::vector<uint32_t>& Counts,
                   TGray&& GrayOf) {
@@ -234,7 +240,12 @@ int32_t DarkLevel(const TDIB& Page, const TDIB::TRect& Sheet, std::vector<uint32
   }
   THistogram histogram{};
   for (int32_t i = 0; i < 4 * 256; ++i) histogram[i & 255] += Counts[i];
-  return OtsuLevel(histogram);
+  const int32_t level = OtsuLevel(histogram);
+  if (level <= kMiddleGray) return level;
+  const uint64_t* bins = histogram.Bins;
+  const uint64_t cores = std::accumulate(bins, bins + kMiddleGray + 1, uint64_t{0});
+  const uint64_t dark = std::accumulate(bins, bins + level + 1, uint64_t{0});
+  return 2 * cores >= dark ? kMiddleGray : level;
 }
 
 // The search over the pixels at or below the sheet's dark level, which Mark(Row, X, N, Level,

@@ -126,6 +126,26 @@ TEST_P(GeneratedSkew, IsFoundAndStraightened) {
   EXPECT_LT(std::fabs(page->DetectSkew(0, 0.1, 5)), 0.15);
 }
 
+// Faint print or pencil: every stroke lies above middle gray, and it is the stroke that the
+// search counts, not nothing.
+TEST(DetectSkew, FindsTheLinesOfFaintPrint) {
+  for (uint8_t type : {pt8bit, pt24bit}) {
+    SCOPED_TRACE(int{type});
+    TPageOptions o;
+    o.Height = 1200;
+    o.Margin = 150;
+    o.SkewDegrees = -1.8;
+    auto page = MakeReferencePage(o);
+    for (int32_t y = 0; y < page->Height(); ++y) {
+      uint8_t* line = page->Lines(y);
+      for (int32_t x = 0; x < page->Width(); ++x)
+        line[x] = static_cast<uint8_t>(150 + line[x] * 80 / 255);
+    }
+    if (type == pt24bit) page->ConvertPixelType(pt24bit);
+    EXPECT_NEAR(page->DetectSkew(0, 0.1, 5), o.SkewDegrees, 0.15);
+  }
+}
+
 const TSkewCase kSkewCases[] = {
     {pt1bit, -4}, {pt1bit, -1.3}, {pt1bit, 0}, {pt1bit, 2.2}, {pt1bit, 4},    {pt8bit, -4},
     {pt8bit, -2}, {pt8bit, 3.1},  {pt8bit, 4}, {pt24bit, -4}, {pt24bit, 1.7}, {pt24bit, 4},
