@@ -460,8 +460,10 @@ class TDIB {
   // value that 95 per cent of the middle half of the page lie at or below (read on 128 to 255
   // rows spread evenly over it, every row of a smaller middle). A quarter of the scale below
   // the paper (at least half the paper's value), and never above 128, so that plain paper
-  // darker than middle gray stays light while a page with paper from 192 up keeps 128. Border
-  // removal's side strips read dark pixels below it too; a 24-bit page is read by its gray.
+  // darker than middle gray stays light while a page with paper from 192 up keeps 128. The
+  // paper levels of each place (paperlevels.h) lie between half this level and this level;
+  // border removal's side strips read dark pixels below it too; a 24-bit page is read by its
+  // gray.
   // Types: pt8bit, pt24bit.
   // Raises: "This operation requires 8 bit per pixel bitmap !" (also on an empty page).
   uint8_t AdaptiveGlobalLevel() const;
