@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
@@ -160,26 +161,49 @@ TEST(VirtualRescan, DynamicKeepsPaperDarkerThanMiddleGrayWhite) {
   }
 }
 
-// A browned page rescanned "Dynamic" in the window: the operator sees white paper with its
-// letters, not a black page.
-TEST_F(QualityControlTest, ADynamicRescanOfBrownedPaperShowsItsPaperWhite) {
-  const std::string file = TestDataDir() + "/scans/leptonica/1555.007.jpg";
-  if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
-  TDIB original;
-  original.LoadFromFile(file);
-  original.ConvertPixelType(pt8bit);
-  original.SetXResolution(150);  // the file states none
-  original.SetYResolution(150);
-  auto page = original.Duplicate();
-  page->Threshold(128, true, 0, 255);
-  TFormQC& form = Make(*page, &original);
-  form.RadioButtonDynamic->click();
-  form.RescanVirtually();
-  ASSERT_EQ(ShownPage().PixelType(), pt1bit);
-  const int64_t all = int64_t{ShownPage().Width()} * ShownPage().Height();
-  EXPECT_LT(BlackPixels(ShownPage()), all / 4);
-  EXPECT_GT(BlackPixels(ShownPage()), all / 50);
-  SaveScreenshot(*Form, "quality-control-dynamic-browned-paper.png");
+// A browned page and a page darkened by a book's gutter rescanned "Dynamic" in the window: the
+// operator sees white paper with its letters, not a black page nor black blotches, on the
+// right third too, where the gutter's shadow lies.
+TEST_F(QualityControlTest, ADynamicRescanOfDarkenedPaperShowsItsPaperWhite) {
+  const struct {
+    const char* File;
+    int32_t Dpi;  // the files state none
+    const char* Screenshot;
+    bool ShowRight;  // the screenshot shows the page's right side
+  } cases[] = {
+      {"1555.007.jpg", 150, "quality-control-dynamic-browned-paper.png", false},
+      {"w91frag.jpg", 300, "quality-control-dynamic-gutter-shadow.png", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    const std::string file = TestDataDir() + "/scans/leptonica/" + c.File;
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is absent";
+    TDIB original;
+    original.LoadFromFile(file);
+    original.ConvertPixelType(pt8bit);
+    original.SetXResolution(c.Dpi);
+    original.SetYResolution(c.Dpi);
+    auto page = original.Duplicate();
+    page->Threshold(128, true, 0, 255);
+    TFormQC& form = Make(*page, &original);
+    form.RadioButtonDynamic->click();
+    form.RescanVirtually();
+    const TDIB& shown = ShownPage();
+    ASSERT_EQ(shown.PixelType(), pt1bit);
+    const int64_t all = int64_t{shown.Width()} * shown.Height();
+    EXPECT_LT(BlackPixels(shown), all / 4);
+    EXPECT_GT(BlackPixels(shown), all / 50);
+    const int32_t third = shown.Width() - shown.Width() / 3;
+    const auto right = shown.Duplicate();
+    right->Crop({third, 0, shown.Width() - 1, shown.Height() - 1});
+    EXPECT_LT(BlackPixels(*right), all / 3 / 5);
+    if (c.ShowRight) {
+      QScrollBar& bar = Form->ImageObject->HorzScrollBar();
+      bar.setValue(bar.maximum());
+    }
+    SaveScreenshot(*Form, c.Screenshot);
+    Form.reset();
+  }
 }
 
 TEST_F(QualityControlTest, AGrayPageFromABilevelOriginalWorksOnAQuarterSizeReduction) {
