@@ -120,11 +120,9 @@ TPaperLevels::TPaperLevels(const TDIB& Page) {
   FTiles = TilePapers(Page, FSize, FColumns, FRows);
   for (uint8_t& tile : FTiles)
     tile = static_cast<uint8_t>(std::clamp(LevelOfPaper(tile), least, most));
-  FFlatRows.resize(static_cast<size_t>(FRows));
   FSameRows.resize(static_cast<size_t>(FRows));
   for (int32_t r = 0; r < FRows; ++r) {
     const uint8_t* row = FTiles.data() + static_cast<size_t>(r) * FColumns;
-    FFlatRows[r] = std::all_of(row, row + FColumns, [&](uint8_t l) { return l == row[0]; });
     FSameRows[r] = r + 1 == FRows || std::equal(row, row + FColumns, row + FColumns);
   }
 }
@@ -142,22 +140,13 @@ bool TPaperLevels::SameAsAbove(int32_t Y) const {
   return here.Row0 == above.Row0 && (here.Weight1 == above.Weight1 || FSameRows[here.Row0]);
 }
 
+// Linear between the tiles' centres, the first and last tile's level out to the page's sides.
+// Values run in 16.16 fixed point: the tiles' blends are in 256ths, one level step per pixel.
 void TPaperLevels::Line(int32_t Y, uint8_t* Levels) const {
   const TPlace place = PlaceOf(Y);
-  if (FSameRows[place.Row0] && FFlatRows[place.Row0]) {
-    std::memset(Levels, Tile(0, place.Row0), static_cast<size_t>(FWidth));
-  } else {
-    Blend(place, Levels);
-  }
-}
-
-// The levels of a line between two tile rows: linear between the tiles' centres, the first and
-// last tile's level out to the page's sides. Values run in 16.16 fixed point: the tiles' blends
-// are in 256ths, one level step per pixel.
-void TPaperLevels::Blend(const TPlace& Place, uint8_t* Levels) const {
   auto blended = [&](int32_t Column) {
-    return (Tile(Column, Place.Row0) * (256 - Place.Weight1) +
-            Tile(Column, Place.Row1) * Place.Weight1)
+    return (Tile(Column, place.Row0) * (256 - place.Weight1) +
+            Tile(Column, place.Row1) * place.Weight1)
            << 8;
   };
   const int32_t half = FSize / 2;

@@ -38,12 +38,10 @@ class TPaperLevels {
   uint8_t Tile(int32_t Column, int32_t Row) const {
     return FTiles[static_cast<size_t>(Row) * FColumns + Column];
   }
-  void Blend(const TPlace& Place, uint8_t* Levels) const;
 
   int32_t FWidth = 0, FHeight = 0;
   int32_t FSize = 1;  // of a tile's side, in pixels
   int32_t FColumns = 0, FRows = 0;
   std::vector<uint8_t> FTiles;     // the tiles' levels, row by row
-  std::vector<uint8_t> FFlatRows;  // per row of tiles: all its tiles hold the same level
   std::vector<uint8_t> FSameRows;  // per row of tiles: the next holds the same levels (or none)
 };
