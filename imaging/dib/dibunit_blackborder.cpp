@@ -1,4 +1,4 @@
-// Black-border detection in four steps. First each side walks in over the lines of the dark
+// Black-border detection in five steps. First each side walks in over the lines of the dark
 // surround that reaches it: a column (line) counts only those of its dark pixels that the
 // surround reaches from the side through dark pixels, so that dense text, which the surround
 // does not touch, is never taken for border; the walk crosses a thin light edge at the very
@@ -8,8 +8,9 @@
 // line holds more than a trace of the surround, or what it holds no longer thins. Last, each
 // side moves back out over the letters that the shrinking cut in two: those of a text cut off
 // by the sheet's edge, which lie between the wedges without touching the surround. Then, on a
-// page inside a surround, each side moves in over the sheet's edge that lies along it
-// (dibunit_sheetedge.h).
+// page inside a surround, each side that the surround reaches moves in past the page block of
+// a book that lies along it (dibunit_bookedge.h), and each side over the sheet's edge that lies
+// along it (dibunit_sheetedge.h).
 #include <algorithm>
 #include <array>
 #include <deque>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "dibunit.h"
+#include "dibunit_bookedge.h"
 #include "dibunit_borderdark.h"
 #include "dibunit_sheetedge.h"
 #include "dibunit_sideframe.h"
@@ -616,6 +618,13 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   const bool framed =
       walked.Left > 0 || walked.Top > 0 || walked.Right < width - 1 || walked.Bottom < height - 1;
   if (framed) {
+    // A book's page block along a side inside the surround: the band where the page leaves it
+    // lies up to 30 mm in.
+    const std::array<bool, 4> surrounded = {walked.Left > 0, walked.Top > 0,
+                                            walked.Right < width - 1, walked.Bottom < height - 1};
+    bookedge::TakeBookEdges(Page, Rect, surrounded, std::min(Percent, kBandPercent),
+                            {Round(xdpi * 30 / 25.4), mm, 10 * mm},
+                            {Round(ydpi * 30 / 25.4), mm, 10 * mm}, IsDark);
     const int32_t noiseX = std::max(1, Round(xdpi / 127.0)),
                   noiseY = std::max(1, Round(ydpi / 127.0));
     sheetedge::TrimSheetEdges(Page, Rect, {5 * edgeX, 10 * edgeY, edgeX, noiseX, edgeX},

@@ -43,11 +43,11 @@ const TScan kScans[] = {
     {"leptonica/w91frag.jpg", 0.1, true, true, FromBW},  // gray keeps the gutter's shade
     {"leptonica/zanotti-78.jpg", 0.1, true, true, Unsaid},
     {"leptonica/lapide.052.100.jpg", 0.1, true, true, Gone},
-    {"leptonica/cat.035.jpg", 0.2, true, true, Gone},               // curved
-    {"leptonica/1555.007.jpg", 0.2, true, true, Gone},              // curved, dark paper
-    {"leptonica/binding-example.45.jpg", 0.2, true, true, Unsaid},  // curved
-    {"leptonica/boismort.1.tif", 0.1, true, true, Gone, true},      // a score
-    {"doxa/2JohnC1V3.png", 0.1, true, true, Gone},                  // hand lettering
+    {"leptonica/cat.035.jpg", 0.2, true, true, Gone},             // curved
+    {"leptonica/1555.007.jpg", 0.2, true, true, Gone},            // curved, dark paper
+    {"leptonica/binding-example.45.jpg", 0.2, true, true, Gone},  // curved
+    {"leptonica/boismort.1.tif", 0.1, true, true, Gone, true},    // a score
+    {"doxa/2JohnC1V3.png", 0.1, true, true, Gone},                // hand lettering
     {"ocrmypdf/linn.png", 0.1, true, true, Gone},
     {"commons-imaging/Imaging247.TIFF", 0.1, true, true, Unsaid},
     {"../bench/page-a4-300-gray.png", 0.1, true, true, Gone},
