@@ -11,7 +11,7 @@
 namespace {
 
 // At 300 dpi: 12 pixels to the millimetre.
-constexpr int32_t kWidth = 900, kHeight = 700;
+constexpr int32_t kWidth = 1800, kHeight = 700;
 constexpr int32_t kBookTop = 80;  // the surround above the book; the book runs off the foot
 constexpr int32_t kFace = 60;     // the surround left of the face
 
