@@ -615,13 +615,11 @@ void WalkSides(const TDIB& Page, int32_t Gap, TDIB::TRect& Rect, double Percent,
   // On a page inside a surround, the sheet's edge along a side: up to 5 mm deep, longer than
   // any letter, beyond a light edge of about a millimetre at the page's side, and ragged by
   // up to 0.2 mm.
-  const bool framed =
-      walked.Left > 0 || walked.Top > 0 || walked.Right < width - 1 || walked.Bottom < height - 1;
-  if (framed) {
+  const std::array<bool, 4> surrounded = {walked.Left > 0, walked.Top > 0, walked.Right < width - 1,
+                                          walked.Bottom < height - 1};
+  if (std::find(surrounded.begin(), surrounded.end(), true) != surrounded.end()) {
     // A book's page block along a side inside the surround: the band where the page leaves it
     // lies up to 30 mm in.
-    const std::array<bool, 4> surrounded = {walked.Left > 0, walked.Top > 0,
-                                            walked.Right < width - 1, walked.Bottom < height - 1};
     bookedge::TakeBookEdges(Page, Rect, surrounded, std::min(Percent, kBandPercent),
                             {Round(xdpi * 30 / 25.4), mm, 10 * mm},
                             {Round(ydpi * 30 / 25.4), mm, 10 * mm}, IsDark);

@@ -66,12 +66,12 @@ bool HoldsLetter(const TSideFrame& Side, int32_t Last, int32_t Band, const TEdge
   if (Band <= 0) return false;
   const int32_t length = Side.To - Side.From + 1;
   std::vector<uint8_t> seen(static_cast<size_t>(Band) * length);
-  auto dark = [&](int32_t T, int32_t J) { return T < Band && Dark(T, J); };
   for (int32_t t = 0; t < Band; ++t) {
     for (int32_t j = Side.From; j <= Side.To; ++j) {
       if (!Dark(t, j) || seen[static_cast<size_t>(t) * length + (j - Side.From)]) continue;
-      sheetedge::TEdgeSet set = sheetedge::FollowSet(Side, Band - 1, t, j, false, seen, dark);
-      if (set.Touches || set.Deepest == Band - 1 || AtEnd(Side, Last, set, Dark)) continue;
+      // Followed up to the line before the band: a set that reaches it (Deep) meets the band.
+      sheetedge::TEdgeSet set = sheetedge::FollowSet(Side, Band - 1, t, j, false, seen, Dark);
+      if (set.Touches || set.Deep || AtEnd(Side, Last, set, Dark)) continue;
       int32_t shallowest = set.Deepest;
       for (const auto& pixel : set.Pixels) shallowest = std::min(shallowest, pixel.second);
       if (IsLetter(set.Last - set.First + 1, set.Deepest - shallowest + 1, set.Pixels.size(),
