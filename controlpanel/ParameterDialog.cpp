@@ -31,9 +31,9 @@ void TParameterDialog::SetControls(QLayout* Controls) {
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QSpinBox* TParameterDialog::SpinEdit(const char* Name, int Min, int Max) {
+QSpinBox* TParameterDialog::SpinEdit(const char* Name, TIntRange Range) {
   auto* spin = new QSpinBox(this);
   spin->setObjectName(Name);
-  spin->setRange(Min, Max);
+  spin->setRange(Range.Min, Range.Max);
   return spin;
 }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "ParameterRanges.h"
+
 class QLayout;
 class QSpinBox;
 
@@ -14,5 +16,5 @@ class TParameterDialog : public QDialog {
  protected:
   // Puts Controls above the two buttons; call once, at the end of the constructor.
   void SetControls(QLayout* Controls);
-  QSpinBox* SpinEdit(const char* Name, int Min, int Max);
+  QSpinBox* SpinEdit(const char* Name, TIntRange Range);
 };

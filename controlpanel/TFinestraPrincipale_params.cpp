@@ -1,12 +1,15 @@
 // Each parameter button shows its dialog filled from the processing parameters and, on
 // "OK", reads every control back in order. An edit that does not read as a number stops the
 // reading there with its conversion error: the parameters read before it keep their new
-// values, the others their old ones.
+// values, the others their old ones. A number outside its parameter's range takes the nearer
+// end of the range.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <algorithm>
 
+#include "ParameterRanges.h"
 #include "TFinestraPrincipale.h"
 #include "UnitParAutoCrop.h"
 #include "UnitParBlackBorderRemoval.h"
@@ -15,6 +18,14 @@
 #include "UnitParQualityControl.h"
 #include "UnitParTrhesholding.h"
 #include "floattext.h"
+
+namespace {
+
+double InRange(const QString& Text, TFloatRange Range) {
+  return std::clamp(StrToFloat(Text), Range.Min, Range.Max);
+}
+
+}  // namespace
 
 void TFinestraPrincipale::ButtonDeskewClick() {
   TProcessingParameters& p = Pipeline.Parameters;
@@ -25,8 +36,8 @@ void TFinestraPrincipale::ButtonDeskewClick() {
   dialog.CheckBoxBlack->setChecked(p.BlackBackground);
   dialog.CheckBoxInterpolation->setChecked(p.Interpolation);
   if (dialog.exec() != QDialog::Accepted) return;
-  p.AngleMin = StrToFloat(dialog.EditMin->text());
-  AngleResolution = StrToFloat(dialog.EditRes->text());
+  p.AngleMin = InRange(dialog.EditMin->text(), ParameterRange::AngleMin);
+  AngleResolution = InRange(dialog.EditRes->text(), ParameterRange::AngleResolution);
   p.AngleRange = dialog.SpinEditAngle->value();
   p.BlackBackground = dialog.CheckBoxBlack->isChecked();
   p.Interpolation = dialog.CheckBoxInterpolation->isChecked();
@@ -51,13 +62,13 @@ void TFinestraPrincipale::ButtonAutoCropClick() {
   }
   dialog.EditMargin->setText(FloatToStr(p.AutoCropMargin));
   if (dialog.exec() != QDialog::Accepted) return;
-  p.AutoCropThreshold = StrToFloat(dialog.EditPercent->text());
+  p.AutoCropThreshold = InRange(dialog.EditPercent->text(), ParameterRange::Percent);
   int32_t sizes = 0;
   for (int bit = 0; bit < 8; ++bit) {
     if (dialog.PaperSize(bit)->isChecked()) sizes |= 1 << bit;
   }
   p.AutoCropSizes = sizes;
-  p.AutoCropMargin = StrToFloat(dialog.EditMargin->text());
+  p.AutoCropMargin = InRange(dialog.EditMargin->text(), ParameterRange::Margin);
 }
 
 void TFinestraPrincipale::ButtonBlackBorderRemovalClick() {
@@ -66,7 +77,7 @@ void TFinestraPrincipale::ButtonBlackBorderRemovalClick() {
   dialog.EditPercent->setText(FloatToStr(p.BlackBorderThreshold));
   dialog.CheckBoxCrop->setChecked(p.BlackBorderCrop);
   if (dialog.exec() != QDialog::Accepted) return;
-  p.BlackBorderThreshold = StrToFloat(dialog.EditPercent->text());
+  p.BlackBorderThreshold = InRange(dialog.EditPercent->text(), ParameterRange::Percent);
   p.BlackBorderCrop = dialog.CheckBoxCrop->isChecked();
 }
 

@@ -4,26 +4,13 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include "SettingsReader.h"
 #include "TFinestraPrincipale.h"
 #include "TRadioGroup.h"
 #include "floattext.h"
 #include "registry.h"
 
 namespace {
-
-// A value saved under a locale with the other decimal separator ("99.5" read under a comma
-// locale, or "99,5" under a full-stop one) still reads as the number it was; text that is no
-// number under either separator gives the default.
-double ReadFloat(const TRegIniFile& Registry, const QString& Section, const QString& Ident,
-                 double Default) {
-  QString text = Registry.ReadString(Section, Ident, QString());
-  double value = Default;
-  if (TryStrToFloat(text, value)) return value;
-  QChar separator = DecimalSeparator();
-  QChar other = separator == '.' ? QChar(',') : QChar('.');
-  if (!text.contains(separator)) TryStrToFloat(QString(text).replace(other, separator), value);
-  return value;
-}
 
 void WriteFloat(TRegIniFile& Registry, const QString& Section, const QString& Ident, double Value) {
   Registry.WriteString(Section, Ident, FloatToStr(Value));
@@ -52,9 +39,10 @@ QRadioButton* ModeButton(const TFinestraPrincipale& Window, int Type) {
 
 void TFinestraPrincipale::ReadSettings() {
   TRegIniFile reg(RegistryKey);
+  TSettingsReader read(reg, [this](const QString& Line) { Log(Line); });
   EditIP->setText(reg.ReadString("Server", "IP", "127.0.0.1"));
-  SpinEditServerPort->setValue(reg.ReadInteger("Server", "Port", 7098));
-  SpinEditLocalPort->setValue(reg.ReadInteger("Server", "Local Port", 7098));
+  SpinEditServerPort->setValue(read.Spin("Server", "Port", 7098, *SpinEditServerPort));
+  SpinEditLocalPort->setValue(read.Spin("Server", "Local Port", 7098, *SpinEditLocalPort));
   // Two buttons of one group: the other one is checked when this one is not.
   if (reg.ReadBool("Server", "Local", true)) {
     RadioButtonLocalScanner->setChecked(true);
@@ -65,24 +53,23 @@ void TFinestraPrincipale::ReadSettings() {
   SelectScanner(ComboBoxScanners,
                 reg.ReadString("Scanner", "Name", ComboBoxScanners->currentText()));
   CheckBoxBlackBackground->setChecked(reg.ReadBool("Scanner", "Black Background", false));
-  SpinEditTimeout->setValue(reg.ReadInteger("Scanner", "Timeout", 20));
+  SpinEditTimeout->setValue(read.Spin("Scanner", "Timeout", 20, *SpinEditTimeout));
   CheckBoxShareLocalScanner->setChecked(reg.ReadBool("Scanner", "Share", true));
 
-  if (QRadioButton* mode = ModeButton(*this, reg.ReadInteger("Images", "Type", 0))) {
-    mode->setChecked(true);
-  }
+  ModeButton(*this, read.Choice("Images", "Type", 0, {0, 3}))->setChecked(true);
   CheckBoxMultiStream->setChecked(reg.ReadBool("Images", "Mirafold", false));
   RadioButtonCustomResolution->setChecked(reg.ReadBool("Images", "Use Custom Resolution", false));
-  SpinEditResolution->setValue(reg.ReadInteger("Images", "Resolution", 200));
+  SpinEditResolution->setValue(read.Spin("Images", "Resolution", 200, *SpinEditResolution));
   RadioButtonCustomPage->setChecked(reg.ReadBool("Images", "Use Custom Size", false));
-  ComboBoxPagina->setCurrentIndex(reg.ReadInteger("Images", "Size", 0));
+  ComboBoxPagina->setCurrentIndex(
+      read.Choice("Images", "Size", 0, {0, static_cast<int32_t>(ComboBoxPagina->count()) - 1}));
   RadioButtonCustomLight->setChecked(reg.ReadBool("Images", "Use Custom Light Regulation", false));
-  SpinEditCon->setValue(reg.ReadInteger("Images", "Contrast", 0));
-  SpinEditLum->setValue(reg.ReadInteger("Images", "Brightness", 0));
-  SpinEditThreshold->setValue(reg.ReadInteger("Images", "Threshold", 128));
+  SpinEditCon->setValue(read.Spin("Images", "Contrast", 0, *SpinEditCon));
+  SpinEditLum->setValue(read.Spin("Images", "Brightness", 0, *SpinEditLum));
+  SpinEditThreshold->setValue(read.Spin("Images", "Threshold", 128, *SpinEditThreshold));
   CheckBoxAutoBrightness->setChecked(reg.ReadBool("Images", "Auto Brightness", false));
-  RadioGroupADF->SetItemIndex(reg.ReadInteger("Images", "ADF", 0));
-  RadioGroupDuplex->SetItemIndex(reg.ReadInteger("Images", "Duplex", 0));
+  RadioGroupADF->SetItemIndex(read.Choice("Images", "ADF", 0, {0, 2}));
+  RadioGroupDuplex->SetItemIndex(read.Choice("Images", "Duplex", 0, {0, 2}));
   CheckBoxDeskew->setChecked(reg.ReadBool("Images", "Deskew", true));
   CheckBoxDespeckle->setChecked(reg.ReadBool("Images", "Despeckle", false));
   CheckBoxAutoCrop->setChecked(reg.ReadBool("Images", "AutoCrop", false));
@@ -90,27 +77,27 @@ void TFinestraPrincipale::ReadSettings() {
   CheckBoxThresholding->setChecked(reg.ReadBool("Images", "Dynamic Thresholding", true));
   CheckBoxQC->setChecked(reg.ReadBool("Images", "QC", false));
 
+  namespace R = ParameterRange;
   TProcessingParameters& p = Pipeline.Parameters;
-  p.Area = reg.ReadInteger("Thresholding", "Area", 9);
-  p.Aggressivity = reg.ReadInteger("Thresholding", "Aggressivity", 50);
-  p.Algo = reg.ReadInteger("Thresholding", "Algo", 1);
-  p.AngleRange = reg.ReadInteger("Deskew", "Angle Range", 4);
-  p.AngleMin = ReadFloat(reg, "Deskew", "Angle Min", 0.25);
-  AngleResolution = ReadFloat(reg, "Deskew", "Angle Resolution", 0.25);
+  p.Area = read.Integer("Thresholding", "Area", 9, R::Area);
+  p.Aggressivity = read.Integer("Thresholding", "Aggressivity", 50, R::Aggressivity);
+  p.Algo = read.Choice("Thresholding", "Algo", 1, R::Algo);
+  p.AngleRange = read.Integer("Deskew", "Angle Range", 4, R::AngleRange);
+  p.AngleMin = read.Float("Deskew", "Angle Min", 0.25, R::AngleMin);
+  AngleResolution = read.Float("Deskew", "Angle Resolution", 0.25, R::AngleResolution);
   p.BlackBackground = reg.ReadBool("Deskew", "Black Background", false);
   p.Interpolation = reg.ReadBool("Deskew", "Interpolation", false);
-  p.AutoCropThreshold = ReadFloat(reg, "AutoCrop", "Threshold", 99.5);
-  p.AutoCropMargin = ReadFloat(reg, "AutoCrop", "Margin", 0);
-  p.AutoCropSizes = reg.ReadInteger("AutoCrop", "Sizes", 56);
-  p.BlackBorderThreshold = ReadFloat(reg, "BlackBorderRemoval", "Threshold", 99.5);
+  p.AutoCropThreshold = read.Float("AutoCrop", "Threshold", 99.5, R::Percent);
+  p.AutoCropMargin = read.Float("AutoCrop", "Margin", 0, R::Margin);
+  p.AutoCropSizes = read.Choice("AutoCrop", "Sizes", 56, R::PaperSizes);
+  p.BlackBorderThreshold = read.Float("BlackBorderRemoval", "Threshold", 99.5, R::Percent);
   p.BlackBorderCrop = reg.ReadBool("BlackBorderRemoval", "Crop", true);
-  p.BlackSize = reg.ReadInteger("Despeckle", "Black Size", 3);
+  p.BlackSize = read.Integer("Despeckle", "Black Size", 3, R::BlackSize);
   DespeckleSmart = reg.ReadBool("Despeckle", "Smart", false);
-  // One unsigned byte each: a larger stored value keeps its low 8 bits.
-  p.MinBrightness = static_cast<uint8_t>(reg.ReadInteger("QC", "Min Brightness", 32));
-  p.MaxBrightness = static_cast<uint8_t>(reg.ReadInteger("QC", "Max Brightness", 192));
-  p.MinContrast = static_cast<uint8_t>(reg.ReadInteger("QC", "Min Contrast", 32));
-  p.MaxContrast = static_cast<uint8_t>(reg.ReadInteger("QC", "Max Contrast", 192));
+  p.MinBrightness = static_cast<uint8_t>(read.Integer("QC", "Min Brightness", 32, R::Byte));
+  p.MaxBrightness = static_cast<uint8_t>(read.Integer("QC", "Max Brightness", 192, R::Byte));
+  p.MinContrast = static_cast<uint8_t>(read.Integer("QC", "Min Contrast", 32, R::Byte));
+  p.MaxContrast = static_cast<uint8_t>(read.Integer("QC", "Max Contrast", 192, R::Byte));
 }
 
 void TFinestraPrincipale::SaveSettings() {

@@ -14,7 +14,7 @@ TDialogoDeskew::TDialogoDeskew(QWidget* Owner)
   EditMin->setObjectName("EditMin");
   EditRes = new QLineEdit(this);
   EditRes->setObjectName("EditRes");
-  SpinEditAngle = SpinEdit("SpinEditAngle", 1, 45);
+  SpinEditAngle = SpinEdit("SpinEditAngle", ParameterRange::AngleRange);
   CheckBoxBlack = new QCheckBox("Use black color for new background", this);
   CheckBoxBlack->setObjectName("CheckBoxBlack");
   CheckBoxInterpolation = new QCheckBox("Use Interpolation", this);

@@ -7,7 +7,7 @@
 
 TDialogoDespeckle::TDialogoDespeckle(QWidget* Owner)
     : TParameterDialog("Despeckle Parameters", "DialogoDespeckle", Owner) {
-  SpinEditBlack = SpinEdit("SpinEditBlack", 1, 99);
+  SpinEditBlack = SpinEdit("SpinEditBlack", ParameterRange::BlackSize);
   CheckBoxSmart = new QCheckBox("Smart (Save Textual Points .,;:' )", this);
   CheckBoxSmart->setObjectName("CheckBoxSmart");
   auto* grid = new QGridLayout;

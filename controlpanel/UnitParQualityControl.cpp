@@ -24,10 +24,10 @@ QGroupBox* Range(const QString& Caption, const char* Name, QSpinBox* Min, QSpinB
 
 TDialogoQualityControl::TDialogoQualityControl(QWidget* Owner)
     : TParameterDialog("Quality Control Parameters", "DialogoQualityControl", Owner) {
-  SpinEditMinBrightness = SpinEdit("SpinEditMinBrightness", 0, 255);
-  SpinEditMaxBrightness = SpinEdit("SpinEditMaxBrightness", 0, 255);
-  SpinEditMinContrast = SpinEdit("SpinEditMinContrast", 0, 255);
-  SpinEditMaxContrast = SpinEdit("SpinEditMaxContrast", 0, 255);
+  SpinEditMinBrightness = SpinEdit("SpinEditMinBrightness", ParameterRange::Byte);
+  SpinEditMaxBrightness = SpinEdit("SpinEditMaxBrightness", ParameterRange::Byte);
+  SpinEditMinContrast = SpinEdit("SpinEditMinContrast", ParameterRange::Byte);
+  SpinEditMaxContrast = SpinEdit("SpinEditMaxContrast", ParameterRange::Byte);
   auto* layout = new QVBoxLayout;
   layout->addWidget(Range("Allowed Brightness", "GroupBoxBrightness", SpinEditMinBrightness,
                           SpinEditMaxBrightness, this));

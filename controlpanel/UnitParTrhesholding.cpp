@@ -8,8 +8,8 @@
 
 TDialogoThresholding::TDialogoThresholding(QWidget* Owner)
     : TParameterDialog("Dynamic Thresholding Parameters", "DialogoThresholding", Owner) {
-  SpinEditArea = SpinEdit("SpinEditArea", 1, 999);
-  SpinEditAggressivity = SpinEdit("SpinEditAggressivity", 1, 255);
+  SpinEditArea = SpinEdit("SpinEditArea", ParameterRange::Area);
+  SpinEditAggressivity = SpinEdit("SpinEditAggressivity", ParameterRange::Aggressivity);
   auto* algorithms = new QGroupBox(this);
   algorithms->setObjectName("GroupBoxAlgo");
   RadioButtonAuto = new QRadioButton("Dynamic Global", algorithms);

@@ -46,7 +46,10 @@ bool TRegIniFile::ValueExists(const QString& Section, const QString& Ident) cons
 QString TRegIniFile::ReadString(const QString& Section, const QString& Ident,
                                 const QString& Default) const {
   QVariant value = FSettings->value(KeyOf(Section, Ident));
-  return value.isValid() ? value.toString() : Default;
+  if (!value.isValid()) return Default;
+  // An unquoted comma in a hand-edited file ("Margin=0,5") makes a list of the parts.
+  if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',');
+  return value.toString();
 }
 
 int32_t TRegIniFile::ReadInteger(const QString& Section, const QString& Ident,

@@ -1,5 +1,9 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -96,18 +100,74 @@ TEST_F(WindowTest, EveryValueRoundTripsThroughTheWindow) {
 TEST_F(WindowTest, StoredValuesOutsideTheControlsAreHandledAsTheirControlsDo) {
   Store("Images", "Type", "7");
   Store("Scanner", "Name", "[test scanner]");
-  Store("QC", "Max Brightness", "300");
   Store("AutoCrop", "Sizes", "0");
   Store("Thresholding", "Area", "nine");
   TFinestraPrincipale& w = Make();
   EXPECT_TRUE(w.RadioButtonDriverMode->isChecked());
   EXPECT_EQ(w.ComboBoxScanners->currentText(), "[Test Scanner]");  // case is not looked at
-  EXPECT_EQ(w.Pipeline.Parameters.MaxBrightness, 44);
   EXPECT_EQ(w.Pipeline.Parameters.AutoCropSizes, 0);
   EXPECT_EQ(PaperList(w.Pipeline.Parameters.AutoCropSizes), "");
   EXPECT_EQ(w.Pipeline.Parameters.Area, 9);
   w.SaveSettings();
   EXPECT_EQ(Stored("Images", "Type"), "0");
+}
+
+// A value outside its control's or dialog's range is clamped to the range, one that is no
+// number or no item of its list gives the default; the log names each, and the next save
+// writes what was used.
+TEST_F(WindowTest, ValuesOutsideTheirRangeAreClampedOrDefaultedAndLogged) {
+  const struct {
+    const char* Section;
+    const char* Ident;
+    const char* Stored;
+    const char* Used;
+  } cases[] = {
+      {"AutoCrop", "Threshold", "1e308", "100"},
+      {"AutoCrop", "Margin", "1e300", "10"},
+      {"BlackBorderRemoval", "Threshold", "-1e9", "0"},
+      {"Deskew", "Angle Min", "-3", "0"},
+      {"Deskew", "Angle Range", "400", "45"},
+      {"Thresholding", "Area", "0", "1"},
+      {"Thresholding", "Aggressivity", "99999999999", "255"},
+      {"Thresholding", "Algo", "5", "1"},
+      {"Thresholding", "Algo", "nine", "1"},
+      {"Despeckle", "Black Size", "-7", "1"},
+      {"QC", "Max Brightness", "300", "255"},
+      {"AutoCrop", "Sizes", "256", "56"},
+      {"Images", "Size", "8", "0"},
+      {"Images", "ADF", "-1", "0"},
+      {"Images", "Type", "7", "0"},
+      {"Images", "Resolution", "50", "100"},
+      {"Scanner", "Timeout", "0", "1"},
+      {"Server", "Local Port", "70000", "65535"},
+  };
+  for (const auto& c : cases) {
+    Store(c.Section, c.Ident, c.Stored);
+    TFinestraPrincipale& w = Make();
+    QString log = w.MemoLog->toPlainText();
+    EXPECT_TRUE(log.contains(QString("%1 \"%2\" = \"%3\"").arg(c.Section, c.Ident, c.Stored)))
+        << c.Ident << " " << c.Stored << ": " << log.toStdString();
+    EXPECT_TRUE(log.contains(QString(", %1 is used").arg(c.Used))) << log.toStdString();
+    w.SaveSettings();
+    EXPECT_EQ(Stored(c.Section, c.Ident), c.Used) << c.Section << "/" << c.Ident;
+    Window.reset();
+  }
+  TFinestraPrincipale& w = Make();  // values in range say nothing
+  EXPECT_FALSE(w.MemoLog->toPlainText().contains("setting"));
+}
+
+// A decimal comma written by hand without quotes is a list to the settings file's reader.
+TEST_F(WindowTest, AnUnquotedDecimalCommaReadsAsTheNumberItMeans) {
+  QString file = TRegIniFile::FileNameOf(TFinestraPrincipale::RegistryKey);
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  QFile out(file);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  out.write("[AutoCrop]\nMargin=0,5\nThreshold=98,5\n");
+  out.close();
+  TFinestraPrincipale& w = Make();
+  EXPECT_DOUBLE_EQ(w.Pipeline.Parameters.AutoCropMargin, 0.5);
+  EXPECT_DOUBLE_EQ(w.Pipeline.Parameters.AutoCropThreshold, 98.5);
+  EXPECT_FALSE(w.MemoLog->toPlainText().contains("setting"));
 }
 
 TEST_F(WindowTest, AScannerNoLongerInstalledLeavesNoneSelectedAndSavesAnEmptyName) {
