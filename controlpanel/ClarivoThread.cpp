@@ -113,12 +113,13 @@ void TClarivoThread::HandleMessage(const std::string& Message) {
   switch (RequestCommand(Message)) {
     case CMD_START_SCAN:
       CopyScanRequest(Message, Request);
-      SyncStartScan();
+      StartScan();
       break;
     case CMD_STORE_REQUEST:
       CopyScanRequest(Message, Request);
       break;
     case CMD_STOP_SCAN:
+      ScanRefused = false;
       SyncStopScan();
       break;
     case CMD_GET_PAGE:
@@ -136,9 +137,42 @@ void TClarivoThread::HandleMessage(const std::string& Message) {
     case CMD_GET_PENDING:
       SendPendingReply();
       break;
+    case CMD_GET_REFUSAL:
+      SendReply(Socket, TOriginalReplyHeader{0, 0}, Refusal.data(), Refusal.size());
+      break;
     default:
       Log("Errore inaspettato: messaggio non riconosciuto !");
   }
+}
+
+// A request that the window refuses keeps the connection: the client may ask why, and its page
+// requests find no page (never one of an earlier scan) until a scan starts or it stops.
+void TClarivoThread::StartScan() {
+  ScanRefused = false;
+  try {
+    SyncStartScan();
+  } catch (...) {
+    // A closed synchronizer raises here too; the log's own call then ends the thread.
+    Refusal = FailureText();
+    ScanRefused = true;
+    Log("Scan request from IP " + RemoteAddress + " refused: " + Refusal);
+  }
+}
+
+void TClarivoThread::NextPage() {
+  PageHandle = nullptr;
+  if (ScanRefused) return;
+  SyncNextPage();
+  if (PageHandle == nullptr) {
+    Refusal =
+        "The control panel has no page to serve: none came from the scanner within its "
+        "time-out, or the scan has ended (its Log page says more)";
+  }
+}
+
+void TClarivoThread::OriginalPage() {
+  SyncOriginalPage();
+  if (PageHandle == nullptr) Refusal = "The control panel holds no original of the last page";
 }
 
 std::unique_ptr<TDIB> TClarivoThread::TakePage() {
@@ -158,26 +192,26 @@ std::unique_ptr<TDIB> TClarivoThread::TakePage() {
 }
 
 void TClarivoThread::SendPageReply() {
-  SyncNextPage();
+  NextPage();
   std::unique_ptr<TDIB> page = TakePage();
   SendImageReply(Socket, TPageReplyHeader{0, QCFailed, 0}, page.get());
 }
 
 void TClarivoThread::SendOriginalReply() {
-  SyncOriginalPage();
+  OriginalPage();
   std::unique_ptr<TDIB> page = TakePage();
   SendImageReply(Socket, TOriginalReplyHeader{0, 0}, page.get());
 }
 
 void TClarivoThread::SendPageFileReply() {
-  SyncNextPage();
+  NextPage();
   std::unique_ptr<TDIB> page = TakePage();
   std::string path = page ? WritePageFile(*page) : std::string();
   SendReply(Socket, TPageReplyHeader{0, QCFailed, 0}, path.data(), path.size());
 }
 
 void TClarivoThread::SendOriginalFileReply() {
-  SyncOriginalPage();
+  OriginalPage();
   std::unique_ptr<TDIB> page = TakePage();
   std::string path = page ? WritePageFile(*page) : std::string();
   SendReply(Socket, TOriginalReplyHeader{0, 0}, path.data(), path.size());
@@ -187,8 +221,8 @@ void TClarivoThread::SendOriginalFileReply() {
 void TClarivoThread::SendPendingReply() {
   TPendingReply reply{sizeof(TPendingReply), 0};
   Socket.SendBuffer(&reply.TotalLength, sizeof reply.TotalLength);
-  SyncPendingCount();
-  reply.PendingCount = PendingCount;
+  if (!ScanRefused) SyncPendingCount();
+  reply.PendingCount = ScanRefused ? 0 : PendingCount;
   Socket.SendBuffer(&reply.PendingCount, sizeof reply.PendingCount);
 }
 

@@ -22,7 +22,8 @@ class TClarivoThread {
   TClarivoThread& operator=(const TClarivoThread&) = delete;
 
   // Serves the connection until the peer closes it, its socket is shut down, it sends a
-  // message of a length no request has, or a command fails (logged). Raises nothing.
+  // message of a length no request has, or a command other than a scan request fails (logged).
+  // Raises nothing.
   void Execute() noexcept;
 
  private:
@@ -31,6 +32,11 @@ class TClarivoThread {
   bool ReadAvailable();
   void HandleMessages();
   void HandleMessage(const std::string& Message);
+  // Command 1 through the window; a refusal is kept for CMD_GET_REFUSAL.
+  void StartScan();
+  // The window's next page or original into PageHandle; the reason is kept when none comes.
+  void NextPage();
+  void OriginalPage();
   void SendPageReply();
   void SendOriginalReply();
   void SendPageFileReply();
@@ -58,4 +64,8 @@ class TClarivoThread {
   TSynchronizer& Synchronizer;
   std::string RemoteAddress;
   bool Terminated = false;
+  // Why the last scan request or page request brought no page, and whether the scan request
+  // of the session was refused.
+  std::string Refusal;
+  bool ScanRefused = false;
 };

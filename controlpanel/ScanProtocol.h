@@ -19,6 +19,10 @@ inline constexpr int32_t CMD_STORE_REQUEST = 5;      // payload TScanRequest; no
 inline constexpr int32_t CMD_GET_PENDING = 6;        // TPendingReply
 inline constexpr int32_t CMD_GET_PAGE_FILE = 8;      // TPageFileReply
 inline constexpr int32_t CMD_GET_ORIGINAL_FILE = 9;  // TOriginalFileReply
+// Why the connection's last scan request or page request brought no page: a reply laid out as
+// TOriginalReplyHeader with DataSize bytes of text (0: no reason known). Asked only after such
+// a failure; a panel that does not know the command never answers it.
+inline constexpr int32_t CMD_GET_REFUSAL = 10;
 
 #pragma pack(push, 1)
 // A request: this header, then the payload.

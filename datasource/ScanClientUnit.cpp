@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ConnectionWords.h"
 #include "DSLog.h"
 #include "QualityControl.h"
 #include "ScanProtocol.h"
@@ -23,6 +24,7 @@ constexpr size_t kChunk = 256 * 1024;
 // A reply's buffer grows with what arrives; it is never reserved beyond this ahead of the bytes.
 constexpr int64_t kLargestReserve = 64 * 1024 * 1024;
 constexpr int64_t kLongestPath = 4096;
+constexpr int64_t kLongestRefusal = 4096;
 
 void PutShortString(uint8_t (&Field)[256], const char* Text) {
   const size_t length = std::strlen(Text);
@@ -100,6 +102,7 @@ TScanClient::~TScanClient() {
 void TScanClient::Open(uintptr_t OwnerHandle, const std::string& Host, int32_t Port) {
   FOwnerHandle = OwnerHandle;
   FHost = Host;
+  FPort = Port;
   if (Port < 1 || Port > 65535) throw Exception("Invalid port " + std::to_string(Port));
   FSocket.Open(Host, static_cast<uint16_t>(Port), FConnectTimeoutMs);
 }
@@ -115,8 +118,13 @@ void TScanClient::SendHeader(int32_t Command, int32_t PayloadLength) {
   PutShortString(header.ClientApp, "Application");
   header.Command = Command;
   const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
-  FSocket.SendBuffer(bytes, 4);
-  FSocket.SendBuffer(bytes + 4, sizeof header - 4);
+  try {
+    FSocket.SendBuffer(bytes, 4);
+    FSocket.SendBuffer(bytes + 4, sizeof header - 4);
+  } catch (const ESocketError& e) {
+    FFailure = ConnectionFailureWords(e.Error(), FHost, FPort);
+    throw;
+  }
 }
 
 void TScanClient::SendSettings(const TScanRequest& Request) {
@@ -161,16 +169,52 @@ win32::HGLOBAL TScanClient::ReceiveOriginalFile() {
 }
 
 win32::HGLOBAL TScanClient::Receive(int32_t Command, bool Flagged, bool File) {
+  if (FSocket.Connected()) FFailure.clear();  // else the failure that ended it stays
+  FAnsweredWithoutPage = false;
   std::string message;
-  if (!ReadReply(Command, File ? kLongestFileReply : kLongestPageReply, message)) return nullptr;
+  if (!ReadReply(Command, File ? kLongestFileReply : kLongestPageReply, message, FReplyTimeoutMs)) {
+    return nullptr;
+  }
   return ParseReply(message, Flagged, File);
 }
 
-bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message) {
-  if (!FSocket.Connected()) return false;
+std::string TScanClient::FailureReason() {
+  if (FAnsweredWithoutPage) {
+    FAnsweredWithoutPage = false;
+    FFailure = AskRefusal();
+    if (FFailure.empty()) FFailure = "The control panel answered without a page.";
+  }
+  return FFailure;
+}
+
+std::string TScanClient::AskRefusal() {
+  if (FNoRefusals) return {};
+  std::string message;
+  if (!ReadReply(CMD_GET_REFUSAL, kLongestRefusal + sizeof(TOriginalReplyHeader), message,
+                 kRefusalWaitMs, true)) {
+    if (FSocket.Connected()) {
+      FNoRefusals = true;
+      DSLog("The control panel does not say why it has no page");
+    }
+    return {};
+  }
+  TReplyFields fields;
+  if (!ReadReplyFields(message, false, fields)) return {};
+  return message.substr(fields.DataOffset, static_cast<size_t>(fields.DataSize));
+}
+
+bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Message, int TimeoutMs,
+                            bool KeepWhenSilent) {
+  if (!FSocket.Connected()) {
+    if (FFailure.empty()) {
+      FFailure = "There is no connection to the control panel on " + FHost + " port " +
+                 std::to_string(FPort) + " (it ended after an earlier failure).";
+    }
+    return false;
+  }
   SendHeader(Command, 0);
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(FReplyTimeoutMs);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   std::string buffer;
   std::vector<char> chunk(kChunk);
   bool reserved = false;
@@ -178,8 +222,11 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
-      DSLog("No reply from the control panel within " + std::to_string(FReplyTimeoutMs) +
+      if (KeepWhenSilent && buffer.empty()) return false;
+      DSLog("No reply from the control panel within " + std::to_string(TimeoutMs) +
             " ms; the connection is closed");
+      FFailure = "The control panel did not answer within " + std::to_string(TimeoutMs / 1000) +
+                 " s; the connection is closed.";
       Close();
       return false;
     }
@@ -187,14 +234,21 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
       if (!FSocket.WaitReadable(static_cast<int>(left))) continue;
       const int64_t taken = FSocket.ReceiveNow(chunk.data(), chunk.size());
       if (taken > 0) buffer.append(chunk.data(), static_cast<size_t>(taken));
+    } catch (const ESocketError& e) {
+      DSLog("Connection to the control panel lost: " + FailureText());
+      FFailure = ConnectionFailureWords(e.Error(), FHost, FPort);
+      continue;  // the client is no longer connected
     } catch (...) {
       DSLog("Connection to the control panel lost: " + FailureText());
-      continue;  // the client is no longer connected
+      FFailure = "The connection to the control panel failed: " + FailureText();
+      continue;
     }
     if (buffer.size() < 4) continue;
     const int32_t length = MessageLength(buffer);
     if (length < 4 || length > Longest) {
       DSLog("Refused a reply of length " + std::to_string(length) + "; the connection is closed");
+      FFailure = "The control panel's reply of " + std::to_string(length) +
+                 " bytes is none of the scan protocol; the connection is closed.";
       Close();
       return false;
     }
@@ -207,6 +261,7 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
       return true;
     }
   }
+  if (FFailure.empty()) FFailure = "The control panel closed the connection.";
   return false;
 }
 
@@ -224,9 +279,13 @@ win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged,
   TDIB page;
   uint8_t flagged = 0;
   try {
-    if (!ReadReplyPage(Message, Flagged, File, page, flagged)) return nullptr;
+    if (!ReadReplyPage(Message, Flagged, File, page, flagged)) {
+      FAnsweredWithoutPage = true;
+      return nullptr;
+    }
   } catch (...) {
     DSLog("Unable to load the page of the reply: " + FailureText());
+    FFailure = "The page of the control panel's reply does not load: " + FailureText();
     return nullptr;
   }
   page.SetOwnsHandle(false);

@@ -33,6 +33,9 @@ class TScanClient {
   // A control panel that is there accepts at once; an address that never answers is given up
   // after this long.
   static constexpr int kConnectTimeoutMs = 5000;
+  // A control panel that knows CMD_GET_REFUSAL answers it at once; one that does not never
+  // answers, and is not asked again on the connection once this has passed.
+  static constexpr int kRefusalWaitMs = 3000;
   // A reply can be no longer than the largest page as a BMP file image behind the page reply's
   // header, or a path behind it.
   static const int64_t kLongestPageReply;
@@ -70,6 +73,10 @@ class TScanClient {
   // The file variants when Host is "127.0.0.1" (any letter case), else the byte variants.
   win32::HGLOBAL RequestPage();
   win32::HGLOBAL RequestOriginal();
+  // Why the last reader brought no page, in words: the control panel's own reason when it
+  // answered without a page (asked with CMD_GET_REFUSAL), else what happened to the connection
+  // or the reply. Raises: SendHeader's error when the question cannot be written.
+  std::string FailureReason();
 
   const std::string& Host() const { return FHost; }
   uintptr_t OwnerHandle() const { return FOwnerHandle; }
@@ -92,13 +99,22 @@ class TScanClient {
   // Sends the request of Command and takes the first complete reply into Message; false when
   // none came. A reply longer than Longest, or with a length no message has, ends the
   // connection.
-  bool ReadReply(int32_t Command, int64_t Longest, std::string& Message);
+  // TimeoutMs bounds the wait; KeepWhenSilent: a reply that has not begun by then leaves the
+  // connection open.
+  bool ReadReply(int32_t Command, int64_t Longest, std::string& Message, int TimeoutMs,
+                 bool KeepWhenSilent = false);
+  // The control panel's reason for its last reply without a page; empty when it gives none.
+  std::string AskRefusal();
   // The page of a page reply (Flagged: with the QCFailed byte), nullptr for none.
   win32::HGLOBAL ParseReply(const std::string& Message, bool Flagged, bool File);
   void Review(TDIB& Page);
 
   std::string FHost;
+  int32_t FPort = 0;
   TTcpClient FSocket;
+  std::string FFailure;
+  bool FAnsweredWithoutPage = false;
+  bool FNoRefusals = false;
   bool FSessionOpen = false;
   uintptr_t FOwnerHandle = 0;
   int FReplyTimeoutMs = kDefaultReplyTimeoutMs;

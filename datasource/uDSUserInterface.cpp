@@ -11,12 +11,15 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <tuple>
 
+#include "ConnectionWords.h"
 #include "DSLog.h"
 #include "ScanClientUnit.h"
 #include "boundaryguard.h"
 #include "floattext.h"
 #include "registry.h"
+#include "tcpsocket.h"
 #include "userprompt.h"
 
 const QString TFormSource::RegistryKey = "Software\\Dovantic Technologies\\Clarivo";
@@ -56,7 +59,10 @@ TFormSource::TFormSource(QWidget* Owner, TAddDialogHandle AddDialogHandle)
   } catch (...) {
     FConnected = false;
     ButtonScan->setEnabled(false);
-    Message("Unable to create driver connection !\n\r" + QString::fromStdString(FailureText()),
+    const std::string why = ConnectFailureText();
+    DSLog("Unable to connect to the control panel: " + FailureText());
+    Message(QString::fromStdString("Unable to create driver connection !\n\r" + why + "\n\r" +
+                                   HowToStartThePanel(FHost, FPort)),
             win32::MB_OK | win32::MB_ICONERROR);
     if (OnCloseRequest) Guard("Close request", [&] { OnCloseRequest(); });
   }
@@ -113,6 +119,13 @@ void TFormSource::ReadSettings() {
   ReadSize(reg, "Page Height", height);
   FRequest.PageWidth = width;
   FRequest.PageHeight = height;
+  // A stored size that the control panel refuses would fail every scan: the default holds.
+  if (const QString fault = RefusedSize(FRequest); !fault.isEmpty()) {
+    DSLog("The registry's page size is refused (" + fault.toStdString() +
+          "); the page size is 8.5 x 11 inches");
+    FRequest.PageWidth = 8.5;
+    FRequest.PageHeight = 11;
+  }
   FRequest.ADF = reg.ReadBool(kSection, "ADF", false);
   FRequest.Duplex = reg.ReadBool(kSection, "Duplex", false);
 }
@@ -161,22 +174,41 @@ void TFormSource::ControlsFromSettings() {
 }
 
 void TFormSource::SettingsFromControls() {
-  FRequest.PixelType = RadioButtonMono->isChecked() ? 0 : RadioButtonGray->isChecked() ? 1 : 2;
-  FRequest.Dithering = CheckBoxDithering->isChecked();
-  FRequest.XResolution = SpinEditXResolution->value();
-  FRequest.YResolution = SpinEditYResolution->value();
-  FRequest.AutoBrightness = CheckBoxAutoBrightness->isChecked();
-  FRequest.ADF = CheckBoxADF->isChecked();
-  FRequest.Duplex = CheckBoxDuplex->isChecked();
-  FRequest.Contrast = TrackBarContrast->value() * 10;
-  FRequest.Brightness = TrackBarBrightness->value() * 10;
-  FRequest.Threshold = TrackBarThreshold->value();
-  // A size box that does not read as a number keeps the previous size.
+  TakeControls();
+}
+
+QString TFormSource::TakeControls() {
+  TScanRequest request = FRequest;
+  request.PixelType = RadioButtonMono->isChecked() ? 0 : RadioButtonGray->isChecked() ? 1 : 2;
+  request.Dithering = CheckBoxDithering->isChecked();
+  request.XResolution = SpinEditXResolution->value();
+  request.YResolution = SpinEditYResolution->value();
+  request.AutoBrightness = CheckBoxAutoBrightness->isChecked();
+  request.ADF = CheckBoxADF->isChecked();
+  request.Duplex = CheckBoxDuplex->isChecked();
+  request.Contrast = TrackBarContrast->value() * 10;
+  request.Brightness = TrackBarBrightness->value() * 10;
+  request.Threshold = TrackBarThreshold->value();
+  // A size box that does not read as a number keeps the previous size of its side.
+  QString fault;
   double width = FRequest.PageWidth, height = FRequest.PageHeight;
-  TryStrToFloat(EditWidth->text(), width);
-  TryStrToFloat(EditHeight->text(), height);
-  FRequest.PageWidth = width;
-  FRequest.PageHeight = height;
+  for (auto [box, field, side] : {std::tuple{EditWidth, "Width (In)", &width},
+                                  std::tuple{EditHeight, "Height (In)", &height}}) {
+    if (!TryStrToFloat(box->text(), *side) && fault.isEmpty()) {
+      fault = QString("The \"%1\" \"%2\" is no number").arg(field, box->text());
+    }
+  }
+  request.PageWidth = width;
+  request.PageHeight = height;
+  // A size that the control panel would refuse is never kept: it would fail every later scan.
+  if (QString refused = RefusedSize(request); !refused.isEmpty()) {
+    request.PageWidth = FRequest.PageWidth;
+    request.PageHeight = FRequest.PageHeight;
+    fault = refused;
+  }
+  if (!fault.isEmpty()) DSLog(fault.toStdString() + "; the previous page size stays");
+  FRequest = request;
+  return fault;
 }
 
 // ---- The connection and the scan flow ----
@@ -220,8 +252,19 @@ bool TFormSource::StartWithoutInterface() {
 }
 
 void TFormSource::StartScanning() {
-  SettingsFromControls();
-  if (FClient != nullptr) FClient->SendSettings(FRequest);
+  // A page size the control panel would refuse is neither sent nor kept.
+  if (const QString fault = TakeControls(); !fault.isEmpty()) {
+    if (isVisible()) Message(fault, win32::MB_OK | win32::MB_ICONERROR);
+    return;
+  }
+  if (FClient != nullptr) {
+    // A request that cannot be written is said by the fetch that follows.
+    try {
+      FClient->SendSettings(FRequest);
+    } catch (...) {
+      DSLog("Sending the scan request failed: " + FailureText());
+    }
+  }
   FPageAnnounced = false;
   FFetching = false;
   FPage->FreeImage();
@@ -231,10 +274,12 @@ void TFormSource::StartScanning() {
 bool TFormSource::FetchNextPage(bool UserRequest) {
   FFetching = true;
   win32::HGLOBAL handle = nullptr;
+  std::string raised;
   try {
     if (FClient != nullptr) handle = FClient->RequestPage();
   } catch (...) {
-    DSLog("Fetching a page failed: " + FailureText());
+    raised = FailureText();
+    DSLog("Fetching a page failed: " + raised);
   }
   FFetching = false;
   FPage->FreeImage();
@@ -252,8 +297,35 @@ bool TFormSource::FetchNextPage(bool UserRequest) {
     FPageAnnounced = true;
     return true;
   }
-  if (UserRequest && isVisible()) Message("Unable to scan next page !", win32::MB_OK);
+  if (UserRequest && isVisible()) {
+    Message("Unable to scan next page !\n\r" + QString::fromStdString(NoPageReason(raised)),
+            win32::MB_OK);
+  }
   return false;
+}
+
+std::string TFormSource::NoPageReason(const std::string& Raised) {
+  if (FClient == nullptr) {
+    return "There is no connection to the control panel. " + HowToStartThePanel(FHost, FPort);
+  }
+  std::string why;
+  try {
+    why = FClient->FailureReason();
+  } catch (...) {
+    DSLog("Asking the control panel why failed: " + FailureText());
+  }
+  if (why.empty()) why = Raised.empty() ? "The control panel sent no page." : Raised;
+  return why;
+}
+
+std::string TFormSource::ConnectFailureText() {
+  try {
+    throw;
+  } catch (const ESocketError& e) {
+    return ConnectionFailureWords(e.Error(), FHost, FPort);
+  } catch (...) {
+    return FailureText();
+  }
 }
 
 int32_t TFormSource::PendingTransfers() {

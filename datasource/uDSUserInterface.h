@@ -81,7 +81,12 @@ class TFormSource : public QDialog {
   // The frame becomes (0, 0, MaxFrameWidth, MaxFrameHeight), and so does Rect.
   void ResetFrame(TFrame& Rect);
   void ControlsFromSettings();
+  // Takes the controls into the settings; a page size that the control panel would refuse, or
+  // a size box that holds no number, keeps the previous size.
   void SettingsFromControls();
+  // Why the control panel would refuse the page size of Request, naming the dialog's field at
+  // fault; empty when it takes it.
+  static QString RefusedSize(const TScanRequest& Request);
   // Converts the values of the resolution capability Cap from OldUnit to NewUnit (TWUN_*).
   void ConvertUnits(int32_t OldUnit, int32_t NewUnit, TTwnContainerList& List, uint16_t Cap);
   // A resolution value v in OldUnit as the same resolution in NewUnit: 1 for pixels; unchanged
@@ -160,6 +165,8 @@ class TFormSource : public QDialog {
   QGroupBox* BuildSizeGroup();
   QGroupBox* BuildTypeGroup();
   void ConnectHandlers();
+  // SettingsFromControls; answers why the page size was kept, or an empty text.
+  QString TakeControls();
   void ReadSettings();
   void WriteSettings();
   void Connect();
@@ -167,6 +174,11 @@ class TFormSource : public QDialog {
   void StartScanning();
   void EndScanSession();
   bool FetchNextPage(bool UserRequest);
+  // Why the last fetch brought no page, in words for the operator; Raised: the text of what
+  // the fetch raised, if it did.
+  std::string NoPageReason(const std::string& Raised);
+  // Inside a handler: the failure of Connect in words.
+  std::string ConnectFailureText();
   void Message(const QString& Text, unsigned Type);
   // Runs Body for an event; a failure is logged and the form stays usable.
   template <class Body>

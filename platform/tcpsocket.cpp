@@ -11,7 +11,8 @@
 
 void RaiseSocketError(const char* Api, int Error) {
   throw ESocketError("Socket error: " + std::string(std::strerror(Error)) + " (" +
-                     std::to_string(Error) + "), on API '" + Api + "'");
+                         std::to_string(Error) + "), on API '" + Api + "'",
+                     Error);
 }
 
 namespace {

@@ -13,6 +13,12 @@
 class ESocketError : public Exception {
  public:
   using Exception::Exception;
+  ESocketError(const std::string& Message, int Error) : Exception(Message), FError(Error) {}
+  // The system's error number (errno) of the failed call; 0 when none is known.
+  int Error() const { return FError; }
+
+ private:
+  int FError = 0;
 };
 
 // Raises ESocketError for the socket call Api that failed with errno Error.

@@ -41,13 +41,19 @@ class FormTest : public ::testing::Test {
     return TRegIniFile(TFormSource::RegistryKey).ReadString(Section, Ident, "<missing>");
   }
   // The panel the form finds through "Local Port"; it serves Pages in turn as files, then
-  // answers without a page.
-  TFakePanel& Panel(std::vector<TBytes> Pages = {}) {
+  // answers without a page, and tells Refusal when asked why (never answers: nullptr).
+  static constexpr const char* kRefusal = "The scanner is jammed";
+  TFakePanel& Panel(std::vector<TBytes> Pages = {}, const char* Refusal = kRefusal) {
     auto pages = std::make_shared<std::vector<TBytes>>(std::move(Pages));
     auto next = std::make_shared<size_t>(0);
     const std::string folder = Temp.path().toStdString();
     FPanel = std::make_unique<TFakePanel>([=](const TSeenRequest& Request, TTcpSocket& Socket) {
       const int32_t command = Request.Command();
+      if (command == CMD_GET_REFUSAL && Refusal != nullptr) {
+        const TBytes text = Refusal;
+        const TBytes reply = OriginalReply(text);
+        Socket.SendBuffer(reply.data(), reply.size());
+      }
       if (command != CMD_GET_PAGE_FILE && command != CMD_GET_ORIGINAL_FILE) return;
       std::string path;
       if (*next < pages->size()) {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "ScanClientUnit.h"
 #include "formfixture.h"
 #include "pagecheck.h"
 #include "vekTWAINContainer.h"
@@ -85,20 +86,27 @@ TEST_F(FormTest, TheLoopbackAddressFromIPUsesTheFileVariants) {
 }
 
 TEST_F(FormTest, NoPanelDisablesScanAndEveryFetchFindsNoPage) {
-  Store("Server", "Local Port", QString::number(DeadPort()));
+  const uint16_t port = DeadPort();
+  Store("Server", "Local Port", QString::number(port));
   TFormSource& form = Make();
   EXPECT_FALSE(form.Connected());
   EXPECT_FALSE(form.ButtonScan->isEnabled());
   ASSERT_EQ(Asked.size(), 1u);
-  EXPECT_TRUE(Asked[0].startsWith("Unable to create driver connection !\n\r"))
-      << Asked[0].toStdString();
-  EXPECT_GT(Asked[0].size(), QString("Unable to create driver connection !\n\r").size());
+  const QString where = "127.0.0.1 port " + QString::number(port);
+  EXPECT_EQ(Asked[0], "Unable to create driver connection !\n\rNo control panel is listening on " +
+                          where +
+                          " (connection refused).\n\rStart the control panel with the command "
+                          "\"clarivo\" (its icon shows in the notification area), check that "
+                          "the \"Port\" on its \"Hardware\" page is " +
+                          QString::number(port) + ", then open the data source again.");
   EXPECT_EQ(form.PendingTransfers(), 0);  // silent
   EXPECT_FALSE(form.StartWithoutInterface());
   EXPECT_EQ(Asked.size(), 1u);  // hidden: no message
   form.ShowInterface(true);
   form.ButtonScanClick();
-  EXPECT_EQ(Asked.back(), "Unable to scan next page !");
+  EXPECT_TRUE(Asked.back().startsWith(
+      "Unable to scan next page !\n\rThere is no connection to the control panel. Start "))
+      << Asked.back().toStdString();
   EXPECT_EQ(form.FetchOriginalPage(), nullptr);
   EXPECT_EQ(Asked.back(), "Unable to rescan virtually last page !");
 }
@@ -158,19 +166,52 @@ TEST_F(FormTest, AScanWithoutTheDialogSendsTheStoredSettings) {
   EXPECT_EQ(+sent.PageHeight, 11.69);
 }
 
-TEST_F(FormTest, AUserScanWithoutAPageSaysSoOnlyWhileVisible) {
-  Panel();
+// The message says what the panel said; the panel is asked only for a message shown.
+TEST_F(FormTest, AUserScanWithoutAPageSaysSoAndWhyOnlyWhileVisible) {
+  TFakePanel& panel = Panel();
   TFormSource& form = Make();
   EXPECT_FALSE(form.StartWithoutInterface());
   EXPECT_TRUE(Asked.empty());
   form.ShowInterface(true);
   form.ButtonScanClick();
   ASSERT_EQ(Asked.size(), 1u);
-  EXPECT_EQ(Asked[0], "Unable to scan next page !");
+  EXPECT_EQ(Asked[0], "Unable to scan next page !\n\rThe scanner is jammed");
   EXPECT_EQ(form.PendingTransfers(), 0);
   EXPECT_EQ(Asked.size(), 1u);
   EXPECT_EQ(form.FetchOriginalPage(), nullptr);
   EXPECT_EQ(Asked.back(), "Unable to rescan virtually last page !");
+  EXPECT_EQ(panel.Commands(),
+            (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE,
+                                  CMD_GET_REFUSAL, CMD_GET_PAGE_FILE, CMD_GET_ORIGINAL_FILE}));
+}
+
+// A panel that does not know the question is asked once, keeps its connection, and the
+// message says what is known.
+TEST_F(FormTest, APanelThatGivesNoReasonsIsAskedOnceAndStaysConnected) {
+  TFakePanel& panel = Panel({}, nullptr);
+  TFormSource& form = Make();
+  form.ShowInterface(true);
+  for (int scan = 0; scan < 2; ++scan) {
+    form.ButtonScanClick();
+    EXPECT_EQ(Asked.back(),
+              "Unable to scan next page !\n\rThe control panel answered without a page.");
+  }
+  EXPECT_TRUE(form.Client()->Connected());
+  EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE,
+                                                    CMD_GET_REFUSAL, CMD_GET_PAGE_FILE}));
+}
+
+// A panel that goes away is said in words, not as a socket call's error.
+TEST_F(FormTest, APanelThatGoesAwayIsSaidInWords) {
+  Panel();
+  TFormSource& form = Make();
+  form.ShowInterface(true);
+  FPanel.reset();
+  form.ButtonScanClick();
+  ASSERT_FALSE(Asked.empty());
+  EXPECT_TRUE(Asked.back().startsWith("Unable to scan next page !\n\rThe control panel"))
+      << Asked.back().toStdString();
+  EXPECT_FALSE(Asked.back().contains("API")) << Asked.back().toStdString();
 }
 
 TEST_F(FormTest, TheSettingsGoBackToTheRegistryInTensOfTheTrackBars) {
@@ -213,6 +254,58 @@ TEST_F(FormTest, SizesThatDoNotReadKeepThePreviousValue) {
   }
   Form.reset();
   EXPECT_EQ(Stored("User Interface", "Page Width"), "8,27");
+}
+
+// A size the control panel would refuse fails every later scan once kept: the dialog names
+// the field and neither sends nor keeps it.
+TEST_F(FormTest, APageSizeThePanelRefusesIsNeitherSentNorKept) {
+  TFakePanel& panel = Panel();
+  TFormSource& form = Make();
+  form.ShowInterface(true);
+  struct Case {
+    QString Width, Height;
+    bool Color;
+    const char* Named;
+  };
+  for (const Case& c : {Case{"0", "11", false, "The control panel refuses the \"Width (In)\" 0: "},
+                        Case{"8.5", "0", false, "\"Height (In)\" 0: "},
+                        Case{"400", "11", false, "\"Width (In)\" 400: "},  // 80000 pixels
+                        Case{"20", "27", true, "\"Width (In)\" 20 with the \"Height (In)\" 27"},
+                        Case{"", "11", false, "The \"Width (In)\" \"\" is no number"}}) {
+    SCOPED_TRACE(c.Named);
+    Asked.clear();
+    form.ComboBoxSize->setCurrentIndex(0);
+    form.SpinEditXResolution->setValue(c.Color ? 1200 : 200);
+    (c.Color ? form.RadioButtonColor : form.RadioButtonMono)->setChecked(true);
+    form.EditWidth->setText(c.Width);
+    form.EditHeight->setText(c.Height);
+    form.ButtonScanClick();
+    ASSERT_EQ(Asked.size(), 1u);
+    EXPECT_TRUE(Asked[0].contains(c.Named)) << Asked[0].toStdString();
+    EXPECT_EQ(+form.Request().PageWidth, 8.5);
+    EXPECT_EQ(+form.Request().PageHeight, 11.0);
+  }
+  EXPECT_TRUE(panel.Commands().empty());
+  form.EditWidth->setText("0");
+  Form.reset();
+  EXPECT_EQ(Stored("User Interface", "Page Width"), "8.5");
+}
+
+// A refused size already in the settings is never sent: the default size holds.
+TEST_F(FormTest, ARefusedStoredPageSizeFallsBackToTheDefault) {
+  Store("User Interface", "Page Width", "0");
+  Store("User Interface", "Page Height", "7");
+  TFakePanel& panel = Panel();
+  TFormSource& form = Make();
+  EXPECT_EQ(+form.Request().PageWidth, 8.5);
+  EXPECT_EQ(+form.Request().PageHeight, 11.0);
+  form.StartWithoutInterface();
+  ASSERT_TRUE(panel.WaitForRequests(1, 5s));
+  TScanRequest sent;
+  std::memcpy(&sent, panel.Requests()[0].Payload.data(), sizeof sent);
+  EXPECT_EQ(+sent.PageWidth, 8.5);
+  Form.reset();
+  EXPECT_EQ(Stored("User Interface", "Page Width"), "8.5");
 }
 
 TEST_F(FormTest, TheSizeListFollowsThePageSize) {

@@ -11,6 +11,7 @@
 
 #include "NewObjImage.h"
 #include "QualityControl.h"
+#include "ScanClientUnit.h"
 #include "askedmessages.h"
 #include "pagecheck.h"
 #include "realpanel.h"
@@ -65,6 +66,23 @@ TEST_F(DialogWithPanelTest, ScanFetchesTheTestScannersPagesAsTemporaryFiles) {
   EXPECT_EQ(Form->PendingTransfers(), 0);  // a simplex scan of the test scanner: one page
   EXPECT_TRUE(Asked.empty()) << Asked.front().toStdString();
   Form->close();
+}
+
+// A scan request that the panel refuses keeps the connection, and the panel's own reason
+// reaches the client.
+TEST_F(DialogWithPanelTest, ARefusedRequestGivesThePanelsReason) {
+  ASSERT_TRUE(StartPanel()) << PanelOutput();
+  TScanClient client;
+  client.Open(0, "127.0.0.1", Port);
+  TScanRequest request{};
+  request.XResolution = request.YResolution = 200;
+  request.PageWidth = 0;
+  request.PageHeight = 11;
+  request.ImageCount = -1;
+  client.SendSettings(request);
+  EXPECT_EQ(client.RequestPage(), nullptr);
+  EXPECT_EQ(client.FailureReason(), "Invalid page width in scan request: 0.000000 inches");
+  EXPECT_TRUE(client.Connected());
 }
 
 // The panel scans gray, binarises for the request and flags the page: the window shows it,

@@ -233,7 +233,7 @@ TEST_F(ScanServerTest, PendingLengthLeavesBeforeTheWait) {
 TEST_F(ScanServerTest, UnknownCommandsAreLoggedWithoutReply) {
   Talk([&] {
     TTestClient c(Port);
-    for (int32_t command : {0, 7, 10, -1, INT32_MIN}) c.Send(TTestClient::Request(command));
+    for (int32_t command : {0, 7, 11, -1, INT32_MIN}) c.Send(TTestClient::Request(command));
     EXPECT_TRUE(c.Quiet(400));
     c.Send(TTestClient::Request(CMD_GET_PENDING));
     EXPECT_EQ(c.Reply().size(), 8u);
@@ -332,20 +332,57 @@ TEST_F(ScanServerTest, OrderlyCloseEndsTheThreadAtOnce) {
   EXPECT_TRUE(Window.Lines.empty());
 }
 
-TEST_F(ScanServerTest, FailingCommandEndsItsConnectionOnly) {
+// A refused scan request keeps its connection: the client may ask why, and until a scan
+// starts its page requests find no page, never one of the scan before.
+TEST_F(ScanServerTest, ARefusedScanRequestIsToldAndServesNoPage) {
+  AddPages(1);
   Window.RaiseOnStart = true;
   TScanRequest request{};
+  const TBytes start = TTestClient::Request(
+      CMD_START_SCAN, TBytes(reinterpret_cast<char*>(&request), sizeof request));
   Talk([&] {
-    TTestClient other(Port);
     TTestClient c(Port);
-    c.Send(TTestClient::Request(CMD_START_SCAN,
-                                TBytes(reinterpret_cast<char*>(&request), sizeof request)));
-    EXPECT_TRUE(c.Closed());
+    c.Send(TTestClient::Request(CMD_GET_REFUSAL));
+    EXPECT_EQ(c.Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));  // nothing refused yet
+    c.Send(start);
+    for (int32_t command : {CMD_GET_PAGE, CMD_GET_PAGE_FILE}) {
+      c.Send(TTestClient::Request(command));
+      EXPECT_EQ(c.Reply(), TBytes("\x09\0\0\0\0\0\0\0\0", 9));
+    }
+    c.Send(TTestClient::Request(CMD_GET_PENDING));
+    EXPECT_EQ(Int32At(c.Reply(), 4), 0);
+    c.Send(TTestClient::Request(CMD_GET_REFUSAL));
+    const TBytes reply = c.Reply();
+    ASSERT_EQ(reply.size(), 8u + 21u);
+    EXPECT_EQ(Int32At(reply, 0), 29);
+    EXPECT_EQ(Int32At(reply, 4), 21);
+    EXPECT_EQ(reply.substr(8), "Cannot save test page");
+    TTestClient other(Port);
     other.Send(TTestClient::Request(CMD_GET_PAGE));
-    EXPECT_EQ(other.Reply().size(), 9u);
+    EXPECT_GT(other.Reply().size(), 9u);  // the page waiting for the scan before
   });
-  EXPECT_NE(std::find(Window.Lines.begin(), Window.Lines.end(), "Cannot save test page"),
+  EXPECT_EQ(std::count(Window.Calls.begin(), Window.Calls.end(), "NextProcessedPage"), 1);
+  EXPECT_EQ(std::count(Window.Calls.begin(), Window.Calls.end(), "PendingCount"), 0);
+  EXPECT_NE(std::find(Window.Lines.begin(), Window.Lines.end(),
+                      "Scan request from IP 127.0.0.1 refused: Cannot save test page"),
             Window.Lines.end());
+}
+
+// A page request without a page, and an original request without one, say why when asked.
+TEST_F(ScanServerTest, ARequestWithoutAPageIsToldWhyWhenAsked) {
+  Talk([&] {
+    TTestClient c(Port);
+    for (auto [command, words] : {std::pair{CMD_GET_PAGE_FILE, "none came from the scanner"},
+                                  std::pair{CMD_GET_ORIGINAL, "no original of the last page"}}) {
+      c.Send(TTestClient::Request(command));
+      c.Reply();
+      c.Send(TTestClient::Request(CMD_GET_REFUSAL));
+      const TBytes reply = c.Reply();
+      ASSERT_GT(reply.size(), 8u);
+      EXPECT_EQ(Int32At(reply, 4), static_cast<int32_t>(reply.size() - 8));
+      EXPECT_NE(reply.find(words), std::string::npos) << reply;
+    }
+  });
 }
 
 TEST_F(ScanServerTest, PageFilesAreUniquePrivateTmpFiles) {

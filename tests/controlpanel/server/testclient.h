@@ -21,7 +21,7 @@ using TBytes = std::string;
 // The command codes, written out here as the wire has them.
 constexpr int32_t CMD_START_SCAN = 1, CMD_GET_PAGE = 2, CMD_STOP_SCAN = 3, CMD_GET_ORIGINAL = 4,
                   CMD_STORE_REQUEST = 5, CMD_GET_PENDING = 6, CMD_GET_PAGE_FILE = 8,
-                  CMD_GET_ORIGINAL_FILE = 9;
+                  CMD_GET_ORIGINAL_FILE = 9, CMD_GET_REFUSAL = 10;
 
 class TTestClient {
  public:
