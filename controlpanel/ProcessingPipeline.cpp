@@ -158,16 +158,22 @@ bool TProcessingPipeline::QualityCheck(const TDIB& Page) {
   if (!Checks.QC) return false;
   if (Parameters.MaxBrightness == 0 || Parameters.MaxContrast == 0) return true;
   WriteLog("Making QC ...");
+  uint8_t brightness = 0, contrast = 0;
+  // A page that cannot be measured goes to the operator for review.
+  if (!MeasureQuality(Page, brightness, contrast)) return true;
+  return brightness < Parameters.MinBrightness || brightness > Parameters.MaxBrightness ||
+         contrast < Parameters.MinContrast || contrast > Parameters.MaxContrast;
+}
+
+bool MeasureQuality(const TDIB& Page, uint8_t& Brightness, uint8_t& Contrast) {
   std::unique_ptr<TDIB> reduction;
   const TDIB* measured = &Page;
   if (Page.PixelType() == pt1bit) {
     reduction = Page.ScaleToGray(256, 12.5);
-    // A page that cannot be measured goes to the operator for review.
-    if (!reduction) return true;
+    if (!reduction) return false;
     measured = reduction.get();
   }
-  auto brightness = static_cast<uint8_t>(Round(measured->MeasureBrightness()));
-  auto contrast = static_cast<uint8_t>(Round(measured->MeasureContrast(false, -1, 0)));
-  return brightness < Parameters.MinBrightness || brightness > Parameters.MaxBrightness ||
-         contrast < Parameters.MinContrast || contrast > Parameters.MaxContrast;
+  Brightness = static_cast<uint8_t>(Round(measured->MeasureBrightness()));
+  Contrast = static_cast<uint8_t>(Round(measured->MeasureContrast(false, -1, 0)));
+  return true;
 }

@@ -51,6 +51,10 @@ struct TProcessingParameters {
 // Raises a clear exception for a request whose resolutions or page size no page can have.
 void CheckScanRequest(const TScanRequest& Request);
 
+// The page's brightness and contrast as the quality check measures them (a 1-bit page on its
+// gray reduction to 12.5 percent); false when the page is too small to reduce.
+bool MeasureQuality(const TDIB& Page, uint8_t& Brightness, uint8_t& Contrast);
+
 // The pipeline's pixel type for the request's PixelType: 0, 1, 2 give 1, 3, 6; any other
 // value gives 0 (the page is served unprocessed).
 uint8_t TargetPixelType(int32_t RequestPixelType);

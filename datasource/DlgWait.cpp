@@ -8,6 +8,9 @@
 #include <QVBoxLayout>
 
 TDialogoWait::TDialogoWait(QWidget* Owner) : QDialog(Owner, Qt::FramelessWindowHint | Qt::Dialog) {
+  // The keys stay with the window that waits: an Escape meant for it is never the box's.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setFocusPolicy(Qt::NoFocus);
   setFixedSize(180, 65);
   auto* bevel = new QFrame(this);
   bevel->setFrameShape(QFrame::Box);
@@ -40,4 +43,8 @@ void TDialogoWait::ShowOperation(const QString& Text) {
   }
   show();
   repaint();
+}
+
+void TDialogoWait::reject() {
+  if (auto* owner = qobject_cast<QDialog*>(parentWidget())) owner->reject();
 }

@@ -15,4 +15,8 @@ class TDialogoWait : public QDialog {
 
   QLabel* Label1;
   QLabel* LabelOperation;
+
+ protected:
+  // Escape on the box is the owner's cancel.
+  void reject() override;
 };

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "DSLog.h"
 #include "DlgWait.h"
@@ -50,8 +51,10 @@ class TBusyCursor {
 
 }  // namespace
 
-TFormQC::TFormQC(TFetchOriginal FetchOriginal, QWidget* Owner)
-    : QDialog(Owner), FFetchOriginal(std::move(FetchOriginal)) {
+TFormQC::TFormQC(TFetchOriginal FetchOriginal, QWidget* Owner, TWhyNoOriginal WhyNoOriginal)
+    : QDialog(Owner),
+      FFetchOriginal(std::move(FetchOriginal)),
+      FWhyNoOriginal(std::move(WhyNoOriginal)) {
   setWindowTitle(kCaption);
   resize(900, 640);
   BuildControls();
@@ -75,6 +78,8 @@ void TFormQC::BuildControls() {
 
   Panel1 = new QWidget(this);
   Panel1->setFixedWidth(240);
+  LabelFlagged = new QLabel(Panel1);
+  LabelFlagged->setWordWrap(true);
   auto* group = new QGroupBox("ReScan Virtually", Panel1);
   auto* grid = new QGridLayout(group);
   LabelContrast = new QLabel("Contrast", group);
@@ -98,34 +103,58 @@ void TFormQC::BuildControls() {
   ComboBoxRotation->addItems({"0", "90", "180", "270"});
   ButtonCrop = new QPushButton("Crop", group);
   ButtonCrop->setEnabled(false);
+  LabelFromOriginal = new QLabel(
+      "A rescan starts again from the unprocessed original: the panel's deskew, border "
+      "removal and crop are not in it. A crop is kept by later rescans.",
+      group);
+  LabelFromOriginal->setWordWrap(true);
 
+  // Each slider with its position at its right; the deskew's direction beside its caption.
+  auto value = [group] {
+    auto* label = new QLabel("0", group);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance("-10") + 2);
+    return label;
+  };
+  ValueContrast = value();
+  ValueBrightness = value();
+  ValueThresholdContrast = value();
+  ValueThresholdArea = value();
+  ValueDespeckle = value();
   int row = 0;
-  for (auto [label, slider] : {std::pair{LabelContrast, TrackBarContrast},
-                               std::pair{LabelBrightness, TrackBarBrightness}}) {
-    grid->addWidget(label, row++, 0, 1, 3);
-    grid->addWidget(slider, row++, 0, 1, 3);
-  }
+  auto sliderRow = [&](QSlider* Slider, QLabel* Value) {
+    grid->addWidget(Slider, row, 0, 1, 2);
+    grid->addWidget(Value, row++, 2);
+  };
+  grid->addWidget(LabelContrast, row++, 0, 1, 3);
+  sliderRow(TrackBarContrast, ValueContrast);
+  grid->addWidget(LabelBrightness, row++, 0, 1, 3);
+  sliderRow(TrackBarBrightness, ValueBrightness);
   grid->addWidget(LabelThreshold, row++, 0, 1, 3);
-  grid->addWidget(TrackBarThresholdContrast, row++, 0, 1, 3);
-  grid->addWidget(TrackBarThresholdArea, row++, 0, 1, 3);
+  sliderRow(TrackBarThresholdContrast, ValueThresholdContrast);
+  sliderRow(TrackBarThresholdArea, ValueThresholdArea);
   auto* methods = new QVBoxLayout;
   methods->setSpacing(2);
   for (QRadioButton* method : {RadioButtonManual, RadioButtonDynamic, RadioButtonAdvanced}) {
     methods->addWidget(method);
   }
   grid->addLayout(methods, row++, 0, 1, 3);
-  for (auto [label, slider] :
-       {std::pair{LabelDeskew, TrackBarDeskew}, std::pair{LabelDespeckle, TrackBarDespeckle}}) {
-    grid->addWidget(label, row++, 0, 1, 3);
-    grid->addWidget(slider, row++, 0, 1, 3);
-  }
+  ValueDeskew = new QLabel(DeskewText(0), group);
+  ValueDeskew->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(LabelDeskew, row, 0);
+  grid->addWidget(ValueDeskew, row++, 1, 1, 2);
+  grid->addWidget(TrackBarDeskew, row++, 0, 1, 3);
+  grid->addWidget(LabelDespeckle, row++, 0, 1, 3);
+  sliderRow(TrackBarDespeckle, ValueDespeckle);
   grid->addWidget(new QLabel("Rotate", group), row, 0);
   grid->addWidget(ComboBoxRotation, row++, 1, 1, 2);
   grid->addWidget(ButtonCrop, row++, 0, 1, 3);
+  grid->addWidget(LabelFromOriginal, row++, 0, 1, 3);
 
   ButtonOK = new QPushButton("Continue", Panel1);
   ButtonOK->setDefault(true);
   auto* panelLayout = new QVBoxLayout(Panel1);
+  panelLayout->addWidget(LabelFlagged);
   panelLayout->addWidget(group);
   panelLayout->addStretch(1);
   panelLayout->addWidget(ButtonOK);
@@ -146,7 +175,10 @@ void TFormQC::BuildControls() {
   connect(TimerRescan, &QTimer::timeout, this, [this] { RescanVirtually(); });
   for (QSlider* slider : {TrackBarContrast, TrackBarBrightness, TrackBarThresholdContrast,
                           TrackBarThresholdArea, TrackBarDeskew, TrackBarDespeckle}) {
-    connect(slider, &QSlider::valueChanged, this, [this] { StartRescanTimer(); });
+    connect(slider, &QSlider::valueChanged, this, [this] {
+      ShowValues();
+      StartRescanTimer();
+    });
   }
   for (QRadioButton* button : {RadioButtonManual, RadioButtonDynamic, RadioButtonAdvanced}) {
     connect(button, &QRadioButton::clicked, this, [this] { StartRescanTimer(); });
@@ -184,6 +216,7 @@ void TFormQC::BuildMenu() {
   PopupMenu1->addSeparator();
   Antialiasing1 = PopupMenu1->addAction("Antialiasing");
   Antialiasing1->setCheckable(true);
+  Antialiasing1->setChecked(true);  // the view starts with scale-to-gray
   connect(Antialiasing1, &QAction::triggered, this, [this] {
     Guard("Antialiasing", [&] {
       ImageObject->SetAntialiasing(Antialiasing1->isChecked() ? TAntialiasing::aaScaleToGray
@@ -214,7 +247,8 @@ void TFormQC::Guard(const char* What, Body&& Fn) {
   }
 }
 
-void TFormQC::ShowPage(const TDIB& Page) {
+void TFormQC::ShowPage(const TDIB& Page, const TQualityLimits& Limits) {
+  LabelFlagged->setText(FlaggedText(Page, Limits));
   std::unique_ptr<TDIB> copy = Page.Duplicate();
   ImageObject->SetImageHandle(copy->GetHandle());
   copy->SetOwnsHandle(false);  // the view's image owns the block now
@@ -230,6 +264,17 @@ int32_t TFormQC::ThresholdMethod() const {
 void TFormQC::showEvent(QShowEvent* Event) {
   QDialog::showEvent(Event);
   FormShow();
+}
+
+void TFormQC::ShowValues() {
+  for (auto [slider, label] :
+       {std::pair{TrackBarContrast, ValueContrast}, std::pair{TrackBarBrightness, ValueBrightness},
+        std::pair{TrackBarThresholdContrast, ValueThresholdContrast},
+        std::pair{TrackBarThresholdArea, ValueThresholdArea},
+        std::pair{TrackBarDespeckle, ValueDespeckle}}) {
+    label->setText(QString::number(slider->value()));
+  }
+  ValueDeskew->setText(DeskewText(TrackBarDeskew->value()));
 }
 
 void TFormQC::FormShow() {
@@ -271,9 +316,14 @@ void TFormQC::SetStatus(const QString& Text) {
   StatusBar1->repaint();
 }
 
+// A tick while a rescan waits for the original does nothing: the rescan running takes the
+// newest positions once the original is in.
 void TFormQC::RescanVirtually() {
   TimerRescan->stop();
+  if (FRescanning) return;
+  FRescanning = true;
   Guard("Virtual rescan", [&] { Rescan(); });
+  FRescanning = false;
 }
 
 void TFormQC::FetchOriginalOnce() {
@@ -285,7 +335,11 @@ void TFormQC::FetchOriginalOnce() {
   wait.ShowOperation(retrieving);
   win32::HGLOBAL handle = FFetchOriginal ? FFetchOriginal() : nullptr;
   wait.hide();
-  if (handle != nullptr) {
+  if (handle == nullptr) {
+    std::string why = FWhyNoOriginal ? FWhyNoOriginal() : std::string();
+    if (why.empty()) why = "the control panel sent none.";
+    SetStatus("No original to rescan from: " + QString::fromStdString(why));
+  } else {
     auto original = std::make_unique<TDIB>();
     try {
       original->SetHandle(handle);
@@ -298,38 +352,77 @@ void TFormQC::FetchOriginalOnce() {
   EnableForOriginal();
 }
 
+// Without an original no slider can rescan. The threshold makes a black-and-white page only:
+// on a gray or colour page it has nothing to do.
 void TFormQC::EnableForOriginal() {
-  const bool bilevelOriginal = FOriginal != nullptr && FOriginal->PixelType() == pt1bit;
+  const bool original = FOriginal != nullptr;
+  const bool bilevelOriginal = original && FOriginal->PixelType() == pt1bit;
   const int32_t depth = ImageObject->Image().Depth();
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{LabelThreshold, TrackBarThresholdContrast, RadioButtonManual,
-                                       RadioButtonDynamic, RadioButtonAdvanced}) {
-    control->setEnabled(!bilevelOriginal);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           LabelThreshold, TrackBarThresholdContrast, TrackBarThresholdArea, RadioButtonManual,
+           RadioButtonDynamic, RadioButtonAdvanced}) {
+    control->setEnabled(original && !bilevelOriginal && depth == 1);
   }
   for (QWidget* control : std::initializer_list<QWidget*>{LabelBrightness, TrackBarBrightness,
                                                           LabelContrast, TrackBarContrast}) {
-    control->setEnabled(!bilevelOriginal || depth == 8);
+    control->setEnabled(original && (!bilevelOriginal || depth == 8));
   }
-  LabelDespeckle->setEnabled(depth == 1);
-  TrackBarDespeckle->setEnabled(depth == 1);
+  LabelDespeckle->setEnabled(original && depth == 1);
+  TrackBarDespeckle->setEnabled(original && depth == 1);
+  LabelDeskew->setEnabled(original);
+  TrackBarDeskew->setEnabled(original);
 }
 
 void TFormQC::Rescan() {
   TBusyCursor busy;
   FetchOriginalOnce();
-  SetStatus("Processing Image...");
-  const TRescanSettings now = Positions();
-  if (now == FApplied) return;
-  FApplied = now;
+  // Closed while the original came: the operator's cancel holds, nothing more runs.
+  if (!isVisible()) return;
   if (FOriginal == nullptr) {
     DSLog("Virtual rescan without an original: nothing to reprocess");
+    return;  // the status bar says why
+  }
+  SetStatus("Processing Image...");
+  const TRescanSettings now = Positions();
+  if (now != FApplied) {
+    FApplied = now;
+    const int32_t rotation = std::max(ComboBoxRotation->currentIndex(), 0);
+    std::unique_ptr<TDIB> work = ReprocessOriginal(*FOriginal, now, rotation, ViewTarget());
+    CropAsKept(*work, rotation);
+    FLastRotation = rotation;
+    ++FReprocessings;
+    ShowWork(std::move(work));
+  }
+  if (std::exchange(FPanelPageCropped, false)) {
+    SetStatus("Ready: rescanned from the original, without the crop of the panel's page");
+  } else {
+    SetStatus("Ready");
+  }
+}
+
+void TFormQC::CropAsKept(TDIB& Work, int32_t Rotation) const {
+  if (!FCrop) return;
+  const bool across = Rotation % 2 == 1;  // the unturned page lies across the turned one
+  Work.Crop(TurnRect(*FCrop, Rotation, across ? Work.Height() : Work.Width(),
+                     across ? Work.Width() : Work.Height()));
+}
+
+// The shown image is the rescan, cropped as kept, turned by LastRotation: the area goes back
+// to the unturned rescan.
+void TFormQC::KeepCrop(const TRect& Area) {
+  if (FReprocessings == 0) {
+    FPanelPageCropped = true;
     return;
   }
-  const int32_t rotation = std::max(ComboBoxRotation->currentIndex(), 0);
-  std::unique_ptr<TDIB> work = ReprocessOriginal(*FOriginal, now, rotation, ViewTarget());
-  FLastRotation = rotation;
-  ++FReprocessings;
-  ShowWork(std::move(work));
+  const TDIB& shown = ImageObject->Image().DIB();
+  TRect area = TurnRect(Area, (4 - FLastRotation) % 4, shown.Width(), shown.Height());
+  if (FCrop) {
+    area.Left += FCrop->Left;
+    area.Right += FCrop->Left;
+    area.Top += FCrop->Top;
+    area.Bottom += FCrop->Top;
+  }
+  FCrop = area;
 }
 
 void TFormQC::ShowWork(std::unique_ptr<TDIB> Work) {
@@ -375,6 +468,7 @@ void TFormQC::ButtonCropClick() {
     const TRect area = FSelection;
     FSelection = TRect{};
     ButtonCrop->setEnabled(false);
+    KeepCrop(area);
     ImageObject->Crop(area);
     ImageObject->RefreshView(true);
   });
@@ -426,11 +520,14 @@ QRect TFormQC::DisplaySelection() const {
 
 void TFormQC::ImageObjectPaint() {
   if (IsEmpty(FSelection)) return;
+  // Black dashes over a white line: seen on black, white and gray alike.
   QPainter painter(&ImageObject->DisplayPanel());
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  painter.setPen(QColor(0, 255, 255));
   painter.setBrush(Qt::NoBrush);
-  painter.drawRect(DisplaySelection().normalized());
+  const QRect area = DisplaySelection().normalized();
+  painter.setPen(QPen(Qt::white, 1));
+  painter.drawRect(area);
+  painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+  painter.drawRect(area);
 }
 
 QString TFormQC::InfoText() const {
@@ -452,8 +549,8 @@ QString TFormQC::InfoText() const {
     contrast = Round(page.MeasureContrast(false, -1, 0));
   }
   return QString(
-             "Size in Pixel: %1 x %2\n\rBits per Pixel: %3\n\rResolution: %4 x %5\n\r"
-             "Paper Format: %6\n\rContrast: %7\n\rBrightness: %8")
+             "Size in Pixel: %1 x %2\nBits per Pixel: %3\nResolution: %4 x %5\n"
+             "Paper Format: %6\nContrast: %7\nBrightness: %8")
       .arg(page.Width())
       .arg(page.Height())
       .arg(page.BitCount())
@@ -471,9 +568,10 @@ void TFormQC::Info1Click() {
   });
 }
 
-void ReviewFlaggedPage(TDIB& Page, const TFormQC::TFetchOriginal& FetchOriginal) {
-  TFormQC form(FetchOriginal);
-  form.ShowPage(Page);
+void ReviewFlaggedPage(TDIB& Page, const TFormQC::TFetchOriginal& FetchOriginal,
+                       const TFormQC::TWhyNoOriginal& WhyNoOriginal) {
+  TFormQC form(FetchOriginal, nullptr, WhyNoOriginal);
+  form.ShowPage(Page, ReadQualityLimits());
   form.ImageObject->SetZoomMode(TZoomMode::zmFitToPage);
   if (form.exec() != QDialog::Accepted || !form.ImageObject->Image().IsValid()) return;
   Page.SetOwnsHandle(true);

@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "dibunit.h"
 #include "globalmem.h"
@@ -49,20 +51,42 @@ struct TRescanTarget {
 std::unique_ptr<TDIB> ReprocessOriginal(const TDIB& Original, const TRescanSettings& Settings,
                                         int32_t Rotation, const TRescanTarget& Target);
 
+// The control panel's quality limits that flag a page, as its settings ("QC") hold them.
+struct TQualityLimits {
+  int32_t MinBrightness = 32, MaxBrightness = 192;
+  int32_t MinContrast = 32, MaxContrast = 192;
+};
+TQualityLimits ReadQualityLimits();
+
+// Why the quality check flagged Page: its brightness and contrast as the check measures them,
+// beside the allowed ranges.
+QString FlaggedText(const TDIB& Page, const TQualityLimits& Limits);
+
+// A deskew slider position (half degrees) as degrees and the direction of the turn.
+QString DeskewText(int32_t Position);
+
+// Rect (ends included) of an image of Width x Height as it lies on that image turned clockwise
+// by Rotation quarter turns; the inverse is TurnRect(Turned, (4 - Rotation) % 4, turned width,
+// turned height).
+TRect TurnRect(const TRect& Rect, int32_t Rotation, int32_t Width, int32_t Height);
+
 // TDialogoWait of DlgWait.h, shown while the original is fetched.
 class TDialogoWait;
 
 class TFormQC : public QDialog {
  public:
   using TFetchOriginal = std::function<win32::HGLOBAL()>;
+  using TWhyNoOriginal = std::function<std::string()>;
 
-  // FetchOriginal gives the unprocessed original's block (the window owns it) or nullptr.
-  explicit TFormQC(TFetchOriginal FetchOriginal, QWidget* Owner = nullptr);
+  // FetchOriginal gives the unprocessed original's block (the window owns it) or nullptr;
+  // WhyNoOriginal then says why.
+  explicit TFormQC(TFetchOriginal FetchOriginal, QWidget* Owner = nullptr,
+                   TWhyNoOriginal WhyNoOriginal = {});
   ~TFormQC() override;
 
-  // Shows a copy of Page; the view owns the copy.
+  // Shows a copy of Page and why Limits flagged it; the view owns the copy.
   // Raises: Duplicate's text, the view's adoption failures.
-  void ShowPage(const TDIB& Page);
+  void ShowPage(const TDIB& Page, const TQualityLimits& Limits = {});
   // 0 "Linear", 1 "Dynamic", 2 "Advanced", 3 none checked.
   int32_t ThresholdMethod() const;
 
@@ -92,6 +116,11 @@ class TFormQC : public QDialog {
   TNorvaneImage* ImageObject;
   QWidget* Panel1;
   QLabel *LabelContrast, *LabelBrightness, *LabelThreshold, *LabelDeskew, *LabelDespeckle;
+  // The sliders' positions, the deskew's as its angle and direction.
+  QLabel *ValueContrast, *ValueBrightness, *ValueThresholdContrast, *ValueThresholdArea,
+      *ValueDeskew, *ValueDespeckle;
+  // Why the page was flagged, and where a rescan starts from.
+  QLabel *LabelFlagged, *LabelFromOriginal;
   QSlider *TrackBarContrast, *TrackBarBrightness, *TrackBarThresholdContrast,
       *TrackBarThresholdArea, *TrackBarDeskew, *TrackBarDespeckle;
   QRadioButton *RadioButtonManual, *RadioButtonDynamic, *RadioButtonAdvanced;
@@ -118,13 +147,23 @@ class TFormQC : public QDialog {
   TRescanSettings Positions() const;
   TRescanTarget ViewTarget() const;
   void ShowWork(std::unique_ptr<TDIB> Work);
+  void ShowValues();
+  // The crop of the shown image to Area, kept for the rescans that follow.
+  void KeepCrop(const TRect& Area);
+  void CropAsKept(TDIB& Work, int32_t Rotation) const;
   void SetStatus(const QString& Text);
   // The selection in display pixels (Selecting) or scaled from image pixels.
   QRect DisplaySelection() const;
 
   TFetchOriginal FFetchOriginal;
+  TWhyNoOriginal FWhyNoOriginal;
   std::unique_ptr<TDIB> FOriginal;
   bool FOriginalAsked = false;
+  // The crops of rescanned images as one rectangle of the unturned rescan; a crop of the
+  // panel's page, which no rescan can repeat, is only noted.
+  std::optional<TRect> FCrop;
+  bool FPanelPageCropped = false;
+  bool FRescanning = false;
   TRescanSettings FApplied;
   bool FSelecting = false;
   TRect FSelection;
@@ -132,7 +171,8 @@ class TFormQC : public QDialog {
   int32_t FReprocessings = 0;
 };
 
-// The quality review of a flagged page: the window shows a copy of the page modally; when it
-// is closed with "Continue" the page takes over the image shown. The page neither owns its
-// block before nor after.
-void ReviewFlaggedPage(TDIB& Page, const TFormQC::TFetchOriginal& FetchOriginal);
+// The quality review of a flagged page: the window shows a copy of the page modally, with the
+// control panel's quality limits; when it is closed with "Continue" the page takes over the
+// image shown. The page neither owns its block before nor after.
+void ReviewFlaggedPage(TDIB& Page, const TFormQC::TFetchOriginal& FetchOriginal,
+                       const TFormQC::TWhyNoOriginal& WhyNoOriginal = {});

@@ -91,7 +91,8 @@ bool IsServedTempFile(const std::string& Path) {
 TScanClient::TScanClient() {
   QualityReview = [this](TDIB& Page) {
     ReviewFlaggedPage(
-        Page, FetchOriginal ? FetchOriginal : [this] { return RequestOriginal(); });
+        Page, FetchOriginal ? FetchOriginal : [this] { return RequestOriginal(); },
+        [this] { return FailureReason(); });
   };
 }
 

@@ -15,6 +15,7 @@
 
 #include "ConnectionWords.h"
 #include "DSLog.h"
+#include "RunResponsive.h"
 #include "ScanClientUnit.h"
 #include "boundaryguard.h"
 #include "floattext.h"
@@ -338,10 +339,11 @@ void TFormSource::PageDone() {
   FPage->FreeImage();
 }
 
+// The windows go on painting and taking input while the panel answers.
 win32::HGLOBAL TFormSource::FetchOriginalPage() {
   win32::HGLOBAL handle = nullptr;
   try {
-    if (FClient != nullptr) handle = FClient->RequestOriginal();
+    if (FClient != nullptr) RunResponsive([&] { handle = FClient->RequestOriginal(); });
   } catch (...) {
     DSLog("Fetching the original failed: " + FailureText());
   }

@@ -37,7 +37,8 @@ QMessageBox::Icon IconOf(unsigned Type) {
 
 int Show(QWidget* Parent, const QString& Text, const QString& Caption, unsigned Type) {
   bool yesNo = (Type & 0xF) == MB_YESNO;
-  QMessageBox box(IconOf(Type), Caption, Text,
+  // Texts made for a line feed followed by a carriage return break their lines once.
+  QMessageBox box(IconOf(Type), Caption, QString(Text).replace("\n\r", "\n"),
                   yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Parent);
   box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
   int answer = box.exec();

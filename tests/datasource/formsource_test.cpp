@@ -10,8 +10,11 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <cmath>
+#include <fstream>
+#include <thread>
 
 #include "ScanClientUnit.h"
 #include "formfixture.h"
@@ -145,6 +148,27 @@ TEST_F(FormTest, AScanSendsTheRequestOncePerSessionAndAnnouncesOnlyItsFirstPage)
   EXPECT_EQ(+sent.XResolution, 300);
   EXPECT_EQ(+sent.YResolution, 300);  // locked
   EXPECT_EQ(+sent.ImageCount, -1);
+}
+
+// The panel may take its time over the original: the windows go on meanwhile.
+TEST_F(FormTest, TheWindowsGoOnWhileTheOriginalComes) {
+  const TBytes bmp = BmpImage(*SmallPage(pt8bit));
+  const std::string path = Temp.path().toStdString() + "/original.tmp";
+  FPanel = std::make_unique<TFakePanel>([&](const TSeenRequest& Request, TTcpSocket& Socket) {
+    if (Request.Command() != CMD_GET_ORIGINAL_FILE) return;
+    std::this_thread::sleep_for(300ms);
+    std::ofstream(path, std::ios::binary) << bmp;
+    const TBytes reply = OriginalReply(path);
+    Socket.SendBuffer(reply.data(), reply.size());
+  });
+  Store("Server", "Local Port", QString::number(FPanel->Port()));
+  TFormSource& form = Make();
+  bool ticked = false;
+  QTimer::singleShot(50, [&] { ticked = true; });
+  win32::HGLOBAL handle = form.FetchOriginalPage();
+  EXPECT_TRUE(ticked);
+  ASSERT_NE(handle, nullptr);
+  win32::GlobalFree(handle);
 }
 
 TEST_F(FormTest, AScanWithoutTheDialogSendsTheStoredSettings) {

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -38,15 +39,19 @@ class QualityControlTest : public ::testing::Test {
  protected:
   void TearDown() override { Form.reset(); }
 
-  // The window over Shown, whose original is Original (nullptr: the panel has none).
+  // The window over Shown, whose original is Original (nullptr: the panel has none). While
+  // the original is fetched, WhileFetching runs.
   TFormQC& Make(const TDIB& Shown, const TDIB* Original) {
-    Form = std::make_unique<TFormQC>([this, Original]() -> win32::HGLOBAL {
-      ++Fetches;
-      if (Original == nullptr) return nullptr;
-      auto copy = Original->Duplicate();
-      copy->SetOwnsHandle(false);
-      return copy->GetHandle();
-    });
+    Form = std::make_unique<TFormQC>(
+        [this, Original]() -> win32::HGLOBAL {
+          ++Fetches;
+          if (WhileFetching) WhileFetching();
+          if (Original == nullptr) return nullptr;
+          auto copy = Original->Duplicate();
+          copy->SetOwnsHandle(false);
+          return copy->GetHandle();
+        },
+        nullptr, [] { return std::string("The control panel holds no original"); });
     Form->ShowPage(Shown);
     Form->resize(900, 640);
     Form->show();
@@ -62,6 +67,7 @@ class QualityControlTest : public ::testing::Test {
 
   std::unique_ptr<TFormQC> Form;
   int Fetches = 0;
+  std::function<void()> WhileFetching;
   TAskedMessages Messages;
   std::vector<QString>& Asked = Messages.Texts;
 };
@@ -82,6 +88,140 @@ TEST_F(QualityControlTest, ShowingEnablesTheThresholdControlsOnlyForABilevelPage
   }
 }
 
+// The threshold makes a black-and-white page: it is offered only for one, and only when the
+// original is not black and white already.
+TEST_F(QualityControlTest, TheThresholdControlsFollowThePageAndItsOriginal) {
+  struct Case {
+    uint8_t Shown, Original;
+    bool Threshold;
+  };
+  for (const Case& c :
+       {Case{pt1bit, pt8bit, true}, Case{pt1bit, pt1bit, false}, Case{pt8bit, pt8bit, false},
+        Case{pt24bit, pt24bit, false}, Case{pt8bit, pt1bit, false}}) {
+    SCOPED_TRACE(int(c.Shown) * 10 + c.Original);
+    auto page = SmallPage(c.Shown), original = SmallPage(c.Original);
+    TFormQC& form = Make(*page, original.get());
+    form.TrackBarDeskew->setValue(1);
+    form.RescanVirtually();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form.TrackBarThresholdContrast, form.TrackBarThresholdArea, form.LabelThreshold,
+             form.RadioButtonManual, form.RadioButtonDynamic, form.RadioButtonAdvanced}) {
+      EXPECT_EQ(control->isEnabled(), c.Threshold) << control->metaObject()->className();
+    }
+  }
+}
+
+// Without an original the sliders cannot rescan: they say so by being disabled, and the status
+// bar says why.
+TEST_F(QualityControlTest, WithoutAnOriginalTheSlidersAreDisabledAndTheStatusSaysWhy) {
+  auto page = SmallPage(pt1bit);
+  TFormQC& form = Make(*page, nullptr);
+  form.TrackBarDeskew->setValue(2);
+  form.RescanVirtually();
+  for (QSlider* slider :
+       {form.TrackBarContrast, form.TrackBarBrightness, form.TrackBarThresholdContrast,
+        form.TrackBarThresholdArea, form.TrackBarDeskew, form.TrackBarDespeckle}) {
+    EXPECT_FALSE(slider->isEnabled());
+  }
+  EXPECT_EQ(form.StatusBar1->currentMessage(),
+            "No original to rescan from: The control panel holds no original");
+  EXPECT_TRUE(form.ComboBoxRotation->isEnabled());
+}
+
+TEST_F(QualityControlTest, EachSliderShowsItsValueAndTheDeskewItsDirection) {
+  auto page = SmallPage(pt1bit);
+  TFormQC& form = Make(*page, nullptr);
+  form.TrackBarContrast->setValue(-7);
+  form.TrackBarThresholdArea->setValue(4);
+  form.TrackBarDespeckle->setValue(12);
+  EXPECT_EQ(form.ValueContrast->text(), "-7");
+  EXPECT_EQ(form.ValueBrightness->text(), "0");
+  EXPECT_EQ(form.ValueThresholdArea->text(), "4");
+  EXPECT_EQ(form.ValueDespeckle->text(), "12");
+  for (auto [position, text] : {std::pair{0, "0°"}, std::pair{3, "1.5° clockwise"},
+                                std::pair{-4, "2° counter-clockwise"}}) {
+    form.TrackBarDeskew->setValue(position);
+    EXPECT_EQ(form.ValueDeskew->text(), QString::fromUtf8(text));
+  }
+}
+
+// The figures are the quality check's own, beside the panel's limits.
+TEST_F(QualityControlTest, TheWindowSaysWhyThePageWasFlagged) {
+  auto page = SmallPage(pt8bit);
+  page->Fill(20);
+  TQualityLimits limits;
+  limits.MinContrast = 0;
+  TFormQC form(nullptr);
+  form.ShowPage(*page, limits);
+  EXPECT_EQ(form.LabelFlagged->text(),
+            "Flagged by the quality check:\nBrightness 20 (allowed 32 to 192): too dark\n"
+            "Contrast 0 (allowed 0 to 192)");
+  TDIB bilevel;
+  bilevel.NewImage(800, 600, pt1bit, 200, 200);
+  bilevel.Clear();
+  limits.MaxBrightness = 250;
+  EXPECT_EQ(FlaggedText(bilevel, limits),
+            "Flagged by the quality check:\nBrightness 255 (allowed 32 to 250): too bright\n"
+            "Contrast 0 (allowed 0 to 192)");
+}
+
+// A crop stays through later rescans, whatever turn the page takes before or after it.
+TEST_F(QualityControlTest, ACropIsKeptByLaterRescansAtEveryTurn) {
+  auto page = SmallPage(pt8bit, 120, 90), original = SmallPage(pt8bit, 120, 90);
+  TFormQC& form = Make(*page, original.get());
+  form.ImageObject->SetZoom(100);
+  form.TrackBarBrightness->setValue(2);
+  form.RescanVirtually();
+  Drag(10, 20, 70, 50);  // at the turn "0"
+  form.ButtonCrop->click();
+  form.ComboBoxRotation->setCurrentIndex(1);
+  Drag(5, 4, 20, 40);  // on the cropped page turned a quarter
+  form.ButtonCrop->click();
+  form.ComboBoxRotation->setCurrentIndex(2);
+  form.TrackBarBrightness->setValue(5);
+  form.RescanVirtually();
+  TRescanSettings settings;
+  settings.Brightness = 5;
+  std::unique_ptr<TDIB> expected =
+      ReprocessOriginal(*original, settings, 0, TRescanTarget{8, 100, 100});
+  expected->Crop(TRect{10, 20, 70, 50});
+  expected->Rotate90();
+  expected->Crop(TRect{5, 4, 20, 40});
+  expected->Rotate90();
+  EXPECT_TRUE(SamePixels(ShownPage(), *expected));
+  EXPECT_EQ(form.StatusBar1->currentMessage(), "Ready");
+}
+
+// A crop of the panel's page cannot be repeated on the original: the rescan says so.
+TEST_F(QualityControlTest, ARescanAfterACropOfThePanelsPageSaysTheCropIsGone) {
+  auto page = SmallPage(pt8bit, 120, 90), original = SmallPage(pt8bit, 120, 90);
+  TFormQC& form = Make(*page, original.get());
+  form.ImageObject->SetZoom(100);
+  Drag(10, 20, 70, 50);
+  form.ButtonCrop->click();
+  form.TrackBarBrightness->setValue(2);
+  form.RescanVirtually();
+  EXPECT_EQ(ShownPage().Width(), 120);
+  EXPECT_EQ(form.StatusBar1->currentMessage(),
+            "Ready: rescanned from the original, without the crop of the panel's page");
+}
+
+// The window goes on taking input while the original comes: an Escape then closes it, and
+// nothing is reprocessed behind it.
+TEST_F(QualityControlTest, ACancelWhileTheOriginalComesIsKept) {
+  auto page = SmallPage(pt8bit), original = SmallPage(pt8bit);
+  TFormQC& form = Make(*page, original.get());
+  WhileFetching = [&] {
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QTest::qWait(50);
+  };
+  form.TrackBarBrightness->setValue(3);
+  form.RescanVirtually();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(form.result(), QDialog::Rejected);
+  EXPECT_EQ(form.Reprocessings(), 0);
+}
+
 TEST_F(QualityControlTest, TheOriginalIsFetchedOnceAndSlidersMovedBackDoNoReprocessing) {
   auto page = SmallPage(pt8bit), original = SmallPage(pt8bit);
   TFormQC& form = Make(*page, original.get());
@@ -94,7 +234,7 @@ TEST_F(QualityControlTest, TheOriginalIsFetchedOnceAndSlidersMovedBackDoNoReproc
   EXPECT_EQ(Fetches, 1);
   EXPECT_NE(form.Original(), nullptr);
   EXPECT_EQ(form.Reprocessings(), 0);
-  EXPECT_EQ(form.StatusBar1->currentMessage(), "Processing Image...");
+  EXPECT_EQ(form.StatusBar1->currentMessage(), "Ready");
   form.TrackBarContrast->setValue(2);
   form.RescanVirtually();
   form.RescanVirtually();
@@ -265,9 +405,9 @@ TEST_F(QualityControlTest, ARescanWithASelectionChangesOnlyTheSelectedRectangle)
   EXPECT_EQ(ShownPage().Width(), 40);
   EXPECT_FALSE(form.ButtonCrop->isEnabled());
   form.TrackBarBrightness->setValue(6);
-  form.RescanVirtually();  // the shown page differs in size now: replaced whole
-  EXPECT_EQ(ShownPage().Width(), 120);
-  EXPECT_EQ(ShownPage().Height(), 90);
+  form.RescanVirtually();  // the crop stays
+  EXPECT_EQ(ShownPage().Width(), 40);
+  EXPECT_EQ(ShownPage().Height(), 30);
 }
 
 // However far the drag goes at whatever zoom, the selection stays on the page, so a rescan
@@ -341,7 +481,7 @@ TEST_F(QualityControlTest, InfoGivesThePageFigures) {
     page.NewImage(c.Width, c.Height, c.Type, c.DPI, c.DPI);
     page.Clear();
     TFormQC& form = Make(page, nullptr);
-    const QStringList lines = form.InfoText().split("\n\r");
+    const QStringList lines = form.InfoText().split("\n");
     ASSERT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], QString("Size in Pixel: %1 x %2").arg(c.Width).arg(c.Height));
     EXPECT_EQ(lines[1], QString("Bits per Pixel: %1").arg(page.BitCount()));
@@ -387,10 +527,12 @@ TEST_F(QualityControlTest, TheViewMenuSetsZoomModesAndTogglesAntialiasing) {
     EXPECT_EQ(form.ImageObject->ZoomMode(), mode);
   }
   EXPECT_EQ(form.ImageObject->Zoom(), 100);
+  EXPECT_TRUE(form.Antialiasing1->isChecked());  // as the view starts
+  form.Antialiasing1->trigger();
+  EXPECT_FALSE(form.Antialiasing1->isChecked());
+  EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaNone);
   form.Antialiasing1->trigger();
   EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaScaleToGray);
-  form.Antialiasing1->trigger();
-  EXPECT_EQ(form.ImageObject->Antialiasing(), TAntialiasing::aaNone);
 }
 
 TEST_F(QualityControlTest, TheWaitBoxSaysWhatRuns) {
