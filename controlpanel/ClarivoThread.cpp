@@ -4,40 +4,54 @@
 #include <ctime>
 
 #include "ScanProtocol.h"
+#include "ScanServer.h"
 #include "boundaryguard.h"
 #include "streams.h"
 #include "tempfile.h"
 
 namespace {
 
-constexpr int kReadWaitMs = 250;
 constexpr size_t kReadChunk = 16384;
+// Lines of protocol errors and failures that one burst logs before it only counts them.
+constexpr size_t kErrorLinesPerBurst = 10;
 
-// The temporary page file's name up to its unique part: the temporary directory and the local
-// time as "ddhhnnss".
-std::string PageFilePrefix() {
+// The temporary page file's name up to its unique part: Dir and the local time as "ddhhnnss".
+std::string PageFilePrefix(const std::string& Dir) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[16];
   std::strftime(stamp, sizeof stamp, "%d%H%M%S", &local);
-  return win32::GetTempPath() + stamp;
+  return Dir + stamp;
 }
 
-std::string WritePageFile(TDIB& Page) {
+std::string WritePageFileIn(const std::string& Dir, TDIB& Page) {
   TMemoryStream image;
   Page.SaveToStream(image);
-  return WriteUniqueFile(PageFilePrefix(), ".tmp", image.Memory(),
+  return WriteUniqueFile(PageFilePrefix(Dir), ".tmp", image.Memory(),
                          static_cast<size_t>(image.Size()));
 }
 
-// A reply of a fixed header, then Size bytes of Data (a page image or a path).
+// The temporary directory that a file request names in its payload: an absolute path with a
+// trailing delimiter and no "." or ".." step; empty for none or one that is not such a path.
+std::string RequestedTempDir(const std::string& Message) {
+  std::string dir = Message.substr(kRequestHeaderLength);
+  if (dir.empty() || dir.front() != '/' || dir.back() != '/' ||
+      dir.find('\0') != std::string::npos || dir.find("/./") != std::string::npos ||
+      dir.find("/../") != std::string::npos) {
+    return {};
+  }
+  return dir;
+}
+
+// A reply of a fixed header, then Size bytes of Data (a path), in one piece.
 template <class THeader>
-void SendReply(TTcpSocket& Socket, THeader Header, const void* Data, size_t Size) {
-  Header.DataSize = static_cast<int32_t>(Size);
-  Header.TotalLength = static_cast<int32_t>(Size + sizeof(THeader));
-  Socket.SendBuffer(&Header, sizeof Header);
-  if (Size > 0) Socket.SendBuffer(Data, Size);
+void SendReply(TTcpSocket& Socket, THeader Header, const std::string& Data) {
+  Header.DataSize = static_cast<int32_t>(Data.size());
+  Header.TotalLength = static_cast<int32_t>(Data.size() + sizeof(THeader));
+  std::string reply(reinterpret_cast<const char*>(&Header), sizeof Header);
+  reply += Data;
+  Socket.SendBuffer(reply.data(), reply.size());
 }
 
 // A page reply as one block: the header's room, then the BMP file image, then the header.
@@ -58,9 +72,8 @@ void SendImageReply(TTcpSocket& Socket, THeader Header, TDIB* Page) {
 
 }  // namespace
 
-TClarivoThread::TClarivoThread(TTcpSocket& Socket, TServerWindow& MainForm,
-                               TSynchronizer& Synchronizer)
-    : MainForm(MainForm), Socket(Socket), Synchronizer(Synchronizer) {}
+TClarivoThread::TClarivoThread(TTcpSocket& Socket, TScanServer& Server, uint64_t Connection)
+    : Server(Server), MainForm(Server.Window()), Socket(Socket), Connection(Connection) {}
 
 TClarivoThread::~TClarivoThread() {
   if (PageHandle != nullptr) win32::GlobalFree(PageHandle);
@@ -69,20 +82,35 @@ TClarivoThread::~TClarivoThread() {
 void TClarivoThread::Execute() noexcept {
   Guarded([this] { Serve(); },
           [this] {
-            LogText = FailureText();
-            Guarded([this] { SyncLog(); }, [] {});
+            const std::string text = FailureText();
+            Guarded([&] { Log("failure", kErrorLinesPerBurst, text); }, [] {});
             Terminated = true;
           });
 }
 
+// The idle time starts anew once a request has been answered.
 void TClarivoThread::Serve() {
   Buffer.clear();
   RemoteAddress = Socket.RemoteAddress();
-  while (!Terminated && ReadAvailable()) HandleMessages();
+  Local = IsThisComputer(RemoteAddress, Socket.LocalAddress());
+  Socket.SetSendTimeout(Server.Limits().SendTimeoutMs);
+  const auto idle = std::chrono::milliseconds(Server.Limits().IdleTimeoutMs);
+  TClock::time_point deadline = TClock::now() + idle;
+  while (!Terminated && ReadAvailable(deadline)) {
+    if (HandleMessages()) deadline = TClock::now() + idle;
+  }
+  if (!Terminated && TClock::now() >= deadline) {
+    Log("idle", 1, "WARNING: idle connection from IP " + RemoteAddress + " closed !");
+  }
 }
 
-bool TClarivoThread::ReadAvailable() {
-  if (!Socket.WaitReadable(kReadWaitMs)) return true;
+bool TClarivoThread::ReadAvailable(TClock::time_point Deadline) {
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+    if (left <= 0) return false;
+    if (Socket.WaitReadable(static_cast<int>(left))) break;
+  }
   char chunk[kReadChunk];
   int64_t taken = Socket.ReceiveNow(chunk, sizeof chunk);
   if (taken == 0) return false;
@@ -90,23 +118,26 @@ bool TClarivoThread::ReadAvailable() {
   return true;
 }
 
-// Every complete request in the buffer, in order. A length that no request has ends the
-// connection before anything more is buffered.
-void TClarivoThread::HandleMessages() {
+// A length that no request has ends the connection before anything more is buffered.
+bool TClarivoThread::HandleMessages() {
   std::string message;
+  bool handled = false;
   while (!Terminated) {
     switch (CutRequest(Buffer, message)) {
       case TRequestCut::Incomplete:
-        return;
+        return handled;
       case TRequestCut::Invalid:
-        Log("Invalid request length " + std::to_string(MessageLength(Buffer)) + " from IP " +
-            RemoteAddress + ": connection closed !");
+        Log("invalid", kErrorLinesPerBurst,
+            "Invalid request length " + std::to_string(MessageLength(Buffer)) + " from IP " +
+                RemoteAddress + ": connection closed !");
         Terminated = true;
-        return;
+        return handled;
       case TRequestCut::Taken:
         HandleMessage(message);
+        handled = true;
     }
   }
+  return handled;
 }
 
 void TClarivoThread::HandleMessage(const std::string& Message) {
@@ -129,19 +160,19 @@ void TClarivoThread::HandleMessage(const std::string& Message) {
       SendOriginalReply();
       break;
     case CMD_GET_PAGE_FILE:
-      SendPageFileReply();
+      SendPageFileReply(Message);
       break;
     case CMD_GET_ORIGINAL_FILE:
-      SendOriginalFileReply();
+      SendOriginalFileReply(Message);
       break;
     case CMD_GET_PENDING:
       SendPendingReply();
       break;
     case CMD_GET_REFUSAL:
-      SendReply(Socket, TOriginalReplyHeader{0, 0}, Refusal.data(), Refusal.size());
+      SendReply(Socket, TOriginalReplyHeader{0, 0}, Refusal);
       break;
     default:
-      Log("Errore inaspettato: messaggio non riconosciuto !");
+      Log("unknown", kErrorLinesPerBurst, "Errore inaspettato: messaggio non riconosciuto !");
   }
 }
 
@@ -155,14 +186,15 @@ void TClarivoThread::StartScan() {
     // A closed synchronizer raises here too; the log's own call then ends the thread.
     Refusal = FailureText();
     ScanRefused = true;
-    Log("Scan request from IP " + RemoteAddress + " refused: " + Refusal);
+    Log("refused", kErrorLinesPerBurst,
+        "Scan request from IP " + RemoteAddress + " refused: " + Refusal);
   }
 }
 
-void TClarivoThread::NextPage() {
+void TClarivoThread::NextPage(TServedPage& Served) {
   PageHandle = nullptr;
   if (ScanRefused) return;
-  SyncNextPage();
+  SyncNextPage(Served);
   if (PageHandle == nullptr) {
     Refusal =
         "The control panel has no page to serve: none came from the scanner within its "
@@ -191,10 +223,37 @@ std::unique_ptr<TDIB> TClarivoThread::TakePage() {
   return page;
 }
 
+std::string TClarivoThread::WritePageFile(TDIB& Page, const std::string& Message) {
+  const std::string own = win32::GetTempPath();
+  const std::string asked = Local ? RequestedTempDir(Message) : std::string();
+  std::string path;
+  if (!asked.empty() && asked != own) {
+    path = Guarded([&] { return WritePageFileIn(asked, Page); }, [] { return std::string(); });
+  }
+  if (path.empty()) path = WritePageFileIn(own, Page);
+  Server.Files().Add(Connection, path);
+  return path;
+}
+
+template <class TReply>
+void TClarivoThread::Deliver(const TServedPage* Served, const std::string& File, TReply&& Reply) {
+  try {
+    Reply();
+  } catch (...) {
+    if (!File.empty()) Server.Files().Drop(File);
+    if (Served != nullptr) Guarded([&] { SyncReturnPage(*Served); }, [] {});
+    throw;
+  }
+}
+
 void TClarivoThread::SendPageReply() {
-  NextPage();
-  std::unique_ptr<TDIB> page = TakePage();
-  SendImageReply(Socket, TPageReplyHeader{0, QCFailed, 0}, page.get());
+  TServedPage served;
+  NextPage(served);
+  const bool some = PageHandle != nullptr;
+  Deliver(some ? &served : nullptr, {}, [&] {
+    std::unique_ptr<TDIB> page = TakePage();
+    SendImageReply(Socket, TPageReplyHeader{0, QCFailed, 0}, page.get());
+  });
 }
 
 void TClarivoThread::SendOriginalReply() {
@@ -203,56 +262,61 @@ void TClarivoThread::SendOriginalReply() {
   SendImageReply(Socket, TOriginalReplyHeader{0, 0}, page.get());
 }
 
-void TClarivoThread::SendPageFileReply() {
-  NextPage();
-  std::unique_ptr<TDIB> page = TakePage();
-  std::string path = page ? WritePageFile(*page) : std::string();
-  SendReply(Socket, TPageReplyHeader{0, QCFailed, 0}, path.data(), path.size());
+void TClarivoThread::SendPageFileReply(const std::string& Message) {
+  TServedPage served;
+  NextPage(served);
+  const bool some = PageHandle != nullptr;
+  std::string path;
+  Deliver(some ? &served : nullptr, path, [&] {
+    std::unique_ptr<TDIB> page = TakePage();
+    if (page) path = WritePageFile(*page, Message);
+    SendReply(Socket, TPageReplyHeader{0, QCFailed, 0}, path);
+  });
 }
 
-void TClarivoThread::SendOriginalFileReply() {
+void TClarivoThread::SendOriginalFileReply(const std::string& Message) {
   OriginalPage();
-  std::unique_ptr<TDIB> page = TakePage();
-  std::string path = page ? WritePageFile(*page) : std::string();
-  SendReply(Socket, TOriginalReplyHeader{0, 0}, path.data(), path.size());
+  std::string path;
+  Deliver(nullptr, path, [&] {
+    std::unique_ptr<TDIB> page = TakePage();
+    if (page) path = WritePageFile(*page, Message);
+    SendReply(Socket, TOriginalReplyHeader{0, 0}, path);
+  });
 }
 
-// The length leaves at once; the count follows after the window's wait for pages.
+// The whole reply leaves after the window's wait for pages, in one piece.
 void TClarivoThread::SendPendingReply() {
-  TPendingReply reply{sizeof(TPendingReply), 0};
-  Socket.SendBuffer(&reply.TotalLength, sizeof reply.TotalLength);
   if (!ScanRefused) SyncPendingCount();
-  reply.PendingCount = ScanRefused ? 0 : PendingCount;
-  Socket.SendBuffer(&reply.PendingCount, sizeof reply.PendingCount);
+  TPendingReply reply{sizeof(TPendingReply), ScanRefused ? 0 : PendingCount};
+  Socket.SendBuffer(&reply, sizeof reply);
 }
 
-void TClarivoThread::Log(const std::string& Text) {
-  LogText = Text;
-  SyncLog();
-}
-
-void TClarivoThread::SyncLog() {
-  Synchronizer.Synchronize([this] { MainForm.Log(LogText); });
+void TClarivoThread::Log(const std::string& Kind, size_t Allowance, const std::string& Text) {
+  Server.Log(Kind, Allowance, Text);
 }
 
 void TClarivoThread::SyncStartScan() {
-  Synchronizer.Synchronize([this] { MainForm.StartScan(Request); });
+  Server.Sync().Synchronize([this] { MainForm.StartScan(Request); });
 }
 
 void TClarivoThread::SyncStopScan() {
-  Synchronizer.Synchronize([this] { MainForm.StopScan(); });
+  Server.Sync().Synchronize([this] { MainForm.StopScan(); });
 }
 
-void TClarivoThread::SyncNextPage() {
-  Synchronizer.Synchronize([this] { PageHandle = MainForm.NextProcessedPage(QCFailed); });
+void TClarivoThread::SyncNextPage(TServedPage& Served) {
+  Server.Sync().Synchronize([&] { PageHandle = MainForm.NextProcessedPage(QCFailed, Served); });
+}
+
+void TClarivoThread::SyncReturnPage(const TServedPage& Served) {
+  Server.Sync().Synchronize([&] { MainForm.ReturnPage(Served); });
 }
 
 void TClarivoThread::SyncPendingCount() {
-  Synchronizer.Synchronize([this] { PendingCount = MainForm.PendingCount(); });
+  Server.Sync().Synchronize([this] { PendingCount = MainForm.PendingCount(); });
 }
 
 void TClarivoThread::SyncOriginalPage() {
-  Synchronizer.Synchronize([this] {
+  Server.Sync().Synchronize([this] {
     QCFailed = 1;
     PageHandle = MainForm.OriginalPage();
   });

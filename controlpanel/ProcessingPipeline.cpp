@@ -17,7 +17,9 @@ void CheckResolution(const char* Name, int32_t DPI) {
 
 int64_t PixelsOf(const char* Name, double Inches, int32_t DPI) {
   double pixels = Inches * DPI;
-  if (!std::isfinite(Inches) || Inches <= 0 || pixels > kMaxImageDimension) {
+  // A side that rounds to no pixel at all has no page either.
+  if (!std::isfinite(Inches) || Inches <= 0 || pixels > kMaxImageDimension ||
+      RoundHalfEven(pixels) < 1) {
     throw Exception(std::string("Invalid page ") + Name +
                     " in scan request: " + std::to_string(Inches) + " inches");
   }

@@ -8,6 +8,12 @@
 #include "UnitSharedParam.h"
 #include "globalmem.h"
 
+// What a page request took from the window's pages: enough to put the page back.
+struct TServedPage {
+  std::string Path;
+  int ServeCount = 0;  // as it was before the request
+};
+
 class TServerWindow {
  public:
   virtual ~TServerWindow() = default;
@@ -17,8 +23,12 @@ class TServerWindow {
   // Command 3.
   virtual void StopScan() = 0;
   // Commands 2 and 8: waits for a page, processes and checks it; the packed-DIB handle, which
-  // the caller owns and frees, or 0 for none. QCFailed is written only when a page is returned.
-  virtual win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) = 0;
+  // the caller owns and frees, or 0 for none. QCFailed and Served are written only when a page
+  // is returned.
+  virtual win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed, TServedPage& Served) = 0;
+  // The reply of a page that NextProcessedPage returned was not written whole: the page is
+  // served again, first, to the next request.
+  virtual void ReturnPage(const TServedPage& Served) = 0;
   // Commands 4 and 9: the unprocessed page served last, owned by the caller, or 0.
   virtual win32::HGLOBAL OriginalPage() = 0;
   // Command 6: waits for a page; -1 when pages are pending, 0 when none.

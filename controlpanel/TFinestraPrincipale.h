@@ -76,7 +76,12 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   // The scan server's operations (main thread only).
   void StartScan(const TScanRequest& Request) override;
   void StopScan() override;
-  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override;
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed, TServedPage& Served) override;
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) {
+    TServedPage served;
+    return NextProcessedPage(QCFailed, served);
+  }
+  void ReturnPage(const TServedPage& Served) override;
   win32::HGLOBAL OriginalPage() override;
   int32_t PendingCount() override;
   void Log(const std::string& Text) override;
@@ -227,8 +232,10 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   TScanRequest EffectiveRequest(const TScanRequest& Request) const;
   void StartTestScanner(const TScanRequest& Effective);
   void StartRealScanner(const TScanRequest& Request);
+  // One step of a wait: window messages run for a moment, or until the wait is ended.
+  void WaitStep();
   // The oldest page processed and checked; raises what loading or processing raises.
-  win32::HGLOBAL ServeFirstPage(uint8_t& QCFailed);
+  win32::HGLOBAL ServeFirstPage(uint8_t& QCFailed, TServedPage& Served);
   bool MirafoldMode() const;
   void ShowWindow();
   void HideWindow();

@@ -115,12 +115,16 @@ void TFinestraPrincipale::WaitForPage() {
   waited.start();
   while (!FClosing && PageCache.PendingPages.empty() && vekTWAIN1->GetState() > 4 &&
          waited.elapsed() < SpinEditTimeout->value() * 1000LL) {
-    QEventLoop loop;
-    QTimer::singleShot(kWaitStepMs, &loop, &QEventLoop::quit);
-    QEventLoop* outer = std::exchange(FWaitLoop, &loop);
-    loop.exec();
-    FWaitLoop = outer;
+    WaitStep();
   }
+}
+
+void TFinestraPrincipale::WaitStep() {
+  QEventLoop loop;
+  QTimer::singleShot(kWaitStepMs, &loop, &QEventLoop::quit);
+  QEventLoop* outer = std::exchange(FWaitLoop, &loop);
+  loop.exec();
+  FWaitLoop = outer;
 }
 
 int32_t TFinestraPrincipale::PendingCount() {

@@ -113,15 +113,20 @@ void TScanClient::Close() {
 }
 
 void TScanClient::SendHeader(int32_t Command, int32_t PayloadLength) {
+  SendRequest(Command, nullptr, 0, PayloadLength);
+}
+
+void TScanClient::SendRequest(int32_t Command, const void* Payload, size_t Size,
+                              int32_t PayloadLength) {
   TRequestHeader header{};
   header.TotalLength = PayloadLength + kRequestHeaderLength;
   PutShortString(header.ClientHost, "LocalHost");
   PutShortString(header.ClientApp, "Application");
   header.Command = Command;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&header);
+  std::string request(reinterpret_cast<const char*>(&header), sizeof header);
+  if (Size > 0) request.append(static_cast<const char*>(Payload), Size);
   try {
-    FSocket.SendBuffer(bytes, 4);
-    FSocket.SendBuffer(bytes + 4, sizeof header - 4);
+    FSocket.SendBuffer(request.data(), request.size());
   } catch (const ESocketError& e) {
     FFailure = ConnectionFailureWords(e.Error(), FHost, FPort);
     throw;
@@ -130,8 +135,7 @@ void TScanClient::SendHeader(int32_t Command, int32_t PayloadLength) {
 
 void TScanClient::SendSettings(const TScanRequest& Request) {
   if (FSessionOpen) return;
-  SendHeader(CMD_START_SCAN, sizeof Request);
-  FSocket.SendBuffer(&Request, sizeof Request);
+  SendRequest(CMD_START_SCAN, &Request, sizeof Request, sizeof Request);
   FSessionOpen = true;
 }
 

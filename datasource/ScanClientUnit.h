@@ -55,7 +55,7 @@ class TScanClient {
   void Close();
 
   // One request header: TotalLength = PayloadLength + 520, "LocalHost", "Application",
-  // Command; the length goes out first, then the other 516 bytes.
+  // Command, written in one piece.
   // Raises: ESocketError when the write fails (the client is then no longer connected).
   void SendHeader(int32_t Command, int32_t PayloadLength);
   // CMD_START_SCAN with the request, unless a session is already open.
@@ -93,6 +93,8 @@ class TScanClient {
 
  private:
   bool UsesFiles() const;
+  // The header of Command with PayloadLength, then Size bytes of Payload, in one write.
+  void SendRequest(int32_t Command, const void* Payload, size_t Size, int32_t PayloadLength);
   // One reader: the request of Command and its reply, with the QCFailed byte when Flagged,
   // naming a file when File.
   win32::HGLOBAL Receive(int32_t Command, bool Flagged, bool File);

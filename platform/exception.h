@@ -14,7 +14,9 @@ class Exception : public std::runtime_error {
 // Opening or creating a file failed; the text names the file.
 class EFOpenError : public Exception {
  public:
-  using Exception::Exception;
+  explicit EFOpenError(const std::string& message, int Error = 0)
+      : Exception(message), ErrorCode(Error) {}
+  int ErrorCode;  // the system's error of the open, 0 when not known
 };
 
 class EFCreateError : public Exception {

@@ -119,11 +119,12 @@ int OpenFlags(TFileMode mode) {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : FFileName(fileName) {
   FHandle = ::open(fileName.c_str(), OpenFlags(mode) | O_CLOEXEC, 0644);
   if (FHandle < 0) {
-    std::string reason = std::strerror(errno);
+    const int error = errno;
+    std::string reason = std::strerror(error);
     if (mode == TFileMode::fmCreate) {
       throw EFCreateError("Cannot create file \"" + fileName + "\". " + reason);
     }
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason, error);
   }
 }
 

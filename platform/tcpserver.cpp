@@ -10,8 +10,12 @@
 
 #include "boundaryguard.h"
 
-TTcpServer::TTcpServer(TAcceptCheck Check, TConnectionBody Body)
-    : FCheck(std::move(Check)), FBody(std::move(Body)) {}
+TTcpServer::TTcpServer(TAcceptCheck Check, TConnectionBody Body, size_t MaxConnections,
+                       TOverflow Overflow)
+    : FCheck(std::move(Check)),
+      FBody(std::move(Body)),
+      FMaxConnections(MaxConnections),
+      FOverflow(std::move(Overflow)) {}
 
 TTcpServer::~TTcpServer() {
   Close();
@@ -102,6 +106,10 @@ void TTcpServer::Accept() {
     return;
   }
   auto socket = std::make_unique<TTcpSocket>(handle);
+  if (Full()) {
+    if (FOverflow) Guarded([&] { FOverflow(*socket); }, [] {});
+    return;
+  }
   bool accepted = Guarded([&] { return FCheck(*socket); }, [] { return false; });
   if (accepted) Start(std::move(socket));
 }
@@ -119,6 +127,13 @@ void TTcpServer::Serve(TConnection& Connection) {
   Connection.Socket->Close();
   Connection.Finished = true;
   Wake();
+}
+
+// Connections that have finished but are not joined yet still count: their threads are there.
+bool TTcpServer::Full() {
+  JoinFinished();
+  std::lock_guard lock(FLock);
+  return FConnections.size() >= FMaxConnections;
 }
 
 void TTcpServer::JoinFinished() {

@@ -1,9 +1,12 @@
 // A thread-blocking TCP server over IPv4: one accepting thread, one thread per connection. A
 // check runs on the accepting thread before a connection's thread starts and may refuse it.
-// Closing stops accepting, shuts every connection down and joins every thread.
+// At most MaxConnections connections are served at once: one more is accepted and closed at
+// once, so that neither threads nor descriptors grow with what peers open. Closing stops
+// accepting, shuts every connection down and joins every thread.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -20,8 +23,13 @@ class TTcpServer {
   // The connection's thread; the socket is closed as soon as it returns.
   using TConnectionBody = std::function<void(TTcpSocket&)>;
 
-  // Nothing that Check or Body raises leaves their threads: a raising check refuses.
-  TTcpServer(TAcceptCheck Check, TConnectionBody Body);
+  // Runs on the accepting thread for a connection about to be closed because MaxConnections
+  // are served.
+  using TOverflow = std::function<void(TTcpSocket&)>;
+
+  // Nothing that Check, Body or Overflow raises leaves their threads: a raising check refuses.
+  TTcpServer(TAcceptCheck Check, TConnectionBody Body, size_t MaxConnections = SIZE_MAX,
+             TOverflow Overflow = {});
   ~TTcpServer();
   TTcpServer(const TTcpServer&) = delete;
   TTcpServer& operator=(const TTcpServer&) = delete;
@@ -51,8 +59,12 @@ class TTcpServer {
   void Wake();
   void WaitForWake(int TimeoutMs);
 
+  bool Full();
+
   TAcceptCheck FCheck;
   TConnectionBody FBody;
+  size_t FMaxConnections;
+  TOverflow FOverflow;
   int FListener = -1;
   int FWake = -1;  // an eventfd: closing, or a connection finished
   uint16_t FPort = 0;

@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,7 +34,17 @@ std::string AddressOf(int Handle, TNameGetter Getter, const char* Api) {
 
 }  // namespace
 
-TTcpSocket::TTcpSocket(int Handle) : FHandle(Handle) {}
+TTcpSocket::TTcpSocket(int Handle) : FHandle(Handle) {
+  int yes = 1;
+  setsockopt(FHandle, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+}
+
+void TTcpSocket::SetSendTimeout(int TimeoutMs) {
+  timeval limit{TimeoutMs / 1000, (TimeoutMs % 1000) * 1000};
+  if (setsockopt(FHandle, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+    RaiseSocketError("setsockopt", errno);
+  }
+}
 
 TTcpSocket::~TTcpSocket() {
   Close();
@@ -78,6 +90,7 @@ void TTcpSocket::SendBuffer(const void* Data, size_t Count) {
   while (Count > 0) {
     ssize_t sent = send(FHandle, bytes, Count, MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) RaiseSocketError("send", ETIMEDOUT);
     Checked(sent, "send");
     bytes += sent;
     Count -= static_cast<size_t>(sent);

@@ -1,5 +1,7 @@
 // One connected IPv4 TCP socket, in place of the platform's socket components: blocking calls,
 // numeric addresses, every write with MSG_NOSIGNAL so that a closed peer never raises SIGPIPE.
+// Nagle's delay is off: each message leaves as it is written, in one piece, and never waits for
+// the acknowledgement of the one before.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +28,7 @@ class ESocketError : public Exception {
 
 class TTcpSocket {
  public:
-  // Adopts a connected socket; it is closed with the object.
+  // Adopts a socket, connected or about to be; it is closed with the object.
   explicit TTcpSocket(int Handle);
   ~TTcpSocket();
   TTcpSocket(const TTcpSocket&) = delete;
@@ -44,8 +46,11 @@ class TTcpSocket {
   int64_t ReceiveNow(void* Buffer, size_t Count);
   // Waits for at least one byte: the count taken, 0 when the peer has closed in order.
   int64_t Receive(void* Buffer, size_t Count);
-  // Sends every byte, waiting for room as needed.
+  // Sends every byte, waiting for room as needed. Raises ESocketError (ETIMEDOUT) when the
+  // peer takes no byte for the send time-out.
   void SendBuffer(const void* Data, size_t Count);
+  // How long a send may wait for the peer to take bytes; 0: without end (the default).
+  void SetSendTimeout(int TimeoutMs);
 
   // Ends both directions; a thread blocked on the socket wakes, its call failing or seeing the
   // close. May be called from any thread, also after Close.

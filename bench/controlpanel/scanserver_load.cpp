@@ -49,7 +49,7 @@ class TLoadWindow : public TCountingWindow {
   explicit TLoadWindow(std::unique_ptr<TDIB> Page) : FPage(std::move(Page)) {}
   void StartScan(const TScanRequest&) override {}
   void StopScan() override {}
-  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override {
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed, TServedPage&) override {
     auto start = Clock::now();
     std::unique_ptr<TDIB> page = FPage->Duplicate();
     std::memcpy(page->Bits(), &FServed, sizeof FServed);
@@ -59,6 +59,7 @@ class TLoadWindow : public TCountingWindow {
     FOwnTime += Clock::now() - start;
     return page->GetHandle();
   }
+  void ReturnPage(const TServedPage&) override {}
   win32::HGLOBAL OriginalPage() override { return nullptr; }
   int32_t PendingCount() override { return -1; }
   void Log(const std::string& Text) override { std::fprintf(stderr, "log: %s\n", Text.c_str()); }
@@ -88,16 +89,17 @@ class TMainWindowLoad : public TCountingWindow {
   }
   void StartScan(const TScanRequest&) override {}
   void StopScan() override {}
-  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed) override {
+  win32::HGLOBAL NextProcessedPage(uint8_t& QCFailed, TServedPage& Served) override {
     while (FWindow->PageCache.PendingPages.size() < 4) Scan();
     auto start = Clock::now();
-    win32::HGLOBAL page = FWindow->NextProcessedPage(QCFailed);
+    win32::HGLOBAL page = FWindow->NextProcessedPage(QCFailed, Served);
     FOwnTime += Clock::now() - start;
     ++FServed;
     // The log page would grow for ever; a user's log is read, this one is not.
     FWindow->MemoLog->clear();
     return page;
   }
+  void ReturnPage(const TServedPage& Served) override { FWindow->ReturnPage(Served); }
   win32::HGLOBAL OriginalPage() override { return FWindow->OriginalPage(); }
   int32_t PendingCount() override { return FWindow->PendingCount(); }
   void Log(const std::string& Text) override { FWindow->Log(Text); }

@@ -52,6 +52,8 @@ TEST(ScanRequestCheck, RefusesAbsurdRequests) {
       {Request(300, nan, 11.69), "page width"},
       {Request(300, 8.27, -1), "page height"},
       {Request(300, 0, 11.69), "page width"},
+      {Request(1, 0.4, 11.69), "page width"},  // rounds to 0 pixels
+      {Request(1, 8.27, 0.4), "page height"},
       {Request(300, 8.27, std::numeric_limits<double>::infinity()), "page height"},
       {Request(1200, 100, 11), "page width"},         // beyond 65535 pixels
       {Request(2400, 20, 27, 2), "Image too large"},  // a block beyond 1 GiB

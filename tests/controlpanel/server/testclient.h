@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -76,6 +77,15 @@ class TTestClient {
     char c;
     return recv(FHandle, &c, 1, 0) <= 0;
   }
+  // True when the server ends the connection within 5 s, in order or by a reset, and not one
+  // byte arrives before.
+  bool EndsWithoutReply() {
+    pollfd entry{FHandle, POLLIN, 0};
+    if (poll(&entry, 1, 5000) <= 0) return false;
+    char c;
+    const ssize_t n = recv(FHandle, &c, 1, 0);
+    return n == 0 || (n < 0 && errno == ECONNRESET);
+  }
   bool Quiet(int Ms) {
     pollfd entry{FHandle, POLLIN, 0};
     return poll(&entry, 1, Ms) == 0;
@@ -99,4 +109,24 @@ inline int32_t Int32At(const TBytes& b, size_t offset) {
   int32_t v;
   std::memcpy(&v, b.data() + offset, 4);
   return v;
+}
+
+// A network address of this computer, other than loopback; empty when it has none.
+inline std::string NetworkAddress() {
+  int probe = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(9);
+  inet_pton(AF_INET, "192.0.2.1", &remote.sin_addr);
+  std::string result;
+  if (connect(probe, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    result = text;
+  }
+  close(probe);
+  return result.rfind("127.", 0) == 0 ? std::string() : result;
 }

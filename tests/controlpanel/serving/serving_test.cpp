@@ -123,6 +123,9 @@ TEST_F(ServingTest, OriginalOfThePageServedLast) {
 TEST_F(ServingTest, ABadPageIsNoPoisonPage) {
   TFinestraPrincipale& w = Make();
   std::ofstream(TestDir() + "bad.bmp") << "BM this is no bitmap";
+  // Written a while ago: no longer a file that may still be being written.
+  fs::last_write_time(TestDir() + "bad.bmp",
+                      fs::file_time_type::clock::now() - std::chrono::minutes(1));
   SavePage(TestDir() + "good.bmp", pt8bit, 40, 30, 60);
   w.StartScan(Request(1, 60, 2, 2));
   ASSERT_NE(Next(), nullptr);  // front.bmp
