@@ -30,6 +30,7 @@ TW_UINT16 TSourceManager::ManagerTriplet(TLock& Lock, TW_IDENTITY* pOrigin, TW_U
   TApplicationRecord* app = FindApplication(pOrigin);
   if (app == nullptr) return Fail(nullptr, TWCC_SEQERROR);
   app->Condition = TWCC_SUCCESS;
+  if (DG == DG_CONTROL && DAT == DAT_ENTRYPOINT) return EntryPoints(Lock, *app, MSG, pData);
   if (DG != DG_CONTROL || DAT != DAT_IDENTITY) return Fail(app, TWCC_BADDEST);
   switch (MSG) {
     case MSG_GETFIRST:
@@ -62,6 +63,8 @@ TW_UINT16 TSourceManager::SourceTriplet(TLock& Lock, TW_IDENTITY& App, TW_IDENTI
   }
   if (DG == DG_CONTROL && DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT)
     return ProcessEvent(Lock, App, Source, pData);
+  if (DG == DG_CONTROL && (DAT == DAT_CALLBACK || DAT == DAT_CALLBACK2))
+    return RegisterCallback(Lock, *FindApplication(&App), *pair, DAT, MSG, pData);
   return CallSource(Lock, FindLoaded(Source.Id)->Entry, App, DG, DAT, MSG, pData, Source.Id);
 }
 

@@ -20,6 +20,7 @@ std::vector<TListedSource> TSourceManager::List(TLock& Lock, TW_IDENTITY& App) {
   Lock.unlock();
   std::vector<TListedSource> listing = ScanSources(App, loaded);
   Lock.lock();
+  for (TListedSource& listed : listing) listed.Identity.Id = ListedId(listed.Path);
   return listing;
 }
 
@@ -41,7 +42,6 @@ TLoadedSource* TSourceManager::LoadSource(TLock& Lock, const TListedSource& List
   if (entry == nullptr) return nullptr;
   source.Entry = reinterpret_cast<DSENTRYPROC>(entry);
   source.Identity = Listed.Identity;
-  source.Identity.Id = NewId();
   FLoaded.push_back(source);
   return &FLoaded.back();
 }

@@ -12,15 +12,15 @@
 #include "messages.h"
 #include "twain.h"
 
-// A data source found below <Windows directory>/twain_32/, as listing found it.
+// A data source found below <Windows directory>/twain_32/, as listing found it; its Id is
+// the one the manager keeps for that library.
 struct TListedSource {
   std::string Path;  // canonical
   TW_IDENTITY Identity{};
 };
 
 // A data source library that an application opened: the manager never unloads it, since a
-// source keeps its state from one opening to the next; it keeps the Id it was given at its
-// first opening.
+// source keeps its state from one opening to the next; it keeps the Id it was listed with.
 struct TLoadedSource {
   std::string Path;
   win32::HMODULE Module = nullptr;
@@ -30,7 +30,7 @@ struct TLoadedSource {
 
 struct TApplicationRecord {
   TW_UINT32 Id = 0;
-  win32::HWND Parent = nullptr;
+  win32::HWND Parent = nullptr;        // none for a 2.x application that gives no window
   TW_UINT16 Condition = TWCC_SUCCESS;  // of the manager's own last answer, for DAT_STATUS
   std::vector<TListedSource> Listing;  // of the last MSG_GETFIRST
   size_t NextListed = 0;
@@ -41,6 +41,10 @@ struct TOpenPair {
   TW_UINT32 AppId = 0;
   TW_UINT32 SourceId = 0;
   std::deque<TW_UINT16> Notifications;  // MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_DEVICEEVENT
+  // The application's DAT_CALLBACK for this source; while there is one, the source's
+  // notifications are handed to it instead of the queue.
+  TWAINCALLBACKPROC Callback = nullptr;
+  uintptr_t RefCon = 0;
   // A failure the manager answered for the source (it raised, or answered no return code);
   // the next DAT_STATUS to the source reads it instead of asking the source.
   TW_UINT16 PendingCondition = TWCC_SUCCESS;

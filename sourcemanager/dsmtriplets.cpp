@@ -18,11 +18,13 @@ const TListedSource* FindByName(const std::vector<TListedSource>& Listing, const
 
 TW_UINT16 TSourceManager::OpenDSM(TLock&, TW_IDENTITY& App, TW_MEMREF pData) {
   if (FindApplication(&App) != nullptr) return Fail(FindApplication(&App), TWCC_SEQERROR);
-  if (pData == nullptr) return Fail(nullptr, TWCC_BADVALUE);
+  bool twain2 = (App.SupportedGroups & DF_APP2) != 0;
+  if (pData == nullptr && !twain2) return Fail(nullptr, TWCC_BADVALUE);
   TApplicationRecord record;
   record.Id = NewId();
-  record.Parent = *static_cast<win32::HWND*>(pData);
+  if (pData != nullptr) record.Parent = *static_cast<win32::HWND*>(pData);
   App.Id = record.Id;
+  if (twain2) App.SupportedGroups |= DF_DSM2;
   FApplications.push_back(record);
   return TWRC_SUCCESS;
 }
@@ -75,6 +77,8 @@ TW_UINT16 TSourceManager::OpenDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData)
   TW_UINT32 sourceId = source->Identity.Id;
   DSENTRYPROC entry = source->Entry;
   wanted = source->Identity;
+  if (GiveEntryPoints(Lock, *source, App) != TWRC_SUCCESS)
+    return Fail(FindApplication(&App), TWCC_OPERATIONERROR);
 
   TW_UINT16 rc =
       CallSource(Lock, entry, App, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, pData, sourceId);
@@ -118,13 +122,15 @@ TW_UINT16 TSourceManager::Status(TLock&, TW_IDENTITY* App, TW_UINT16 MSG, TW_MEM
   return TWRC_SUCCESS;
 }
 
-TW_UINT16 TSourceManager::SourceCallback(TLock&, TW_IDENTITY* Source, TW_IDENTITY* App,
+TW_UINT16 TSourceManager::SourceCallback(TLock& Lock, TW_IDENTITY* Source, TW_IDENTITY* App,
                                          TW_UINT16 MSG) {
   if (Source == nullptr || App == nullptr) return Fail(nullptr, TWCC_BADVALUE);
-  if (MSG != MSG_XFERREADY && MSG != MSG_CLOSEDSREQ && MSG != MSG_DEVICEEVENT)
+  if (MSG != MSG_XFERREADY && MSG != MSG_CLOSEDSREQ && MSG != MSG_CLOSEDSOK &&
+      MSG != MSG_DEVICEEVENT)
     return Fail(nullptr, TWCC_BADPROTOCOL);
   TOpenPair* pair = FindPair(App->Id, Source->Id);
   if (pair == nullptr) return Fail(nullptr, TWCC_BADDEST);
+  if (CallBack(Lock, *pair, *Source, *App, MSG)) return TWRC_SUCCESS;
   if (pair->Notifications.size() >= kMaxQueuedNotifications) return Fail(nullptr, TWCC_BUMMER);
   pair->Notifications.push_back(MSG);
   Wake(*FindApplication(App));

@@ -18,6 +18,20 @@
 //   DAT_EVENT / MSG_PROCESSEVENT of that application to that source that the source does not
 //   answer with a message of its own hands out one of them as TWMessage, with TWRC_DSEVENT;
 //   never one raised during that same call.
+// TWAIN 2 beside that (dsmtwain2.cpp):
+// - MSG_OPENDSM answers DF_DSM2 in SupportedGroups to an application that declares DF_APP2
+//   (which may give no parent window).
+// - DAT_ENTRYPOINT MSG_GET without a destination gives DSM_Entry and the memory functions,
+//   which are win32::Global*: a block made through them and one made by a module of ours
+//   directly are of one kind, each side may lock and free the other's.
+// - MSG_OPENDS of a source whose identity declares DF_DS2 first sends it DAT_ENTRYPOINT
+//   MSG_SET; a refusal fails the opening with TWCC_OPERATIONERROR.
+// - DAT_CALLBACK / DAT_CALLBACK2 MSG_REGISTER_CALLBACK to an open source is kept for that
+//   pair, never forwarded. A notification of the source (also MSG_CLOSEDSOK) is then handed
+//   to the callback, with the source as origin, the application as destination and the
+//   RefCon as pData, from inside the source's DAT_NULL and with no lock held; without a
+//   callback it is queued as above.
+// - Listing gives every source the Id that it keeps for the life of the manager, never 0.
 // Everything else with a destination goes to that source's DS_Entry, if this application has
 // it open (else TWCC_BADDEST). A source that raises, or answers something that is no return
 // code, gives TWRC_FAILURE, and the next DAT_STATUS to it TWCC_BUMMER.
@@ -28,6 +42,8 @@
 #pragma once
 
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "dsmtable.h"
@@ -53,6 +69,17 @@ class TSourceManager {
   TW_UINT16 Status(TLock& Lock, TW_IDENTITY* App, TW_UINT16 MSG, TW_MEMREF pData);
   TW_UINT16 SourceCallback(TLock& Lock, TW_IDENTITY* Source, TW_IDENTITY* App, TW_UINT16 MSG);
   TW_UINT16 ProcessEvent(TLock& Lock, TW_IDENTITY& App, TW_IDENTITY& Source, TW_MEMREF pData);
+
+  // TWAIN 2 (dsmtwain2.cpp), each with the lock held on entry.
+  TW_UINT16 EntryPoints(TLock& Lock, TApplicationRecord& App, TW_UINT16 MSG, TW_MEMREF pData);
+  TW_UINT16 RegisterCallback(TLock& Lock, TApplicationRecord& App, TOpenPair& Pair, TW_UINT16 DAT,
+                             TW_UINT16 MSG, TW_MEMREF pData);
+  // DAT_ENTRYPOINT MSG_SET to a DF_DS2 source about to be opened; other sources need none.
+  TW_UINT16 GiveEntryPoints(TLock& Lock, const TLoadedSource& Source, TW_IDENTITY& App);
+  // Hands the notification to the pair's callback; false when it has none.
+  bool CallBack(TLock& Lock, TOpenPair& Pair, TW_IDENTITY& Source, TW_IDENTITY& App, TW_UINT16 MSG);
+  // The Id the manager keeps for a source library, made at its first listing.
+  TW_UINT32 ListedId(const std::string& Path);
 
   // The forwarding (dsmentry.cpp).
   TW_UINT16 ManagerTriplet(TLock& Lock, TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
@@ -82,6 +109,7 @@ class TSourceManager {
   std::vector<TApplicationRecord> FApplications;
   std::vector<TLoadedSource> FLoaded;
   std::vector<TOpenPair> FPairs;
+  std::vector<std::pair<std::string, TW_UINT32>> FListedIds;  // path, Id
   TW_UINT32 FLastId = 0;
   // The condition of a call that came from no application the manager knows.
   TW_UINT16 FStrayCondition = TWCC_SUCCESS;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "pagegen.h"
@@ -72,6 +74,19 @@ inline std::unique_ptr<TDIB> NativePage(TRawHost& Host, TW_IDENTITY& Source,
   auto page = std::make_unique<TDIB>();
   if (handle != nullptr) page->SetHandle(handle);
   return page;
+}
+
+// DAT_IMAGEFILEXFER into a BMP file, and the page read back from it.
+inline void ExpectFilePage(TRawHost& Host, TW_IDENTITY& Source, const std::string& File,
+                           const TDIB& Expected) {
+  TW_SETUPFILEXFER setup{};
+  std::snprintf(setup.FileName, sizeof setup.FileName, "%s", File.c_str());
+  setup.Format = TWFF_BMP;
+  ASSERT_EQ(Host.Call(&Source, DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+  ASSERT_EQ(Host.Call(&Source, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+  TDIB page;
+  page.LoadFromFile(File);
+  ExpectSameRows(page, Expected);
 }
 
 // Memory strips, joined top row first as they arrive; Rows and BytesPerRow as the source gave.

@@ -90,14 +90,7 @@ TEST_P(Transfers, EveryPageArrivesWhole) {
       ExpectSameRows(*page, *expected);
       EXPECT_EQ(page->XResolution(), 100);
     } else if (c.Mechanism == TWSX_FILE) {
-      TW_SETUPFILEXFER setup{};
-      std::snprintf(setup.FileName, sizeof setup.FileName, "%s", file.c_str());
-      setup.Format = TWFF_BMP;
-      ASSERT_EQ(host.Call(&source, DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
-      ASSERT_EQ(host.Call(&source, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
-      TDIB page;
-      page.LoadFromFile(file);
-      ExpectSameRows(page, *expected);
+      ExpectFilePage(host, source, file, *expected);
     } else {
       TStrips strips = MemoryPage(host, source);
       ASSERT_EQ(strips.Last, TWRC_XFERDONE);

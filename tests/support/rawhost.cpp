@@ -8,11 +8,11 @@
 #include "globalmem.h"
 #include "windowsdir.h"
 
-TRawHost::TRawHost(const std::string& ProductName) {
+TRawHost::TRawHost(const std::string& ProductName, TProtocol Protocol) : FProtocol(Protocol) {
   FIdentity.Version.MajorNum = 1;
-  FIdentity.ProtocolMajor = 1;
-  FIdentity.ProtocolMinor = 9;
-  FIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  FIdentity.ProtocolMajor = Protocol == TWAIN2 ? TWON_PROTOCOLMAJOR2 : 1;
+  FIdentity.ProtocolMinor = Protocol == TWAIN2 ? 4 : 9;
+  FIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE | (Protocol == TWAIN2 ? DF_APP2 : 0);
   std::snprintf(FIdentity.Manufacturer, sizeof(TW_STR32), "Clarivo Tests");
   std::snprintf(FIdentity.ProductFamily, sizeof(TW_STR32), "Raw Host");
   std::snprintf(FIdentity.ProductName, sizeof(TW_STR32), "%s", ProductName.c_str());
@@ -22,6 +22,7 @@ TRawHost::TRawHost(const std::string& ProductName) {
 
 TRawHost::~TRawHost() {
   Unhook();
+  ForgetCallbacks();
   win32::FreeLibrary(FManager);
 }
 
@@ -37,6 +38,7 @@ TW_UINT16 TRawHost::Condition(TW_IDENTITY* Dest) {
 }
 
 TW_UINT16 TRawHost::OpenDSM() {
+  if (FProtocol == TWAIN2) return OpenTwain2DSM();
   win32::HWND parent = Parent();
   TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent);
   if (rc == TWRC_SUCCESS && !FHooked) {
@@ -51,6 +53,7 @@ TW_UINT16 TRawHost::CloseDSM() {
   win32::HWND parent = Parent();
   TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent);
   if (rc == TWRC_SUCCESS) Unhook();
+  if (rc == TWRC_SUCCESS) FEntryPoints = {};
   return rc;
 }
 
@@ -74,6 +77,7 @@ TW_UINT16 TRawHost::OpenDS(const std::string& Name, TW_IDENTITY& Source) {
   std::snprintf(Source.ProductName, sizeof(TW_STR32), "%s", Name.c_str());
   TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &Source);
   if (rc == TWRC_SUCCESS) FOpen.push_back(Source);
+  if (rc == TWRC_SUCCESS && Twain2()) rc = RegisterCallback(Source);
   return rc;
 }
 
@@ -103,14 +107,13 @@ TW_UINT16 TRawHost::ProcessEvent(TW_IDENTITY& Source, win32::MSG& Msg, TW_UINT16
 
 TW_UINT16 TRawHost::SetOneValue(TW_IDENTITY& Source, TW_UINT16 Cap, TW_UINT16 ItemType,
                                 TW_UINT32 Value) {
-  TW_CAPABILITY capability{Cap, TWON_ONEVALUE,
-                           win32::GlobalAlloc(win32::GHND, sizeof(TW_ONEVALUE))};
-  auto* one = static_cast<TW_ONEVALUE*>(win32::GlobalLock(capability.hContainer));
+  TW_CAPABILITY capability{Cap, TWON_ONEVALUE, Allocate(sizeof(TW_ONEVALUE))};
+  auto* one = static_cast<TW_ONEVALUE*>(Lock(capability.hContainer));
   one->ItemType = ItemType;
   one->Item = Value;
-  win32::GlobalUnlock(capability.hContainer);
+  Unlock(capability.hContainer);
   TW_UINT16 rc = Call(&Source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
-  win32::GlobalFree(capability.hContainer);
+  Free(capability.hContainer);
   return rc;
 }
 
@@ -118,12 +121,12 @@ TW_UINT16 TRawHost::GetCurrent(TW_IDENTITY& Source, TW_UINT16 Cap, TW_UINT32& Va
   TW_CAPABILITY capability{Cap, TWON_DONTCARE16, nullptr};
   TW_UINT16 rc = Call(&Source, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &capability);
   if (rc != TWRC_SUCCESS) return rc;
-  auto* one = static_cast<TW_ONEVALUE*>(win32::GlobalLock(capability.hContainer));
+  auto* one = static_cast<TW_ONEVALUE*>(Lock(capability.hContainer));
   Value = one->Item;
   if (one->ItemType == TWTY_UINT16 || one->ItemType == TWTY_BOOL || one->ItemType == TWTY_INT16)
     Value &= 0xFFFF;
-  win32::GlobalUnlock(capability.hContainer);
-  win32::GlobalFree(capability.hContainer);
+  Unlock(capability.hContainer);
+  Free(capability.hContainer);
   return rc;
 }
 
@@ -149,6 +152,7 @@ void TRawHost::Hook(void* Data, win32::MSG& Msg, bool& Handled) {
 }
 
 std::vector<TNotification> TRawHost::PumpNotifications(int TimeoutMs) {
+  if (Twain2()) return WaitForCallbacks(TimeoutMs);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
   while (FPumped.empty()) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

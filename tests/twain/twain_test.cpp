@@ -28,6 +28,14 @@ static_assert(offsetof(TW_DEVICEEVENT, BatteryMinutes) == 260);
 static_assert(offsetof(TW_DEVICEEVENT, PowerSupply) == 266);
 static_assert(offsetof(TW_DEVICEEVENT, XResolution) == 270);
 static_assert(offsetof(TW_DEVICEEVENT, TimeBetweenCaptures) == 290);
+// The 2.x structures as a 2.x manager of a 64-bit Linux lays them out.
+static_assert(sizeof(void*) != 8 || sizeof(TW_ENTRYPOINT) == 44);
+static_assert(sizeof(void*) != 8 || (offsetof(TW_ENTRYPOINT, DSM_Entry) == 4 &&
+                                     offsetof(TW_ENTRYPOINT, DSM_MemAllocate) == 12 &&
+                                     offsetof(TW_ENTRYPOINT, DSM_MemFree) == 20 &&
+                                     offsetof(TW_ENTRYPOINT, DSM_MemLock) == 28 &&
+                                     offsetof(TW_ENTRYPOINT, DSM_MemUnlock) == 36));
+static_assert(sizeof(void*) != 8 || (sizeof(TW_CALLBACK) == 14 && sizeof(TW_CALLBACK2) == 18));
 static_assert(offsetof(TW_USERINTERFACE, hParent) == 4);
 static_assert(offsetof(TW_EVENT, TWMessage) == sizeof(void*));
 

@@ -243,6 +243,61 @@ using DSMENTRYPROC = TW_UINT16 (*)(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_
 using DSENTRYPROC = TW_UINT16 (*)(TW_IDENTITY* pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                                   TW_MEMREF pData);
 
+// ---- TWAIN 2: the entry points and callbacks a 2.x Source Manager exchanges ----
+
+// The memory functions a 2.x manager hands out; every block that crosses between an
+// application and a source is made, locked and freed through them.
+using DSM_MEMALLOCATE = TW_HANDLE (*)(TW_UINT32 Size);
+using DSM_MEMFREE = void (*)(TW_HANDLE Handle);
+using DSM_MEMLOCK = TW_MEMREF (*)(TW_HANDLE Handle);
+using DSM_MEMUNLOCK = void (*)(TW_HANDLE Handle);
+// What the manager calls for a source's notification (the source is the origin).
+using TWAINCALLBACKPROC = DSMENTRYPROC;
+
+#pragma pack(push, 2)
+
+struct TW_ENTRYPOINT {
+  TW_UINT32 Size;  // sizeof(TW_ENTRYPOINT)
+  DSMENTRYPROC DSM_Entry;
+  DSM_MEMALLOCATE DSM_MemAllocate;
+  DSM_MEMFREE DSM_MemFree;
+  DSM_MEMLOCK DSM_MemLock;
+  DSM_MEMUNLOCK DSM_MemUnlock;
+};
+
+struct TW_CALLBACK {
+  TW_MEMREF CallBackProc;  // a TWAINCALLBACKPROC
+  TW_UINT32 RefCon;
+  TW_INT16 Message;
+};
+
+struct TW_CALLBACK2 {
+  TW_MEMREF CallBackProc;  // a TWAINCALLBACKPROC
+  uintptr_t RefCon;
+  TW_INT16 Message;
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(TW_ENTRYPOINT) == 4 + 5 * kTwainPointerSize);
+static_assert(offsetof(TW_ENTRYPOINT, DSM_Entry) == 4);
+static_assert(offsetof(TW_ENTRYPOINT, DSM_MemAllocate) == 4 + kTwainPointerSize);
+static_assert(offsetof(TW_ENTRYPOINT, DSM_MemFree) == 4 + 2 * kTwainPointerSize);
+static_assert(offsetof(TW_ENTRYPOINT, DSM_MemLock) == 4 + 3 * kTwainPointerSize);
+static_assert(offsetof(TW_ENTRYPOINT, DSM_MemUnlock) == 4 + 4 * kTwainPointerSize);
+static_assert(sizeof(TW_CALLBACK) == kTwainPointerSize + 6);
+static_assert(offsetof(TW_CALLBACK, RefCon) == kTwainPointerSize);
+static_assert(offsetof(TW_CALLBACK, Message) == kTwainPointerSize + 4);
+static_assert(sizeof(TW_CALLBACK2) == 2 * kTwainPointerSize + 2);
+static_assert(offsetof(TW_CALLBACK2, Message) == 2 * kTwainPointerSize);
+
+// SupportedGroups flags of a 2.x peer: the manager, an application, a data source.
+inline constexpr TW_UINT32 DF_DSM2 = 0x10000000;
+inline constexpr TW_UINT32 DF_APP2 = 0x20000000;
+inline constexpr TW_UINT32 DF_DS2 = 0x40000000;
+// ProtocolMajor of a 2.x peer.
+inline constexpr TW_UINT16 TWON_PROTOCOLMAJOR2 = 2;
+
 // ---- Data groups ----
 
 inline constexpr TW_UINT32 DG_CONTROL = 0x0001;
@@ -259,6 +314,9 @@ inline constexpr TW_UINT16 DAT_PENDINGXFERS = 0x0005;
 inline constexpr TW_UINT16 DAT_SETUPMEMXFER = 0x0006;
 inline constexpr TW_UINT16 DAT_SETUPFILEXFER = 0x0007;
 inline constexpr TW_UINT16 DAT_STATUS = 0x0008;
+inline constexpr TW_UINT16 DAT_CALLBACK = 0x0010;
+inline constexpr TW_UINT16 DAT_CALLBACK2 = 0x0012;
+inline constexpr TW_UINT16 DAT_ENTRYPOINT = 0x0403;
 inline constexpr TW_UINT16 DAT_USERINTERFACE = 0x0009;
 inline constexpr TW_UINT16 DAT_XFERGROUP = 0x000A;
 inline constexpr TW_UINT16 DAT_DEVICEEVENT = 0x000D;
@@ -299,6 +357,7 @@ inline constexpr TW_UINT16 MSG_ENABLEDS = 0x0502;
 inline constexpr TW_UINT16 MSG_ENABLEDSUIONLY = 0x0503;
 inline constexpr TW_UINT16 MSG_PROCESSEVENT = 0x0601;
 inline constexpr TW_UINT16 MSG_ENDXFER = 0x0701;
+inline constexpr TW_UINT16 MSG_REGISTER_CALLBACK = 0x0902;
 
 // ---- Return codes ----
 

@@ -9,9 +9,13 @@
 //
 // The steering triplets go through DSM_Entry to the open source like any other:
 //   DG_CONTROL / DAT_SIMSCANNER / MSG_SET, MSG_GET    pData TSimScannerSettings*
-//   DG_CONTROL / DAT_SIMSCANNER / MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_DEVICEEVENT
+//   DG_CONTROL / DAT_SIMSCANNER / MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_CLOSEDSOK, MSG_DEVICEEVENT
 //                 raise that notification now (pData TW_UINT32* the event for a device event)
 //   DG_CONTROL / DAT_SIMSCANNER / MSG_QUERYSUPPORT     pData TSimScannerReport*
+// A library whose file name ends in "TW2" (SimScannerTW2.ds) is a 2.x source: it declares
+// protocol 2 with DF_DS2, keeps the entry points of DAT_ENTRYPOINT MSG_SET, makes and locks every
+// block that crosses through their memory functions, and sends its notifications only through
+// the DSM_Entry it was given; it has no memory without them.
 // With $CLARIVO_SIMSCANNER_TRACE naming a file, every DS_Entry call appends a line
 // "<DAT hex> <MSG hex>" to it, whoever made it, and a capability call " <CAP hex>" after them.
 #pragma once
@@ -51,6 +55,7 @@ struct TSimScannerSettings {
   int32_t DeviceEventAtEnable = -1;  // a TWDE_ code raised when enabled, if asked for
   TW_UINT16 OmitCaps[8] = {};        // left out of CAP_SUPPORTEDCAPS and refused
   bool UnknownCount = false;         // pending transfers report -1 while pages are left
+  bool NativeTiff = false;           // native transfers hand over a TIFF file, not a DIB
 };
 
 struct TSimScannerReport {

@@ -124,31 +124,33 @@ std::vector<TW_UINT32> DepthsOf(TW_UINT32 PixelType) {
 }
 
 // A new movable block holding Bytes, or 0.
-win32::HGLOBAL NewContainer(size_t Bytes, uint8_t*& Memory) {
-  win32::HGLOBAL block = win32::GlobalAlloc(win32::GHND, Bytes);
-  Memory = static_cast<uint8_t*>(win32::GlobalLock(block));
-  return Memory != nullptr ? block : (win32::GlobalFree(block), nullptr);
+TW_HANDLE NewContainer(const TSimMemory& Blocks, size_t Bytes, uint8_t*& Memory) {
+  TW_HANDLE block = Blocks.Allocate(Bytes);
+  Memory = static_cast<uint8_t*>(Blocks.Lock(block));
+  if (Memory == nullptr && block != nullptr) Blocks.Free(block);
+  return Memory != nullptr ? block : nullptr;
 }
 
 // The container for an answer: the whole capability, or one value of it.
-win32::HGLOBAL Container(const TSimCap& Cap, TW_UINT16 Kind, TW_UINT32 Value) {
+TW_HANDLE Container(const TSimMemory& Blocks, const TSimCap& Cap, TW_UINT16 Kind, TW_UINT32 Value) {
   uint8_t* m = nullptr;
-  win32::HGLOBAL block = nullptr;
+  TW_HANDLE block = nullptr;
   size_t size = ItemSize(Cap.ItemType);
   auto items = static_cast<TW_UINT32>(Cap.Items.size());
   switch (Kind) {
     case TWON_ONEVALUE:
-      if ((block = NewContainer(sizeof(TW_ONEVALUE), m)) == nullptr) return nullptr;
+      if ((block = NewContainer(Blocks, sizeof(TW_ONEVALUE), m)) == nullptr) return nullptr;
       WriteItem(Cap.ItemType, m + offsetof(TW_ONEVALUE, Item), Value);
       break;
     case TWON_RANGE: {
-      if ((block = NewContainer(sizeof(TW_RANGE), m)) == nullptr) return nullptr;
+      if ((block = NewContainer(Blocks, sizeof(TW_RANGE), m)) == nullptr) return nullptr;
       TW_RANGE range{Cap.ItemType, Cap.Min, Cap.Max, Cap.Step, Cap.Default, Cap.Current};
       std::memcpy(m, &range, sizeof range);
       break;
     }
     case TWON_ENUMERATION:
-      if ((block = NewContainer(offsetof(TW_ENUMERATION, ItemList) + items * size, m)) == nullptr)
+      if ((block = NewContainer(Blocks, offsetof(TW_ENUMERATION, ItemList) + items * size, m)) ==
+          nullptr)
         return nullptr;
       std::memcpy(m + offsetof(TW_ENUMERATION, NumItems), &items, 4);
       std::memcpy(m + offsetof(TW_ENUMERATION, CurrentIndex), &Cap.Current, 4);
@@ -157,7 +159,7 @@ win32::HGLOBAL Container(const TSimCap& Cap, TW_UINT16 Kind, TW_UINT32 Value) {
         WriteItem(Cap.ItemType, m + offsetof(TW_ENUMERATION, ItemList) + i * size, Cap.Items[i]);
       break;
     default:  // TWON_ARRAY
-      if ((block = NewContainer(offsetof(TW_ARRAY, ItemList) + items * size, m)) == nullptr)
+      if ((block = NewContainer(Blocks, offsetof(TW_ARRAY, ItemList) + items * size, m)) == nullptr)
         return nullptr;
       std::memcpy(m + offsetof(TW_ARRAY, NumItems), &items, 4);
       for (TW_UINT32 i = 0; i < items; ++i)
@@ -165,7 +167,7 @@ win32::HGLOBAL Container(const TSimCap& Cap, TW_UINT16 Kind, TW_UINT32 Value) {
       break;
   }
   std::memcpy(m, &Cap.ItemType, 2);
-  win32::GlobalUnlock(block);
+  Blocks.Unlock(block);
   return block;
 }
 
@@ -176,11 +178,14 @@ struct TRequest {
   bool Valid = false;
 };
 
-TRequest ReadRequest(const TW_CAPABILITY& Capability) {
+// A block whose allocator tells no size is taken at its word up to this many bytes.
+constexpr size_t kUntoldBlockSize = 4096;
+
+TRequest ReadRequest(const TSimMemory& Blocks, const TW_CAPABILITY& Capability) {
   TRequest request;
-  auto* m = static_cast<const uint8_t*>(win32::GlobalLock(Capability.hContainer));
+  auto* m = static_cast<const uint8_t*>(Blocks.Lock(Capability.hContainer));
   if (m == nullptr) return request;
-  size_t block = win32::GlobalSize(Capability.hContainer);
+  size_t block = Blocks.Size(Capability.hContainer, kUntoldBlockSize);
   auto u32 = [&](size_t at) {
     TW_UINT32 v;
     std::memcpy(&v, m + at, 4);
@@ -218,7 +223,7 @@ TRequest ReadRequest(const TW_CAPABILITY& Capability) {
     }
   }
   if (Capability.ConType != TWON_ARRAY) request.Valid = request.Items.size() == 1;
-  win32::GlobalUnlock(Capability.hContainer);
+  Blocks.Unlock(Capability.hContainer);
   return request;
 }
 
@@ -310,21 +315,21 @@ TW_UINT16 TSimScanner::Capability(TW_UINT16 MSG, TW_CAPABILITY& Capability) {
       value = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT;
       if (cap->Settable) value |= TWQC_SET | TWQC_RESET;
       Capability.ConType = TWON_ONEVALUE;
-      Capability.hContainer = Container(support, TWON_ONEVALUE, value);
+      Capability.hContainer = Container(FMemory, support, TWON_ONEVALUE, value);
       return Capability.hContainer != nullptr ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
     }
     default:
       return Fail(TWCC_BADPROTOCOL);
   }
   Capability.ConType = kind;
-  Capability.hContainer = Container(*cap, kind, value);
+  Capability.hContainer = Container(FMemory, *cap, kind, value);
   return Capability.hContainer != nullptr ? TWRC_SUCCESS : Fail(TWCC_LOWMEMORY);
 }
 
 TW_UINT16 TSimScanner::SetCapability(TSimCap& Cap, TW_CAPABILITY& Capability) {
   if (!Cap.Settable) return Fail(TWCC_CAPBADOPERATION);
   if (FState != 4) return Fail(TWCC_SEQERROR);
-  TRequest request = ReadRequest(Capability);
+  TRequest request = ReadRequest(FMemory, Capability);
   if (!request.Valid || (Cap.Kind == TWON_ARRAY) != (Capability.ConType == TWON_ARRAY))
     return Fail(TWCC_BADVALUE);
   TW_UINT16 rc = TWRC_SUCCESS;

@@ -45,14 +45,22 @@ void Trace(TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
 constexpr TW_UINT16 kLanguageEnglish = 2;
 constexpr TW_UINT16 kCountryUsa = 1;
 
+}  // namespace
+
+namespace {
+
 TSimScanner& Scanner() {
   static TSimScanner scanner;
   return scanner;
 }
 
+bool IsTwain2Name(const std::string& Stem) {
+  return Stem.size() >= 3 && Stem.compare(Stem.size() - 3, 3, "TW2") == 0;
+}
+
 }  // namespace
 
-TSimScanner::TSimScanner() {
+TSimScanner::TSimScanner() : FMemory(IsTwain2Name(OwnFileStem())) {
   FOwn.Version.MajorNum = 1;
   FOwn.Version.MinorNum = 0;
   FOwn.Version.Language = kLanguageEnglish;
@@ -61,6 +69,11 @@ TSimScanner::TSimScanner() {
   FOwn.ProtocolMajor = 1;
   FOwn.ProtocolMinor = 9;
   FOwn.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  if (FMemory.Twain2()) {
+    FOwn.ProtocolMajor = TWON_PROTOCOLMAJOR2;
+    FOwn.ProtocolMinor = 4;
+    FOwn.SupportedGroups |= DF_DS2;
+  }
   CopyText(FOwn.Manufacturer, sizeof(TW_STR32), "Clarivo Tests");
   CopyText(FOwn.ProductFamily, sizeof(TW_STR32), "Simulated Scanner");
   CopyText(FOwn.ProductName, sizeof(TW_STR32), OwnFileStem());
@@ -95,6 +108,7 @@ TW_UINT16 TSimScanner::Control(TW_IDENTITY* pOrigin, TW_UINT16 DAT, TW_UINT16 MS
                                TW_MEMREF pData) {
   if (DAT == DAT_IDENTITY) return Identity(pOrigin, MSG, pData);
   if (DAT == DAT_SIMSCANNER) return Steering(MSG, pData);
+  if (DAT == DAT_ENTRYPOINT) return EntryPoint(MSG, pData);
   if (pData == nullptr) return Fail(TWCC_BADVALUE);
   switch (DAT) {
     case DAT_STATUS:
@@ -198,7 +212,7 @@ TW_UINT16 TSimScanner::UserInterface(TW_UINT16 MSG, TW_MEMREF pData) {
 }
 
 TW_UINT16 TSimScanner::Steering(TW_UINT16 MSG, TW_MEMREF pData) {
-  if (MSG == MSG_XFERREADY || MSG == MSG_CLOSEDSREQ) {
+  if (MSG == MSG_XFERREADY || MSG == MSG_CLOSEDSREQ || MSG == MSG_CLOSEDSOK) {
     Notify(MSG);
     return TWRC_SUCCESS;
   }
@@ -226,8 +240,14 @@ TW_UINT16 TSimScanner::Steering(TW_UINT16 MSG, TW_MEMREF pData) {
   }
 }
 
-// As a data source does: the manager is looked up by name at every call.
+// As a 1.x data source does: the manager is looked up by name at every call. A 2.x source
+// has only the entry it was given.
 void TSimScanner::Notify(TW_UINT16 MSG) {
+  if (FMemory.Twain2()) {
+    if (DSMENTRYPROC entry = FMemory.ManagerEntry())
+      entry(&FOwn, &FApp, DG_CONTROL, DAT_NULL, MSG, nullptr);
+    return;
+  }
   win32::HMODULE manager = win32::LoadLibrary("TWAIN_32.DLL");
   if (manager == nullptr) return;
   if (auto entry = reinterpret_cast<DSMENTRYPROC>(win32::GetProcAddress(manager, "DSM_Entry")))

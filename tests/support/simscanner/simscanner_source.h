@@ -9,6 +9,7 @@
 
 #include "dibunit.h"
 #include "simscanner.h"
+#include "simscanner_memory.h"
 
 // One capability: its item type and container kind, and its values as raw 32-bit items
 // (FIX32 as its bits). A range keeps Min, Max, Step; an enumeration and an array their items.
@@ -48,6 +49,12 @@ class TSimScanner {
   TW_UINT16 UserInterface(TW_UINT16 MSG, TW_MEMREF pData);
   TW_UINT16 Steering(TW_UINT16 MSG, TW_MEMREF pData);
   void Notify(TW_UINT16 MSG);
+
+  // simscanner_twain2.cpp
+  TW_UINT16 EntryPoint(TW_UINT16 MSG, TW_MEMREF pData);
+  // The current page as the block a native transfer hands over: a copy through the memory
+  // functions, or a TIFF file image when the settings ask for one; 0 without memory.
+  TW_HANDLE HandedPage();
   void RaiseDeviceEvent(TW_UINT32 Event);
 
   // simscanner_caps.cpp
@@ -73,9 +80,10 @@ class TSimScanner {
   TW_UINT16 SetupMemory(TW_SETUPMEMXFER& Setup);
   TW_UINT16 SetupFile(TW_UINT16 MSG, TW_SETUPFILEXFER& Setup);
   TW_UINT16 DeviceEvent(TW_DEVICEEVENT& Event);
-  win32::HGLOBAL WideDIB(int32_t BitCount);
+  TW_HANDLE WideDIB(int32_t BitCount);
   void EndPage();
 
+  TSimMemory FMemory;
   TW_IDENTITY FOwn{};
   TW_IDENTITY FApp{};  // Id 0: no application bound
   int FState = 3;

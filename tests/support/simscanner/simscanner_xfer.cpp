@@ -148,14 +148,16 @@ TW_UINT16 TSimScanner::ImageLayout(TW_UINT16 MSG, TW_IMAGELAYOUT& Layout) {
 
 // A page of 16 or 32 bits a pixel, which the page object cannot hold: a packed DIB made here,
 // of the size of the page it stands for, in gray steps.
-win32::HGLOBAL TSimScanner::WideDIB(int32_t BitCount) {
+TW_HANDLE TSimScanner::WideDIB(int32_t BitCount) {
   TDIB& page = CurrentPage();
   int32_t width = page.Width(), height = page.Height();
   size_t stride = (static_cast<size_t>(width) * BitCount + 31) / 32 * 4;
-  win32::HGLOBAL block =
-      win32::GlobalAlloc(win32::GHND, sizeof(win32::BITMAPINFOHEADER) + stride * height);
-  auto* m = static_cast<uint8_t*>(win32::GlobalLock(block));
-  if (m == nullptr) return nullptr;
+  TW_HANDLE block = FMemory.Allocate(sizeof(win32::BITMAPINFOHEADER) + stride * height);
+  auto* m = static_cast<uint8_t*>(FMemory.Lock(block));
+  if (m == nullptr) {
+    if (block != nullptr) FMemory.Free(block);
+    return nullptr;
+  }
   win32::BITMAPINFOHEADER header{};
   header.biSize = sizeof header;
   header.biWidth = width;
@@ -168,7 +170,7 @@ win32::HGLOBAL TSimScanner::WideDIB(int32_t BitCount) {
   std::memcpy(m, &header, sizeof header);
   for (int32_t y = 0; y < height; ++y)
     std::memset(m + sizeof header + y * stride, y * 255 / height, stride);
-  win32::GlobalUnlock(block);
+  FMemory.Unlock(block);
   return block;
 }
 
@@ -181,6 +183,8 @@ TW_UINT16 TSimScanner::NativeTransfer(TW_HANDLE& Handle) {
   }
   if (FailsHere(TSimFailure::Bits16) || FailsHere(TSimFailure::Bits32)) {
     Handle = WideDIB(FailsHere(TSimFailure::Bits16) ? 16 : 32);
+  } else if (FMemory.Twain2() || FSettings.NativeTiff) {
+    Handle = HandedPage();
   } else {
     // The page's block goes to the application, which frees it.
     TDIB& page = CurrentPage();
@@ -214,9 +218,9 @@ TW_UINT16 TSimScanner::MemoryTransfer(TW_IMAGEMEMXFER& Strip) {
   TW_UINT32 bytesPerRow = BytesPerRow();
   bool handle = (Strip.Memory.Flags & TWMF_HANDLE) != 0;
   auto* buffer =
-      static_cast<uint8_t*>(handle ? win32::GlobalLock(Strip.Memory.TheMem) : Strip.Memory.TheMem);
+      static_cast<uint8_t*>(handle ? FMemory.Lock(Strip.Memory.TheMem) : Strip.Memory.TheMem);
   if (buffer == nullptr || Strip.Memory.Length < bytesPerRow) {
-    if (handle) win32::GlobalUnlock(Strip.Memory.TheMem);
+    if (handle && buffer != nullptr) FMemory.Unlock(Strip.Memory.TheMem);
     return Fail(TWCC_BADVALUE);
   }
   TDIB& page = *FPage;
@@ -228,7 +232,7 @@ TW_UINT16 TSimScanner::MemoryTransfer(TW_IMAGEMEMXFER& Strip) {
     std::memcpy(row, page.Lines(FStripRow + r), page.LineBytes());
     std::memset(row + page.LineBytes(), 0, bytesPerRow - page.LineBytes());
   }
-  if (handle) win32::GlobalUnlock(Strip.Memory.TheMem);
+  if (handle) FMemory.Unlock(Strip.Memory.TheMem);
   Strip.Compression = TWCP_NONE;
   Strip.BytesPerRow = bytesPerRow;
   Strip.Columns = static_cast<TW_UINT32>(page.Width());
