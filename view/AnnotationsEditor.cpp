@@ -1,5 +1,9 @@
 #include "AnnotationsEditor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -8,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "boundaryguard.h"
 #include "exception.h"
@@ -18,6 +23,32 @@ namespace {
 constexpr QRgb kWhite = 0xFFFFFFFF, kBlack = 0xFF000000, kGray = 0xFF808080;
 // Fonts are sized in points of a 96-dpi screen, whatever screen the view is on.
 constexpr int kDotsPerMeter96 = 3780;
+// The widget coordinates a mark is placed at: half a widget's largest side either way, so that
+// its width and height stay what a widget can be.
+constexpr double kMaxPlace = QWIDGETSIZE_MAX / 2;
+// The largest font a file can give a mark; Windows knows none larger.
+constexpr int64_t kMaxFontPoints = 16384;
+
+// The value rounded into [-Limit, Limit]; what is no number counts as 0.
+int64_t RoundWithin(double Value, double Limit) {
+  if (std::isnan(Value)) return 0;
+  return RoundHalfEven(std::clamp(Value, -Limit, Limit));
+}
+
+// The value rounded into 32 bits, taking the nearest end of them beyond.
+int32_t Saturated(double Value) {
+  return static_cast<int32_t>(RoundWithin(Value, std::numeric_limits<int32_t>::max()));
+}
+
+int32_t Saturated(int64_t Value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// A page coordinate at Z (the zoom over 100) as a widget coordinate.
+int Placed(double Value, double Z) {
+  return static_cast<int>(RoundWithin(Value * Z, kMaxPlace));
+}
 
 TAnnotationsEditor& EditorOf(QObject* Owner) {
   auto* Editor = dynamic_cast<TAnnotationsEditor*>(Owner);
@@ -38,6 +69,14 @@ QRect Outer(int Left, int Top, int Right, int Bottom) {
 QRgb KeyFor(const QColor& Color) {
   return Color.rgb() == kWhite ? kBlack : kWhite;
 }
+
+// A painter on the bitmap of Part that draws in the mark's zoomed pixels.
+class TPartPainter : public QPainter {
+ public:
+  TPartPainter(QImage& Bitmap, const QRect& Part) : QPainter(&Bitmap) {
+    translate(-Part.topLeft());
+  }
+};
 
 // The bitmap as it is drawn: the key colour left out (transparent), or, for a highlighter,
 // made white so that the bitwise AND leaves the page as it is.
@@ -72,6 +111,58 @@ QColor ColorOf(const annotations::TRGBQuad& Quad) {
 
 TRect RectOf(const annotations::TAnnoRect& R) {
   return {R.Left, R.Top, R.Right, R.Bottom};
+}
+
+bool WithinReach(int64_t Value, int64_t Reach) {
+  return Value >= -Reach && Value <= Reach;
+}
+
+// Whether the annotation lies where a page can be: its rectangle, and a line's points from the
+// rectangle's corner, within the reach of a mark.
+bool OnSomePage(const annotations::TGenericAnnotation& A) {
+  constexpr int64_t Reach = TAnnotationsEditor::kMaxMarkCoordinate;
+  const annotations::TAnnoRect& R = A.Bounds;
+  if (!WithinReach(R.Left, Reach) || !WithinReach(R.Top, Reach) || !WithinReach(R.Right, Reach) ||
+      !WithinReach(R.Bottom, Reach)) {
+    return false;
+  }
+  const auto* Line = dynamic_cast<const annotations::TGenericLineAnnotation*>(&A);
+  for (int32_t P = 0; Line != nullptr && P < Line->PointCount(); ++P) {
+    if (!WithinReach(Line->Points(P).X, 2 * Reach) || !WithinReach(Line->Points(P).Y, 2 * Reach))
+      return false;
+  }
+  return true;
+}
+
+// The bytes of a picture file that a mark refers to. Refused: the name is no regular file (a
+// FIFO, a directory, a device), or one larger than the limit; it is opened without waiting on
+// any of them. A file that cannot be opened at all gives no bytes.
+struct TPictureFile {
+  bool Refused = false;
+  QByteArray Bytes;
+};
+
+TPictureFile ReadPictureFile(const std::string& Name, int64_t Limit) {
+  TPictureFile File;
+  const int Handle = ::open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (Handle < 0) return File;
+  struct TClose {
+    int Handle;
+    ~TClose() { ::close(Handle); }
+  } Closing{Handle};
+  struct stat Info {};
+  File.Refused = ::fstat(Handle, &Info) != 0 || !S_ISREG(Info.st_mode) || Info.st_size > Limit;
+  if (File.Refused) return File;
+  File.Bytes.resize(static_cast<qsizetype>(Info.st_size));
+  qsizetype Got = 0;
+  while (Got < File.Bytes.size()) {
+    const ssize_t Read = ::read(Handle, File.Bytes.data() + Got, File.Bytes.size() - Got);
+    if (Read < 0 && errno == EINTR) continue;
+    if (Read <= 0) break;
+    Got += Read;
+  }
+  File.Bytes.truncate(Got);
+  return File;
 }
 
 // The text without leading and trailing blanks and control characters.
@@ -124,14 +215,21 @@ void TGenericMark::RenderUnscaled() {
   NotHere();
 }
 
-TMarkBitmap TGenericMark::RenderBitmap() const {
-  return {Blank(Qt::white), std::nullopt};
+TMarkBitmap TGenericMark::RenderPart(const QRect& Part) const {
+  return {Blank(Part, Qt::white), std::nullopt};
 }
 
-QImage TGenericMark::Blank(const QColor& Fill) const {
-  const int W = Trunc((std::abs(FImageRect.Right - FImageRect.Left) + 1.0) * FZoom / 100);
-  const int H = Trunc((std::abs(FImageRect.Bottom - FImageRect.Top) + 1.0) * FZoom / 100);
-  QImage Bitmap(W, H, QImage::Format_RGB32);
+QSize TGenericMark::ZoomedSize() const {
+  const auto Side = [this](int32_t From, int32_t To) {
+    const double Zoomed =
+        std::trunc((std::abs(static_cast<double>(To) - From) + 1.0) * FZoom / 100);
+    return std::isnan(Zoomed) ? 0 : static_cast<int>(std::clamp(Zoomed, 0.0, 2 * kMaxPlace));
+  };
+  return {Side(FImageRect.Left, FImageRect.Right), Side(FImageRect.Top, FImageRect.Bottom)};
+}
+
+QImage TGenericMark::Blank(const QRect& Part, const QColor& Fill) {
+  QImage Bitmap(Part.size(), QImage::Format_RGB32);
   Bitmap.setDotsPerMeterX(kDotsPerMeter96);
   Bitmap.setDotsPerMeterY(kDotsPerMeter96);
   Bitmap.fill(Fill);
@@ -141,21 +239,27 @@ QImage TGenericMark::Blank(const QColor& Fill) const {
 void TGenericMark::Rotate(int32_t) {}
 
 void TGenericMark::DrawMark(QPainter& Canvas, int Dx, int Dy) const {
-  const TMarkBitmap Bitmap = RenderBitmap();
+  DrawPart(Canvas, Dx, Dy, QRect(QPoint(0, 0), ZoomedSize()));
+}
+
+void TGenericMark::DrawPart(QPainter& Canvas, int Dx, int Dy, const QRect& Part) const {
+  const QRect Shown = Part & QRect(QPoint(0, 0), ZoomedSize());
+  if (Shown.isEmpty()) return;
+  const TMarkBitmap Bitmap = RenderPart(Shown);
   if (Bitmap.Image.isNull()) return;
   const bool And = Highlighting();
   const QImage Image = Drawable(Bitmap, And);
   Canvas.save();
   Canvas.setCompositionMode(And ? QPainter::RasterOp_SourceAndDestination
                                 : QPainter::CompositionMode_SourceOver);
-  Canvas.drawImage(Dx, Dy, Image);
+  Canvas.drawImage(Dx + Shown.x(), Dy + Shown.y(), Image);
   Canvas.restore();
 }
 
 void TGenericMark::UpdateBounds() {
   const double Z = FZoom / 100;
-  const int L = Round(FImageRect.Left * Z), T = Round(FImageRect.Top * Z);
-  const int R = Round(FImageRect.Right * Z), B = Round(FImageRect.Bottom * Z);
+  const int L = Placed(FImageRect.Left, Z), T = Placed(FImageRect.Top, Z);
+  const int R = Placed(FImageRect.Right, Z), B = Placed(FImageRect.Bottom, Z);
   setGeometry(L, T, R - L, B - T);
   if (FSelected && FResizer) FResizer->SetBounds(L, T, R - L, B - T);
 }
@@ -189,13 +293,14 @@ void TGenericMark::SelectMark(bool On) {
 void TGenericMark::ResizerChanged(const TResizerRect& NewBounds) {
   Modified = true;
   const double Z = FZoom;
-  SetMarkRect({Round(NewBounds.Left / Z * 100), Round(NewBounds.Top / Z * 100),
-               Round(NewBounds.Right / Z * 100), Round(NewBounds.Bottom / Z * 100)});
+  SetMarkRect({Saturated(NewBounds.Left / Z * 100), Saturated(NewBounds.Top / Z * 100),
+               Saturated(NewBounds.Right / Z * 100), Saturated(NewBounds.Bottom / Z * 100)});
 }
 
-void TGenericMark::paintEvent(QPaintEvent*) {
+void TGenericMark::paintEvent(QPaintEvent* Event) {
   QPainter Canvas(this);
-  Guarded([&] { DrawMark(Canvas, 0, 0); }, [] {});  // a mark that cannot draw shows nothing
+  // A mark that cannot draw shows nothing.
+  Guarded([&] { DrawPart(Canvas, 0, 0, Event->rect()); }, [] {});
 }
 
 void TGenericMark::mousePressEvent(QMouseEvent* Event) {
@@ -265,11 +370,14 @@ void TFontMark::SetFontColor(const QColor& Value) {
   update();
 }
 
-void TFontMark::DrawText(QImage& Bitmap, const QRect& Box, int32_t Points) const {
-  if (Points <= 0 || Box.isEmpty()) return;
+// A glyph many times taller than the box shows nothing of itself in it: the size stops at
+// four points a pixel of the box's height (a 96-dpi point is 4/3 of a pixel).
+void TFontMark::DrawText(QImage& Bitmap, const QRect& Part, const QRect& Box, double Points) const {
+  const int64_t Size = std::min<int64_t>(Saturated(Points), int64_t{Box.height()} * 4 + 1);
+  if (Size <= 0 || !Box.intersects(Part)) return;
   QFont Font = FFont;
-  Font.setPointSize(Points);
-  QPainter Painter(&Bitmap);
+  Font.setPointSize(static_cast<int>(Size));
+  TPartPainter Painter(Bitmap, Part);
   Painter.setFont(Font);
   Painter.setPen(FFontColor);
   Painter.drawText(Box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs,
@@ -286,19 +394,20 @@ void TStickNoteMark::RenderUnscaled() {
 }
 
 // A note in its colour with a black shadow below and to the right, on the key colour.
-TMarkBitmap TStickNoteMark::RenderBitmap() const {
+TMarkBitmap TStickNoteMark::RenderPart(const QRect& Part) const {
   const QRgb Key = Color().rgb() == kGray ? kWhite : kGray;
-  QImage Bitmap = Blank(QColor::fromRgb(Key));
+  QImage Bitmap = Blank(Part, QColor::fromRgb(Key));
   if (Bitmap.isNull()) return {Bitmap, Key};
-  const int W = Bitmap.width(), H = Bitmap.height();
+  const QSize Size = ZoomedSize();
+  const int W = Size.width(), H = Size.height();
   const int B = Round(W * 0.025);
   {
-    QPainter Painter(&Bitmap);
+    TPartPainter Painter(Bitmap, Part);
     Painter.fillRect(Outer(B, B, W - 1, H - 1), Qt::black);
     Painter.fillRect(Outer(0, 0, W - B, H - B), Color());
   }
-  const int32_t Points = Round(FFont.pointSize() * Resolution() / 72.0 * Zoom() / 100);
-  DrawText(Bitmap, Outer(0, 0, W - B, H - B), Points);
+  const double Points = FFont.pointSize() * Resolution() / 72.0 * Zoom() / 100;
+  DrawText(Bitmap, Part, Outer(0, 0, W - B, H - B), Points);
   return {Bitmap, Key};
 }
 
@@ -313,10 +422,10 @@ void TTextMark::RenderUnscaled() {
 
 // The text on its key colour; the colour left out is the mark's Color, so that with the usual
 // colours the text stands on an opaque box.
-TMarkBitmap TTextMark::RenderBitmap() const {
-  QImage Bitmap = Blank(QColor::fromRgb(KeyFor(FFontColor)));
-  const int32_t Points = Round(FFont.pointSize() * Round(Resolution() / 96.0) * Zoom() / 100);
-  DrawText(Bitmap, Bitmap.rect(), Points);
+TMarkBitmap TTextMark::RenderPart(const QRect& Part) const {
+  QImage Bitmap = Blank(Part, QColor::fromRgb(KeyFor(FFontColor)));
+  const double Points = FFont.pointSize() * Round(Resolution() / 96.0) * Zoom() / 100;
+  if (!Bitmap.isNull()) DrawText(Bitmap, Part, QRect(QPoint(0, 0), ZoomedSize()), Points);
   return {Bitmap, Color().rgb()};
 }
 
@@ -350,17 +459,20 @@ void TRectangleMark::RenderUnscaled() {
 
 // Filled: the whole bitmap in the colour. Hollow: an outline of the pen's width, which the
 // zoom does not change, on the key colour.
-TMarkBitmap TRectangleMark::RenderBitmap() const {
-  if (FFilled) return {Blank(Color()), std::nullopt};
+TMarkBitmap TRectangleMark::RenderPart(const QRect& Part) const {
+  if (FFilled) return {Blank(Part, Color()), std::nullopt};
   const QRgb Key = KeyFor(Color());
-  QImage Bitmap = Blank(QColor::fromRgb(Key));
+  QImage Bitmap = Blank(Part, QColor::fromRgb(Key));
   if (!Bitmap.isNull() && FPenWidth > 0) {
-    QPainter Painter(&Bitmap);
-    QPen Pen(Color(), FPenWidth);
+    const QSize Size = ZoomedSize();
+    TPartPainter Painter(Bitmap, Part);
+    // A pen wider than the mark draws no more than one as wide.
+    QPen Pen(Color(),
+             std::min<int64_t>(FPenWidth, 2 * int64_t{std::max(Size.width(), Size.height())}));
     Pen.setJoinStyle(Qt::MiterJoin);
     Painter.setPen(Pen);
     Painter.setBrush(Qt::NoBrush);
-    Painter.drawRect(QRect(0, 0, Bitmap.width() - 1, Bitmap.height() - 1));
+    Painter.drawRect(QRect(0, 0, Size.width() - 1, Size.height() - 1));
   }
   return {Bitmap, Key};
 }
@@ -387,11 +499,11 @@ void TLineMark::ClearPoints() {
 
 void TLineMark::SetMarkRect(const TRect& Rect) {
   const TRect& Old = ImageRect();
-  const int32_t OldW = Old.Right - Old.Left, OldH = Old.Bottom - Old.Top;
+  const int64_t OldW = int64_t{Old.Right} - Old.Left, OldH = int64_t{Old.Bottom} - Old.Top;
   if (OldW > 0 && OldH > 0) {
-    const double SX = double(Rect.Right - Rect.Left) / OldW;
-    const double SY = double(Rect.Bottom - Rect.Top) / OldH;
-    for (TPoint& P : FPoints) P = {Round(P.X * SX), Round(P.Y * SY)};
+    const double SX = (static_cast<double>(Rect.Right) - Rect.Left) / static_cast<double>(OldW);
+    const double SY = (static_cast<double>(Rect.Bottom) - Rect.Top) / static_cast<double>(OldH);
+    for (TPoint& P : FPoints) P = {Saturated(P.X * SX), Saturated(P.Y * SY)};
   }
   TGenericMark::SetMarkRect(Rect);
 }
@@ -402,18 +514,22 @@ void TLineMark::RenderUnscaled() {
 
 // The polyline through the points, with a pen that follows the zoom but never gets thinner
 // than one pixel, on the key colour.
-TMarkBitmap TLineMark::RenderBitmap() const {
+TMarkBitmap TLineMark::RenderPart(const QRect& Part) const {
   const QRgb Key = KeyFor(Color());
-  QImage Bitmap = Blank(QColor::fromRgb(Key));
+  QImage Bitmap = Blank(Part, QColor::fromRgb(Key));
   if (!Bitmap.isNull() && !FPoints.empty()) {
     const double Z = Zoom() / 100;
-    QPainter Painter(&Bitmap);
-    QPen Pen(Color(), std::max(1, Round(FPenWidth * Z)));
+    const QSize Size = ZoomedSize();
+    TPartPainter Painter(Bitmap, Part);
+    // A pen wider than the mark draws no more than one as wide.
+    const int64_t Widest = 2 * int64_t{std::max(Size.width(), Size.height())};
+    QPen Pen(Color(), std::clamp<int64_t>(RoundWithin(FPenWidth * Z, kMaxPlace), 1,
+                                          std::max<int64_t>(1, Widest)));
     Pen.setCapStyle(Qt::RoundCap);
     Pen.setJoinStyle(Qt::RoundJoin);
     Painter.setPen(Pen);
     QPolygon Line;
-    for (const TPoint& P : FPoints) Line << QPoint(Round(P.X * Z), Round(P.Y * Z));
+    for (const TPoint& P : FPoints) Line << QPoint(Placed(P.X, Z), Placed(P.Y, Z));
     if (Line.size() == 1) {
       Painter.drawPoint(Line[0]);
     } else {
@@ -425,17 +541,17 @@ TMarkBitmap TLineMark::RenderBitmap() const {
 
 void TLineMark::Rotate(int32_t Angle) {
   const TRect& R = ImageRect();
-  const int32_t W = R.Right - R.Left + 1, H = R.Bottom - R.Top + 1;
+  const int64_t W = int64_t{R.Right} - R.Left + 1, H = int64_t{R.Bottom} - R.Top + 1;
   for (TPoint& P : FPoints) {
     switch (Angle) {
       case 90:
-        P = {H - 1 - P.Y, P.X};
+        P = {Saturated(H - 1 - P.Y), P.X};
         break;
       case 180:
-        P = {W - 1 - P.X, H - 1 - P.Y};
+        P = {Saturated(W - 1 - P.X), Saturated(H - 1 - P.Y)};
         break;
       case 270:
-        P = {P.Y, W - 1 - P.X};
+        P = {P.Y, Saturated(W - 1 - P.X)};
         break;
       default:
         break;
@@ -462,13 +578,13 @@ void TImageMark::RenderUnscaled() {
   TGenericMark::RenderUnscaled();
 }
 
-TMarkBitmap TImageMark::RenderBitmap() const {
-  QImage Bitmap = Blank(Color());
+TMarkBitmap TImageMark::RenderPart(const QRect& Part) const {
+  QImage Bitmap = Blank(Part, Color());
   if (FDib != nullptr && !Bitmap.isNull()) {
     QImage Picture;
     PackedDibToGraphic(FDib, Picture);
-    QPainter Painter(&Bitmap);
-    Painter.drawImage(Bitmap.rect(), Picture);
+    TPartPainter Painter(Bitmap, Part);
+    Painter.drawImage(QRect(QPoint(0, 0), ZoomedSize()), Picture);
   }
   return {Bitmap, std::nullopt};
 }
@@ -570,19 +686,21 @@ void TAnnotationsEditor::RepaintMarks() {
 // inside it first, while the rectangle still has the sides the points were measured in
 // (scaling them by the signed sides of the turned rectangle would throw them out of it).
 void TAnnotationsEditor::RotateMarks(int32_t Angle, int32_t Width, int32_t Height) {
+  // Far from the page, a side of the turned rectangle takes the nearest end of the 32 bits.
+  const auto From = [](int64_t Side, int32_t Value) { return Saturated(Side - Value - 1); };
   for (auto& Mark : FMarks) {
     const TRect R = Mark->ImageRect();
     TRect Turned;
     switch (Angle) {
       case 90:
-        Turned = {Height - R.Top - 1, R.Left, Height - R.Bottom - 1, R.Right};
+        Turned = {From(Height, R.Top), R.Left, From(Height, R.Bottom), R.Right};
         break;
       case 180:
-        Turned = {Width - R.Left - 1, Height - R.Top - 1, Width - R.Right - 1,
-                  Height - R.Bottom - 1};
+        Turned = {From(Width, R.Left), From(Height, R.Top), From(Width, R.Right),
+                  From(Height, R.Bottom)};
         break;
       case 270:
-        Turned = {R.Top, Width - R.Left - 1, R.Bottom, Width - R.Right - 1};
+        Turned = {R.Top, From(Width, R.Left), R.Bottom, From(Width, R.Right)};
         break;
       default:
         continue;
@@ -590,6 +708,23 @@ void TAnnotationsEditor::RotateMarks(int32_t Angle, int32_t Width, int32_t Heigh
     Mark->Rotate(Angle);
     Mark->StoreMarkRect(Turned);
   }
+}
+
+void TAnnotationsEditor::ShiftMarks(int32_t Dx, int32_t Dy, int32_t Width, int32_t Height) {
+  const auto Outside = [&](const std::unique_ptr<TGenericMark>& Mark) {
+    const TRect& R = Mark->ImageRect();
+    return int64_t{R.Right} + Dx < 0 || int64_t{R.Left} + Dx >= Width ||
+           int64_t{R.Bottom} + Dy < 0 || int64_t{R.Top} + Dy >= Height;
+  };
+  const size_t Before = FMarks.size();
+  std::erase_if(FMarks, Outside);
+  for (auto& Mark : FMarks) {
+    const TRect& R = Mark->ImageRect();
+    Mark->StoreMarkRect({Saturated(int64_t{R.Left} + Dx), Saturated(int64_t{R.Top} + Dy),
+                         Saturated(int64_t{R.Right} + Dx), Saturated(int64_t{R.Bottom} + Dy)});
+    Mark->Modified = Mark->Modified || Dx != 0 || Dy != 0;
+  }
+  FModified = FModified || FMarks.size() != Before || Dx != 0 || Dy != 0;
 }
 
 void TAnnotationsEditor::AnnotationsToMarks(const annotations::TAnnotations& Annotations,
@@ -600,6 +735,7 @@ void TAnnotationsEditor::AnnotationsToMarks(const annotations::TAnnotations& Ann
   SetResolution(Resolution);
   for (int32_t I = 0; I < Annotations.Count(); ++I) {
     const TGenericAnnotation* A = Annotations.Items(I);
+    if (!OnSomePage(*A)) continue;
     if (const auto* Note = dynamic_cast<const TAnnotationAttachANote*>(A)) {
       TStickNoteMark& M = AddStickNote();
       M.SetMarkRect(RectOf(A->Bounds));
@@ -641,11 +777,10 @@ void TAnnotationsEditor::AnnotationsToMarks(const annotations::TAnnotations& Ann
       if (const auto* Embedded = dynamic_cast<const TAnnotationImageEmbedded*>(A)) {
         // The annotation frees its own block: the mark holds a copy.
         M.SetImage(CopyOfBlock(Embedded->Dib()));
-      } else {
+      } else if (const TPictureFile File = ReadPictureFile(Image->FileName, kMaxPictureFileBytes);
+                 !File.Refused) {
         QImage Picture;
-        if (!Picture.load(QString::fromStdString(Image->FileName), "BMP")) {
-          throw Exception("Bitmap image is not valid");
-        }
+        if (!Picture.loadFromData(File.Bytes, "BMP")) throw Exception("Bitmap image is not valid");
         M.SetImage(GraphicToPackedDib(Picture));
       }
     }
@@ -729,7 +864,10 @@ void FontFromLogFont(const annotations::TLogFont& LogFont, QFont& Font) {
   const auto& Face = LogFont.FaceName;
   Font.setFamily(
       QString::fromLatin1(Face.data(), std::find(Face.begin(), Face.end(), '\0') - Face.begin()));
-  if (LogFont.Height != 0) Font.setPointSize(std::abs(LogFont.Height));
+  if (LogFont.Height != 0) {
+    Font.setPointSize(
+        static_cast<int>(std::min(std::abs(int64_t{LogFont.Height}), kMaxFontPoints)));
+  }
   Font.setItalic(LogFont.Italic != 0);
   Font.setUnderline(LogFont.Underline != 0);
   Font.setStrikeOut(LogFont.StrikeOut != 0);

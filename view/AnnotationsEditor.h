@@ -1,8 +1,8 @@
 // The annotation editor and its marks: windowless controls on the view's display panel that
-// show a page's annotations at the view's zoom. A mark keeps its rectangle in page pixels,
-// renders itself into a fresh bitmap of its zoomed size at every paint and copies it onto the
-// panel, leaving out a key colour where it must not hide the page. A selected mark shows a
-// move-and-resize frame; while the editor is read-only the frame moves nothing.
+// show a page's annotations at the view's zoom. A mark keeps its rectangle in page pixels and
+// renders, at every paint, a fresh bitmap of the part of its zoomed size that is exposed, then
+// copies it onto the panel, leaving out a key colour where it must not hide the page. A selected
+// mark shows a move-and-resize frame; while the editor is read-only the frame moves nothing.
 #pragma once
 
 #include <QColor>
@@ -56,13 +56,20 @@ class TGenericMark : public QWidget {
   virtual void SetMarkRect(const TRect& Rect);
   // Never used: raises "Non dovrebbe passare di qua...".
   virtual void RenderUnscaled();
-  // The bitmap of the zoomed size: Trunc((|right - left| + 1) x Zoom / 100) by the same of
-  // the height.
-  virtual TMarkBitmap RenderBitmap() const;
+  // The zoomed size: Trunc((|right - left| + 1) x Zoom / 100) by the same of the height, at
+  // most what a widget can be.
+  QSize ZoomedSize() const;
+  // The part Part (in the mark's zoomed pixels, inside ZoomedSize) of the mark's rendering:
+  // a bitmap of Part's size only, however large the mark is.
+  virtual TMarkBitmap RenderPart(const QRect& Part) const;
+  // The whole rendering of the zoomed size.
+  TMarkBitmap RenderBitmap() const { return RenderPart(QRect(QPoint(0, 0), ZoomedSize())); }
   // Turns what the mark holds inside its rectangle by 90, 180 or 270 degrees.
   virtual void Rotate(int32_t Angle);
   // Renders the mark and copies it onto the canvas at (Dx, Dy).
   void DrawMark(QPainter& Canvas, int Dx, int Dy) const;
+  // Renders Part of the mark only and copies it onto the canvas where it lies from (Dx, Dy).
+  void DrawPart(QPainter& Canvas, int Dx, int Dy, const QRect& Part) const;
   // Whether the mark is combined with the page under it as a highlighter (a bitwise AND).
   virtual bool Highlighting() const { return false; }
 
@@ -78,8 +85,8 @@ class TGenericMark : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
   void mouseMoveEvent(QMouseEvent* Event) override;
   void contextMenuEvent(QContextMenuEvent* Event) override;
-  // A bitmap of the zoomed size, filled with Fill.
-  QImage Blank(const QColor& Fill) const;
+  // A bitmap of Part's size, filled with Fill, for Part of the zoomed size.
+  static QImage Blank(const QRect& Part, const QColor& Fill);
 
  private:
   void ResizerChanged(const TResizerRect& NewBounds);
@@ -106,8 +113,9 @@ class TFontMark : public TGenericMark {
   void SetFontColor(const QColor& Value);
 
  protected:
-  // Draws the text into Box of the bitmap with the font at Points points.
-  void DrawText(QImage& Bitmap, const QRect& Box, int32_t Points) const;
+  // Draws the text into Box of the mark's zoomed pixels with the font at Points points, on
+  // the bitmap of Part; no glyph is drawn taller than the box.
+  void DrawText(QImage& Bitmap, const QRect& Part, const QRect& Box, double Points) const;
 
   QString FText;
   QFont FFont{"Arial", 12};
@@ -118,14 +126,14 @@ class TStickNoteMark : public TFontMark {
  public:
   explicit TStickNoteMark(QObject* Owner);
   void RenderUnscaled() override;
-  TMarkBitmap RenderBitmap() const override;
+  TMarkBitmap RenderPart(const QRect& Part) const override;
 };
 
 class TTextMark : public TFontMark {
  public:
   explicit TTextMark(QObject* Owner);
   void RenderUnscaled() override;
-  TMarkBitmap RenderBitmap() const override;
+  TMarkBitmap RenderPart(const QRect& Part) const override;
 };
 
 class TRectangleMark : public TGenericMark {
@@ -138,7 +146,7 @@ class TRectangleMark : public TGenericMark {
   bool Filled() const { return FFilled; }
   void SetFilled(bool Value);
   void RenderUnscaled() override;
-  TMarkBitmap RenderBitmap() const override;
+  TMarkBitmap RenderPart(const QRect& Part) const override;
   bool Highlighting() const override { return FHighlighted; }
 
  private:
@@ -164,7 +172,7 @@ class TLineMark : public TGenericMark {
   // when the old rectangle has both sides.
   void SetMarkRect(const TRect& Rect) override;
   void RenderUnscaled() override;
-  TMarkBitmap RenderBitmap() const override;
+  TMarkBitmap RenderPart(const QRect& Part) const override;
   void Rotate(int32_t Angle) override;
 
  private:
@@ -181,7 +189,7 @@ class TImageMark : public TGenericMark {
   // Takes the block over and frees the one held before.
   void SetImage(win32::HGLOBAL Block);
   void RenderUnscaled() override;
-  TMarkBitmap RenderBitmap() const override;
+  TMarkBitmap RenderPart(const QRect& Part) const override;
 
  private:
   win32::HGLOBAL FDib = nullptr;
@@ -189,6 +197,11 @@ class TImageMark : public TGenericMark {
 
 class TAnnotationsEditor : public QObject, public IAnnotationsEditor {
  public:
+  // No page is larger than 65535 pixels a side: a mark from a file that reaches further than
+  // this from the page's corner lies on no page.
+  static constexpr int32_t kMaxMarkCoordinate = 1 << 20;
+  static constexpr int64_t kMaxPictureFileBytes = int64_t{64} << 20;
+
   explicit TAnnotationsEditor(QObject* Owner = nullptr);
   ~TAnnotationsEditor() override;
 
@@ -224,9 +237,13 @@ class TAnnotationsEditor : public QObject, public IAnnotationsEditor {
   void DeselectAll();
   void RepaintMarks() override;
   void RotateMarks(int32_t Angle, int32_t Width, int32_t Height) override;
+  void ShiftMarks(int32_t Dx, int32_t Dy, int32_t Width, int32_t Height) override;
 
   // One mark for each annotation, in list order, at Zoom and Resolution; raises the loader's
   // failure when a referenced image file cannot be read, keeping the marks made before it.
+  // An annotation whose rectangle reaches beyond kMaxMarkCoordinate makes no mark; a
+  // referenced file that is not a regular file of at most kMaxPictureFileBytes leaves its
+  // mark without a picture.
   void AnnotationsToMarks(const annotations::TAnnotations& Annotations, double Zoom,
                           int32_t Resolution);
   // The marks of the annotations of page Page of a TIFF file; what cannot be read is left out.

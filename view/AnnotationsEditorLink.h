@@ -36,6 +36,9 @@ class IAnnotationsEditor {
   // Turns the marks with the page by a quarter or half turn; Width and Height are the page's
   // size before the turn.
   virtual void RotateMarks(int32_t Angle, int32_t Width, int32_t Height) = 0;
+  // Moves the marks by (Dx, Dy) with the page's content after a crop, and drops those that
+  // then lie wholly outside the page of Width x Height pixels.
+  virtual void ShiftMarks(int32_t /*Dx*/, int32_t /*Dy*/, int32_t /*Width*/, int32_t /*Height*/) {}
 
   // The view's answers to a click and a double click on a mark (the mark is the Sender). An
   // editor without marks never calls them.

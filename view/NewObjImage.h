@@ -186,6 +186,7 @@ class TNorvaneImage : public QWidget {
   void RefreshView(bool Force);
   // Turns the page and its marks, then shows it again at the current zoom.
   void Rotate(double Angle);
+  // Crops the page; the marks move with what they lie on, and those outside it go.
   void Crop(const TRect& Rect);
 
   // A click on a mark selects it alone; a double click also opens its properties.
@@ -212,9 +213,13 @@ class TNorvaneImage : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void ShowAgain();
+  // A custom zoom of Percent that keeps the page's point under At (view pixels) in place.
+  void ZoomAround(double Percent, const QPointF& At);
   void ShowScrollBars(bool Horizontal, bool Vertical, int PanelWidth, int PanelHeight);
 
   TMemoryImage FImage;

@@ -1,8 +1,10 @@
 // TNorvaneImage: the zoom and its fitting modes, the layout of the panel in the client area
 // with scroll bars shown and hidden by code, new pages, turns and crops.
+#include <QKeyEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -15,6 +17,11 @@ namespace {
 
 constexpr double kMinZoom = 0.1;
 constexpr double kMaxZoom = 10000;
+// A notch of the wheel zooms by this factor with Ctrl, and scrolls by this many steps.
+constexpr double kWheelZoomStep = 1.25;
+constexpr int kWheelLines = 6;
+// An arrow key scrolls by this many steps.
+constexpr int kKeyLines = 4;
 
 // A panel side of Size pixels at Percent per cent, within what a widget can be.
 int ZoomedSide(double Size, double Percent) {
@@ -45,6 +52,7 @@ TNorvaneImage::TNorvaneImage(QWidget* Parent)
   FPanel->setGeometry(0, 0, 100, 100);
   FHorz->hide();
   FVert->hide();
+  setFocusPolicy(Qt::StrongFocus);
   for (QScrollBar* bar : {FHorz, FVert}) {
     bar->setSingleStep(8);
     connect(bar, &QScrollBar::valueChanged, this,
@@ -299,7 +307,86 @@ void TNorvaneImage::Rotate(double Angle) {
   ShowAgain();
 }
 
+// The content at the rectangle's corner (or at the page's, for a corner before it) becomes
+// the page's corner: the marks move with it.
 void TNorvaneImage::Crop(const TRect& Rect) {
+  const bool cropped = FImage.IsValid() && Rect.Right >= Rect.Left && Rect.Bottom >= Rect.Top;
   FImage.Crop(Rect);
+  if (FEditor && cropped) {
+    FEditor->ShiftMarks(-std::max(Rect.Left, 0), -std::max(Rect.Top, 0), FImage.HorzSize(),
+                        FImage.VertSize());
+  }
   ShowAgain();
+}
+
+// ---- Wheel and keys ----
+
+// The wheel scrolls the page (sideways with Shift or a sideways wheel); with Ctrl it zooms, a
+// notch by a quarter, keeping the page's point under the mouse where it is.
+void TNorvaneImage::wheelEvent(QWheelEvent* Event) {
+  const QPoint delta = Event->angleDelta();
+  if (Event->modifiers().testFlag(Qt::ControlModifier)) {
+    const double notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120.0;
+    if (notches != 0) ZoomAround(FZoom * std::pow(kWheelZoomStep, notches), Event->position());
+    Event->accept();
+    return;
+  }
+  const bool sideways = Event->modifiers().testFlag(Qt::ShiftModifier) || delta.y() == 0;
+  QScrollBar& bar = sideways ? *FHorz : *FVert;
+  const int step = delta.y() != 0 ? delta.y() : delta.x();
+  bar.setValue(bar.value() - step * bar.singleStep() * kWheelLines / 120);
+  Event->accept();
+}
+
+void TNorvaneImage::ZoomAround(double Percent, const QPointF& At) {
+  const QPointF onPanel = At - QPointF(FPanel->pos()) - QPointF(FClient->pos());
+  const double before = FZoom;
+  FZoomMode = TZoomMode::zmCustom;
+  SetZoom(Percent);
+  const double ratio = FZoom / before;
+  FHorz->setValue(static_cast<int>(std::lround(onPanel.x() * ratio - (At.x() - FClient->x()))));
+  FVert->setValue(static_cast<int>(std::lround(onPanel.y() * ratio - (At.y() - FClient->y()))));
+}
+
+// Arrows scroll by a few steps, Page Up and Page Down by a screen, Home and End to the top and
+// the bottom (with Ctrl, to the left and the right as well).
+void TNorvaneImage::keyPressEvent(QKeyEvent* Event) {
+  const auto steps = [](QScrollBar& bar, int count) {
+    bar.setValue(bar.value() + count * bar.singleStep());
+  };
+  const auto pages = [](QScrollBar& bar, int count) {
+    bar.setValue(bar.value() + count * bar.pageStep());
+  };
+  switch (Event->key()) {
+    case Qt::Key_Left:
+      steps(*FHorz, -kKeyLines);
+      break;
+    case Qt::Key_Right:
+      steps(*FHorz, kKeyLines);
+      break;
+    case Qt::Key_Up:
+      steps(*FVert, -kKeyLines);
+      break;
+    case Qt::Key_Down:
+      steps(*FVert, kKeyLines);
+      break;
+    case Qt::Key_PageUp:
+      pages(*FVert, -1);
+      break;
+    case Qt::Key_PageDown:
+      pages(*FVert, 1);
+      break;
+    case Qt::Key_Home:
+      FVert->setValue(FVert->minimum());
+      if (Event->modifiers().testFlag(Qt::ControlModifier)) FHorz->setValue(FHorz->minimum());
+      break;
+    case Qt::Key_End:
+      FVert->setValue(FVert->maximum());
+      if (Event->modifiers().testFlag(Qt::ControlModifier)) FHorz->setValue(FHorz->maximum());
+      break;
+    default:
+      QWidget::keyPressEvent(Event);
+      return;
+  }
+  Event->accept();
 }

@@ -1,6 +1,7 @@
 #include "UnitDlgAnnoProp.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -109,14 +110,17 @@ void TDialogAnnotationProperties::BuildTextPage() {
   EditFont = new QLineEdit("Arial, 12, bold, italic, underlined", TabSheetText);
   EditFont->setReadOnly(true);
   EditFont->setFrame(false);
-  EditFont->setGeometry(48, 8, 268, 20);
+  EditFont->setGeometry(48, 8, 236, 20);
   EditFont->setStyleSheet("QLineEdit { background: palette(button); }");
+  ButtonFontColor = Button(TabSheetText, "", QRect(290, 6, 28, 23));
+  ButtonFontColor->setToolTip("Colore del testo");
   ButtonFont = Button(TabSheetText, "...", QRect(322, 6, 28, 23));
   Caption(TabSheetText, "Testo", 8, 36);
   MemoText = new QPlainTextEdit(TabSheetText);  // owned by the page
   MemoText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoText->setGeometry(8, 54, 342, 98);
   connect(ButtonFont, &QPushButton::clicked, this, [this] { ButtonFontClick(); });
+  connect(ButtonFontColor, &QPushButton::clicked, this, [this] { ButtonFontColorClick(); });
 }
 
 void TDialogAnnotationProperties::BuildRectanglePage() {
@@ -204,6 +208,9 @@ void TDialogAnnotationProperties::ShowFont() {
   QPalette P = EditFont->palette();
   P.setColor(QPalette::Text, DialogFontColor);
   EditFont->setPalette(P);
+  QPixmap Swatch(14, 14);
+  Swatch.fill(DialogFontColor);
+  ButtonFontColor->setIcon(QIcon(Swatch));
 }
 
 void TDialogAnnotationProperties::ShowPicture() {
@@ -293,6 +300,13 @@ void TDialogAnnotationProperties::ButtonFontClick() {
   const QFont Chosen = QFontDialog::getFont(&Ok, DialogFont, this);
   if (!Ok) return;
   DialogFont = Chosen;
+  ShowFont();
+}
+
+void TDialogAnnotationProperties::ButtonFontColorClick() {
+  const QColor Chosen = QColorDialog::getColor(DialogFontColor, this, "Colore del testo");
+  if (!Chosen.isValid()) return;
+  DialogFontColor = Chosen;
   ShowFont();
 }
 

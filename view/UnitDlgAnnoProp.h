@@ -50,6 +50,8 @@ class TDialogAnnotationProperties : public QDialog {
   static QString FontDescription(const QFont& Font);
 
   void ButtonFontClick();
+  // The colour dialog for the text's colour; the font keeps it.
+  void ButtonFontColorClick();
   void ButtonLoadClick();
   void ButtonClearClick();
   void ButtonDeleteClick();
@@ -65,7 +67,7 @@ class TDialogAnnotationProperties : public QDialog {
   QStackedWidget* PageControl1;
   QWidget *TabSheetText, *TabSheetRectangle, *TabSheetLine, *TabSheetImage;
   QLineEdit* EditFont;
-  QPushButton* ButtonFont;
+  QPushButton *ButtonFont, *ButtonFontColor;
   QPlainTextEdit* MemoText;
   QSpinBox* SpinEditRectanglePen;
   QCheckBox *CheckBoxRectangleHightLight, *CheckBoxRectangleFilled;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <filesystem>
 
 #include "UnitDlgAnnoProp.h"
@@ -148,6 +151,39 @@ TEST(AnnotationDialog, TextPageShowsTheFontInItsColour) {
   D.SaveToMark(Back);
   EXPECT_EQ(Back.Text, "Nuovo");
   EXPECT_TRUE(Back.Font.bold());
+}
+
+// The text's colour is chosen with its own button beside the font's; "Annulla" in the colour
+// dialog keeps the colour there was.
+TEST(AnnotationDialog, TheTextColourHasAButton) {
+  TMarkProperties T;
+  T.Family = TMarkProperties::mfText;
+  T.FontColor = QColor(200, 0, 0);
+  TDialogAnnotationProperties D;
+  D.LoadFromMark(T);
+  D.show();
+  EXPECT_TRUE(D.ButtonFontColor->isVisible());
+  const auto Answer = [](const QColor& Chosen, bool Accept) {
+    QTimer::singleShot(0, [Chosen, Accept] {
+      auto* Colours = dynamic_cast<QColorDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(Colours, nullptr);
+      Colours->setCurrentColor(Chosen);
+      if (Accept) {
+        Colours->accept();
+      } else {
+        Colours->reject();
+      }
+    });
+  };
+  Answer(QColor(0, 128, 0), true);
+  D.ButtonFontColor->click();
+  EXPECT_EQ(D.EditFont->palette().color(QPalette::Text), QColor(0, 128, 0));
+  Answer(QColor(0, 0, 255), false);
+  D.ButtonFontColor->click();
+  Shoot(D, "annoprop-text-colour.png");
+  TMarkProperties Back = T;
+  D.SaveToMark(Back);
+  EXPECT_EQ(Back.FontColor, QColor(0, 128, 0));
 }
 
 TEST(AnnotationDialog, ScreenshotsOfEachPage) {

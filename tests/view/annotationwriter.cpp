@@ -35,6 +35,16 @@ void RegisterTag() {
 
 }  // namespace
 
+TAttributes Kind(int32_t Type, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+  TAttributes A;
+  A.Type = Type;
+  A.Left = Left;
+  A.Top = Top;
+  A.Right = Right;
+  A.Bottom = Bottom;
+  return A;
+}
+
 void PutInt(TBytes& Bytes, int32_t Value) {
   const auto U = static_cast<uint32_t>(Value);
   for (int Shift = 0; Shift < 32; Shift += 8) Bytes.push_back(static_cast<uint8_t>(U >> Shift));

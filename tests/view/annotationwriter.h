@@ -23,6 +23,9 @@ struct TAttributes {
   int32_t Time = 123456, Visible = 1;
 };
 
+// The default attributes with another kind and rectangle.
+TAttributes Kind(int32_t Type, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom);
+
 class TPayloadWriter {
  public:
   // The 8-byte header; Version 1 marks 32-bit data.

@@ -13,16 +13,6 @@ using namespace annotest;
 
 namespace {
 
-TAttributes Kind(int32_t Type, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
-  TAttributes A;
-  A.Type = Type;
-  A.Left = Left;
-  A.Top = Top;
-  A.Right = Right;
-  A.Bottom = Bottom;
-  return A;
-}
-
 struct TMarkFiles : ::testing::Test {
   TMarkFiles() {
     char Pattern[] = "/tmp/clarivo-marks-XXXXXX";

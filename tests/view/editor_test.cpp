@@ -592,6 +592,30 @@ TEST_F(TViewWithMarks, TheDialogEditsEachKind) {
   EXPECT_EQ(Note.Text(), "Firmare qui");
 }
 
+// A crop takes the marks with the content they lie on; those left outside the page go.
+TEST_F(TViewWithMarks, MarksMoveWithACrop) {
+  TRectangleMark& Kept = Editor->AddRectangle();
+  Kept.SetMarkRect({100, 50, 199, 99});
+  TLineMark& Line = Editor->AddLineMark();
+  Line.SetMarkRect({60, 30, 90, 60});  // reaches into the kept part
+  Line.AddPoint(30, 30);
+  Editor->AddRectangle().SetMarkRect({500, 300, 550, 350});  // wholly outside
+  Editor->SetModified(false);
+  View.Crop({80, 40, 299, 199});
+  EXPECT_EQ(View.Image().HorzSize(), 220);
+  ASSERT_EQ(Editor->Count(), 2);
+  EXPECT_TRUE(SameRect(Kept.ImageRect(), {20, 10, 119, 59}));
+  EXPECT_TRUE(SameRect(Line.ImageRect(), {-20, -10, 10, 20}));
+  EXPECT_EQ(Line.Points(0), (TLineMark::TPoint{30, 30}));
+  EXPECT_TRUE(Editor->Modified());
+  EXPECT_TRUE(Kept.Modified);
+
+  View.Crop({10, 10, 5, 5});  // keeps nothing: the page and its marks stay
+  EXPECT_TRUE(SameRect(Kept.ImageRect(), {20, 10, 119, 59}));
+  View.Crop({-30, -30, 99, 99});  // a corner before the page's: the content does not move
+  EXPECT_TRUE(SameRect(Kept.ImageRect(), {20, 10, 119, 59}));
+}
+
 // A page in the view with one mark of each kind, the rectangle selected, as the user sees it.
 TEST_F(TViewWithMarks, ScreenshotWithOneMarkOfEachKind) {
   View.SetZoom(100);

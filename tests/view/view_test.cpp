@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "viewfixture.h"
@@ -298,6 +300,61 @@ TEST_F(ViewTest, TurnsAndCropsShowThePageAgain) {
   EXPECT_EQ(Panel(), QRect(225, 175, 50, 50));
   const QImage shot = Rendered(view);
   EXPECT_EQ(PageBox(shot, view.ClientRect()), QRect(225, 175, 50, 50));
+}
+
+// The wheel scrolls (sideways with Shift), with Ctrl it zooms about the mouse; arrows and the
+// page keys scroll.
+TEST_F(ViewTest, WheelAndKeysMoveThePage) {
+  Show(300, 200);
+  view.SetImageHandle(FramedPage(1000, 1000));
+  view.SetZoom(100);
+  QScrollBar& down = view.VertScrollBar();
+  QScrollBar& across = view.HorzScrollBar();
+  const auto wheel = [&](QPoint delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent e(QPointF(100, 80), view.mapToGlobal(QPointF(100, 80)), QPoint(), delta,
+                  Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &e);  // what the panel leaves reaches the view
+  };
+  const auto key = [&](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent e(QEvent::KeyPress, code, modifiers);
+    QCoreApplication::sendEvent(&view, &e);
+  };
+  wheel({0, -120}, Qt::NoModifier);
+  EXPECT_EQ(down.value(), 48);
+  wheel({0, -120}, Qt::ShiftModifier);
+  EXPECT_EQ(across.value(), 48);
+  wheel({0, 120}, Qt::NoModifier);
+  EXPECT_EQ(down.value(), 0);
+
+  const struct {
+    int Key;
+    Qt::KeyboardModifiers Modifiers;
+    int Across, Down;
+  } keys[] = {
+      {Qt::Key_Down, Qt::NoModifier, 48, 32},
+      {Qt::Key_Right, Qt::NoModifier, 80, 32},
+      {Qt::Key_PageDown, Qt::NoModifier, 80, 32 + down.pageStep()},
+      {Qt::Key_Up, Qt::NoModifier, 80, down.pageStep()},
+      {Qt::Key_End, Qt::NoModifier, 80, down.maximum()},
+      {Qt::Key_Home, Qt::ControlModifier, 0, 0},
+      {Qt::Key_Left, Qt::NoModifier, 0, 0},
+  };
+  for (const auto& k : keys) {
+    key(k.Key, k.Modifiers);
+    EXPECT_EQ(across.value(), k.Across) << k.Key;
+    EXPECT_EQ(down.value(), k.Down) << k.Key;
+  }
+
+  view.SetZoomMode(TZoomMode::zmFitToWidth);
+  down.setValue(60);
+  wheel({0, 120}, Qt::ControlModifier);  // the page's point under the mouse stays there
+  EXPECT_EQ(view.ZoomMode(), TZoomMode::zmCustom);
+  const double before = view.FitToWidthZoom();
+  EXPECT_DOUBLE_EQ(view.Zoom(), before * 1.25);
+  const QPoint under = view.DisplayPanel().mapFrom(&view, QPoint(100, 80));
+  EXPECT_NEAR(under.y(), (60 + 80) * 1.25, 2);
+  wheel({0, -240}, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view.Zoom(), before / 1.25);
 }
 
 TEST_F(ViewTest, MouseEventsInPanelPixels) {

@@ -67,14 +67,20 @@ TEST(PageFaults, SkewOfAPageWithoutPixelsIsZero) {
 }
 
 // Blocks of the same size before and after: a 4 x 128 page takes 1576 bytes at 24 and at 8
-// bits.
+// bits, a 2 x 256 page 2088; the others grow or shrink.
 TEST(PageFaults, AConversionLeavesThePageLockedOnce) {
-  for (int32_t height : {128, 100, 200}) {
-    TDIB dib;
-    dib.NewImage(4, height, pt24bit, 300, 300);
-    dib.ConvertPixelType(pt8bit);
-    EXPECT_EQ(dib.LockCount(), 1) << height;
-    EXPECT_EQ(win32::GlobalLockCount(dib.Handle()), 1u) << height;
+  const struct {
+    int32_t Width, Height;
+  } sizes[] = {{4, 128}, {4, 100}, {4, 200}, {2, 256}, {2, 255}, {2, 257}};
+  for (const auto& size : sizes) {
+    for (uint8_t type : {pt8bit, pt4bit, pt1bit}) {
+      TDIB dib;
+      dib.NewImage(size.Width, size.Height, pt24bit, 300, 300);
+      dib.ConvertPixelType(type);
+      EXPECT_EQ(dib.LockCount(), 1) << size.Width << " x " << size.Height << " to " << int{type};
+      EXPECT_EQ(win32::GlobalLockCount(dib.Handle()), 1u)
+          << size.Width << " x " << size.Height << " to " << int{type};
+    }
   }
 }
 
