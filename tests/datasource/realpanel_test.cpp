@@ -1,6 +1,7 @@
 // The dialog and the quality-control window against the real control panel with its test
 // scanner: pages are scanned, served as temporary files, reviewed and handed back.
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -16,6 +17,7 @@
 #include "pagecheck.h"
 #include "realpanel.h"
 #include "screenshot.h"
+#include "testdata.h"
 #include "uDSUserInterface.h"
 
 namespace {
@@ -131,6 +133,50 @@ TEST_F(DialogWithPanelTest, AFlaggedPageIsRescannedVirtuallyAndHandedBack) {
   EXPECT_TRUE(SamePixels(Form->Page(), *rescanned));
   EXPECT_EQ(PageFilesIn(Root / "tmp"), std::vector<std::string>{});
   EXPECT_TRUE(Asked.empty()) << Asked.front().toStdString();
+}
+
+// A real scan among the test scanner's pages: the window shows it, flagged by the panel's own
+// limits, and says why. Its screenshot is the README's picture of the window.
+TEST_F(DialogWithPanelTest, AFlaggedBookPageSaysWhyItWasFlagged) {
+  const fs::path scan = fs::path(TestDataDir()) / "scans" / "leptonica" / "zanotti-78.jpg";
+  if (TestDataDir().empty() || !fs::exists(scan)) GTEST_SKIP() << scan << " is absent";
+  TDIB page;
+  page.LoadFromFile(scan.string());
+  fs::create_directories(Root / "program" / "test");
+  page.SaveToFile((Root / "program" / "test" / "zanotti-78.bmp").string());
+  Store("Images", "QC", "1");
+  ASSERT_TRUE(StartPanel()) << PanelOutput();
+  Form = std::make_unique<TFormSource>();
+  ASSERT_TRUE(Form->Connected());
+  Form->ShowInterface(true);
+  Form->RadioButtonGray->click();
+  Form->SpinEditXResolution->setValue(100);
+  int reviews = 0;
+  QString flagged;
+  // The test scanner's own page comes first and goes on as it is; the scan follows.
+  auto review = [&] {
+    QTimer::singleShot(0, [&] {
+      auto* qc = dynamic_cast<TFormQC*>(QApplication::activeModalWidget());
+      ASSERT_NE(qc, nullptr);
+      if (++reviews == 2) {
+        flagged = qc->LabelFlagged->text();
+        SaveScreenshot(*qc, "quality-control-flagged-scan.png");
+      }
+      qc->ButtonOK->click();
+    });
+  };
+  review();
+  QTest::mouseClick(Form->ButtonScan, Qt::LeftButton);
+  ASSERT_FALSE(Form->Page().Empty()) << PanelOutput();
+  Form->PageDone();
+  review();
+  EXPECT_EQ(Form->PendingTransfers(), -1) << PanelOutput();
+  EXPECT_EQ(reviews, 2);
+  EXPECT_TRUE(flagged.startsWith("Flagged by the quality check:\nBrightness "))
+      << flagged.toStdString();
+  EXPECT_TRUE(flagged.contains(": too")) << flagged.toStdString();
+  EXPECT_EQ(Form->Page().Width(), 701);  // 1052 pixels at 150 dpi, served at 100 dpi
+  Form->close();
 }
 
 }  // namespace
