@@ -9,6 +9,7 @@
 #include "vekTWAINDIB.h"
 #include "vekTWAINFix.h"
 #include "vekTWAINIntf.h"
+#include "vekTWAINNativeTiff.h"
 #include "vekTWAINStrips.h"
 
 using namespace win32;
@@ -216,6 +217,7 @@ uint16_t TvekTWAINIntf::NativeTransfer() {
 }
 
 void TvekTWAINIntf::DeliverNative(HGLOBAL Handle) {
+  Handle = PackedDIBOfNativeBlock(Handle);
   const void* block = GlobalLock(Handle);
   const std::optional<TPackedDIB> layout = CheckPackedDIB(block, GlobalSize(Handle));
   if (!layout) {

@@ -43,7 +43,7 @@ TvekTWAINKernel::TvekTWAINKernel(QObject* Owner) : QObject(Owner) {
                              std::to_string(kToolkitMinor));
   FAppIdentity.ProtocolMajor = 1;
   FAppIdentity.ProtocolMinor = 9;
-  FAppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+  FAppIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
   CopyText(FAppIdentity.Manufacturer, "VEK DESIGN");
   CopyText(FAppIdentity.ProductFamily, "Image Capture");
   CopyText(FAppIdentity.ProductName, "TWAIN Application");
@@ -52,6 +52,7 @@ TvekTWAINKernel::TvekTWAINKernel(QObject* Owner) : QObject(Owner) {
 TvekTWAINKernel::~TvekTWAINKernel() {
   CloseAll();
   UnhookAppMessages();
+  StopTwain2();
 }
 
 uint16_t TvekTWAINKernel::CallDSM(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG,
@@ -99,6 +100,7 @@ void TvekTWAINKernel::GetStatus(uint16_t& Condition, TW_IDENTITY* pDest) {
 }
 
 void TvekTWAINKernel::DropDSM() {
+  StopTwain2();
   FDSMOpen = false;
   FSourceOpen = false;
   FSourceEnabled = false;
@@ -136,6 +138,7 @@ uint16_t TvekTWAINKernel::OpenDSM() {
   if (result == TWRC_SUCCESS) {
     FDSMOpen = true;
     SetState(3);
+    StartTwain2();
     HookAppMessages();
   }
   return result;
@@ -147,6 +150,7 @@ uint16_t TvekTWAINKernel::CloseDSM() {
       CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &FParentWindow);
   if (result != TWRC_SUCCESS) return result;
   FDSMOpen = false;
+  StopTwain2();
   SetState(2);
   FreeDSMLibrary();
   UnhookAppMessages();
@@ -162,6 +166,7 @@ uint16_t TvekTWAINKernel::OpenDS() {
     SetState(4);
     FSourceProtocol =
         static_cast<uint16_t>(FSourceIdentity.ProtocolMajor * 10 + FSourceIdentity.ProtocolMinor);
+    if (FTwain2) RegisterCallback();
     if (OnDisableMenus) OnDisableMenus(this);
   }
   return result;
@@ -243,36 +248,42 @@ void TvekTWAINKernel::AppMessageHook(win32::MSG& Msg, bool& Handled) {
 
 bool TvekTWAINKernel::ProcessSourceEvent(win32::MSG& Msg) {
   uint16_t result = TWRC_NOTDSEVENT;
-  if (FDSMOpen && FSourceOpen) {
+  if (FDSMOpen && FSourceOpen && FTwain2) {
+    TW_UINT16 message = TakeNotification();
+    if (message != MSG_NULL) result = TWRC_DSEVENT;
+    ActOnNotification(message);
+  } else if (FDSMOpen && FSourceOpen) {
     TW_EVENT event{};
     event.pEvent = &Msg;
     event.TWMessage = MSG_NULL;
     result =
         CallDSM(&FAppIdentity, &FSourceIdentity, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-    if (result != kCallRaised) {
-      switch (event.TWMessage) {
-        case MSG_XFERREADY:
-          SetState(6);
-          if (FCloseMode > 0) {
-            if (OnXferReady) OnXferReady(this);
-            TransferImages();
-          }
-          break;
-        case MSG_CLOSEDSREQ:
-          CloseAll();
-          if (OnCloseSource) OnCloseSource(this);
-          break;
-        case MSG_DEVICEEVENT:
-          ProcessDeviceEvent();
-          break;
-        default:
-          break;
-      }
-    }
+    if (result != kCallRaised) ActOnNotification(event.TWMessage);
   }
   if (!FSourceOpen) FireEnableMenus();
   if (!FDSMOpen) UnhookAppMessages();
   return result == TWRC_DSEVENT;
+}
+
+void TvekTWAINKernel::ActOnNotification(TW_UINT16 Message) {
+  switch (Message) {
+    case MSG_XFERREADY:
+      SetState(6);
+      if (FCloseMode > 0) {
+        if (OnXferReady) OnXferReady(this);
+        TransferImages();
+      }
+      break;
+    case MSG_CLOSEDSREQ:
+      CloseAll();
+      if (OnCloseSource) OnCloseSource(this);
+      break;
+    case MSG_DEVICEEVENT:
+      ProcessDeviceEvent();
+      break;
+    default:
+      break;
+  }
 }
 
 void TvekTWAINKernel::FireEnableMenus() {

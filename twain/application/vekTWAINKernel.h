@@ -8,6 +8,11 @@
 // States: 1 nothing loaded, 2 Source Manager loaded, 3 Source Manager open, 4 source open,
 // 5 source enabled, 6 transfer ready, 7 transferring (file transfers only).
 //
+// With a Source Manager that answers DF_DSM2 (the kernel declares DF_APP2) it registers a
+// DAT_CALLBACK with the source it opens: a notification is kept and the parent window woken,
+// and the message hook acts on it without MSG_PROCESSEVENT (vekTWAINKernelCallback.cpp). A 1.x
+// manager is polled with MSG_PROCESSEVENT as before.
+//
 // Everything runs on the thread that pumps the application's messages. Failures are return
 // codes: TWAIN's, or kCallRaised for a Source Manager call that raised.
 #pragma once
@@ -15,7 +20,9 @@
 #include <QObject>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "library.h"
@@ -66,6 +73,9 @@ class TvekTWAINKernel : public QObject {
   void HookAppMessages();
   void UnhookAppMessages();
 
+  // The manager answered DF_DSM2: notifications come by callback.
+  bool Twain2() const { return FTwain2; }
+
   TW_IDENTITY& AppIdentity() { return FAppIdentity; }
   const TW_IDENTITY& AppIdentity() const { return FAppIdentity; }
   TW_IDENTITY& SourceIdentity() { return FSourceIdentity; }
@@ -101,6 +111,15 @@ class TvekTWAINKernel : public QObject {
   void DropDSM();
   void FreeDSMLibrary();
   void FireEnableMenus();
+  void ActOnNotification(TW_UINT16 Message);
+  // vekTWAINKernelCallback.cpp
+  void StartTwain2();
+  void StopTwain2();
+  void RegisterCallback();
+  // The oldest notification the callback kept, or MSG_NULL.
+  TW_UINT16 TakeNotification();
+  static TW_UINT16 CallBack(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_UINT32 DG, TW_UINT16 DAT,
+                            TW_UINT16 MSG, TW_MEMREF pData);
 
   bool FDSMOpen = false;
   bool FSourceOpen = false;
@@ -115,4 +134,8 @@ class TvekTWAINKernel : public QObject {
   TW_IDENTITY FSourceIdentity{};
   uint16_t FSourceProtocol = 0;
   TMessageEvent FSavedHook;
+  bool FTwain2 = false;
+  TW_ENTRYPOINT FEntryPoints{};
+  std::mutex FNotificationsLock;
+  std::deque<TW_UINT16> FNotifications;  // kept by the callback, from any thread
 };

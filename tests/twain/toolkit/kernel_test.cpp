@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "simscanner.h"
@@ -108,6 +113,47 @@ TEST_F(KernelTest, ArmedTransferReadyRunsTheTransfers) {
   kernel.CallDSM(&kernel.AppIdentity(), &kernel.SourceIdentity(), DG_CONTROL, DAT_PENDINGXFERS,
                  MSG_RESET, &pending);
   kernel.SetState(5);
+}
+
+// With our manager (DF_DSM2) the notifications come by callback, and the source never sees a
+// MSG_PROCESSEVENT; from a 1.x source and a 2.x one alike.
+TEST_F(KernelTest, A2xManagerNotifiesByCallbackWithoutProcessEvent) {
+  for (const char* name : {"SimScanner", "SimScannerTW2"}) {
+    SCOPED_TRACE(name);
+    AddScanner(name, true, name);
+    std::string trace = (Dir() / (std::string(name) + ".trace")).string();
+    setenv("CLARIVO_SIMSCANNER_TRACE", trace.c_str(), 1);
+    TCountingKernel kernel;
+    ASSERT_EQ(kernel.OpenDSM(), TWRC_SUCCESS);
+    EXPECT_TRUE(kernel.Twain2());
+    std::snprintf(kernel.SourceIdentity().ProductName, sizeof(TW_STR32), "%s", name);
+    ASSERT_EQ(kernel.OpenDS(), TWRC_SUCCESS);
+    kernel.ArmCloseMode(3);
+    bool showUI = false;
+    ASSERT_EQ(kernel.EnableDS(showUI), TWRC_SUCCESS);
+    ASSERT_TRUE(PumpUntilState(kernel, 6));
+    EXPECT_EQ(kernel.Transfers, 1);
+    TW_PENDINGXFERS pending{};
+    kernel.CallDSM(&kernel.AppIdentity(), &kernel.SourceIdentity(), DG_CONTROL, DAT_PENDINGXFERS,
+                   MSG_RESET, &pending);
+    kernel.SetState(5);
+    kernel.CloseAll();
+    unsetenv("CLARIVO_SIMSCANNER_TRACE");
+    std::ifstream in(trace);
+    std::stringstream sent;
+    sent << in.rdbuf();
+    EXPECT_NE(sent.str().find("0x0009 0x0502"), std::string::npos) << "enabled";
+    EXPECT_EQ(sent.str().find("0x0002 0x0601"), std::string::npos) << sent.str();
+  }
+}
+
+TEST_F(KernelTest, A1xManagerIsPolled) {
+  std::filesystem::remove(Dir() / "TWAIN_32.DLL");
+  std::filesystem::create_symlink(RAISING_DSM, Dir() / "TWAIN_32.DLL");
+  TCountingKernel kernel;
+  ASSERT_EQ(kernel.OpenDSM(), TWRC_SUCCESS);
+  EXPECT_FALSE(kernel.Twain2());
+  kernel.CloseAll();
 }
 
 TEST_F(KernelTest, FailuresCarryTheSourcesConditionCode) {
