@@ -3,7 +3,8 @@
 #   lib/clarivo/                   the program directory: clarivo, twain-acquire, the message
 #                                  queue library, the test scanner's test/ folder, and cache/
 #                                  when the user may write there
-#   lib/clarivo/windows/           the Windows directory: TWAIN_32.DLL
+#   lib/clarivo/windows/           the Windows directory: TWAIN_32.DLL and its helper program
+#                                  twain_32-helper
 #   lib/clarivo/windows/twain_32/  the data sources: Clarivo.ds
 #   bin/clarivo, bin/twain-acquire links into lib/clarivo, for the program path
 #
@@ -16,8 +17,9 @@ install(TARGETS clarivo_messages LIBRARY DESTINATION ${CLARIVO_INSTALL_PROGRAM_D
 set_target_properties(clarivo twain-acquire PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS clarivo twain-acquire RUNTIME DESTINATION ${CLARIVO_INSTALL_PROGRAM_DIR})
 
-set_target_properties(clarivo_sourcemanager PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+set_target_properties(clarivo_sourcemanager twain_32-helper PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 install(TARGETS clarivo_sourcemanager LIBRARY DESTINATION ${CLARIVO_INSTALL_WINDOWS_DIR})
+install(TARGETS twain_32-helper RUNTIME DESTINATION ${CLARIVO_INSTALL_WINDOWS_DIR})
 
 # The data source Clarivo.ds, once it is built.
 if(TARGET clarivo_datasource)

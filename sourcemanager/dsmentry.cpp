@@ -39,6 +39,8 @@ TW_UINT16 TSourceManager::ManagerTriplet(TLock& Lock, TW_IDENTITY* pOrigin, TW_U
       return GetNext(Lock, *pOrigin, pData);
     case MSG_GETDEFAULT:
       return GetDefault(Lock, *pOrigin, pData);
+    case MSG_USERSELECT:
+      return UserSelect(Lock, *pOrigin, pData);
     case MSG_OPENDS:
       return OpenDS(Lock, *pOrigin, pData);
     case MSG_CLOSEDS:

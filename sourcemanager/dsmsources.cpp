@@ -1,14 +1,22 @@
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#include "boundaryguard.h"
+#include "dsmhelper.h"
 #include "dsmtable.h"
+#include "identityhex.h"
 #include "windowsdir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// How long a source may take to load and tell its identity.
+constexpr int kIdentityTimeoutMs = 5000;
+// The helper's exit status for a library that is no data source or answered no identity.
+constexpr int kHelperNoAnswer = 3;
 
 bool HasDataSourceExtension(const fs::path& Path) {
   std::string ext = Path.extension().string();
@@ -37,36 +45,81 @@ std::vector<std::string> DataSourceFiles() {
   return files;
 }
 
-// Loads the library for the one question and unloads it again.
-bool AskIdentity(const std::string& Path, TW_IDENTITY& Asker, TW_IDENTITY& Identity) {
-  win32::HMODULE module = win32::LoadLibrary(Path);
-  if (module == nullptr) return false;
-  auto entry = reinterpret_cast<DSENTRYPROC>(win32::GetProcAddress(module, "DS_Entry"));
-  TW_UINT16 rc = TWRC_FAILURE;
-  if (entry != nullptr)
-    rc = Guarded([&] { return entry(&Asker, DG_CONTROL, DAT_IDENTITY, MSG_GET, &Identity); },
-                 [] { return TWRC_FAILURE; });
-  win32::FreeLibrary(module);
-  return rc == TWRC_SUCCESS;
+// The helper asks the source in a process of its own: a source that crashes, hangs or raises
+// while it loads or answers is left out, and said so once on the standard error.
+TAnsweredIdentity AskIdentity(const std::string& Path, const TW_IDENTITY& Asker) {
+  TAnsweredIdentity answer;
+  THelperRun run = RunHelper({"identity", Path, IdentityToHex(Asker)}, kIdentityTimeoutMs);
+  if (run.Finished && run.Output.size() == sizeof(TW_IDENTITY)) {
+    std::memcpy(&answer.Identity, run.Output.data(), sizeof(TW_IDENTITY));
+    answer.Listed = true;
+  } else {
+    if (run.Finished || run.ExitStatus == kHelperNoAnswer) run.Why = "it gave no identity";
+    std::fprintf(stderr, "TWAIN_32.DLL: the data source %s is left out: %s\n", Path.c_str(),
+                 run.Why.c_str());
+  }
+  return answer;
+}
+
+// The identity a source answered, asked again only when its file changed.
+bool Identity(const std::string& Path, const TW_IDENTITY& Asker, TIdentityCache& Cache,
+              TW_IDENTITY& Identity) {
+  std::error_code error;
+  std::uintmax_t size = fs::file_size(Path, error);
+  fs::file_time_type modified = fs::last_write_time(Path, error);
+  if (error) return false;
+  {
+    std::lock_guard guard(Cache.Lock);
+    auto known = Cache.Answered.find(Path);
+    if (known != Cache.Answered.end() && known->second.Size == size &&
+        known->second.Modified == modified) {
+      Identity = known->second.Identity;
+      return known->second.Listed;
+    }
+  }
+  TAnsweredIdentity answer = AskIdentity(Path, Asker);
+  answer.Size = size;
+  answer.Modified = modified;
+  std::lock_guard guard(Cache.Lock);
+  Cache.Answered[Path] = answer;
+  Identity = answer.Identity;
+  return answer.Listed;
+}
+
+// A product name that an earlier source of the listing has already is told apart by a
+// number, as the application opens a source by its name.
+void MakeNameDistinct(std::vector<TListedSource>& Listed, TListedSource& Source) {
+  auto taken = [&](const char* Name) {
+    return std::any_of(Listed.begin(), Listed.end(), [&](const TListedSource& s) {
+      return std::strncmp(s.Identity.ProductName, Name, sizeof(TW_STR32)) == 0;
+    });
+  };
+  const std::string name = Source.Identity.ProductName;
+  for (int n = 2; taken(Source.Identity.ProductName); ++n) {
+    std::string suffix = " (" + std::to_string(n) + ")";
+    std::string distinct = name.substr(0, sizeof(TW_STR32) - 1 - suffix.size()) + suffix;
+    std::snprintf(Source.Identity.ProductName, sizeof(TW_STR32), "%s", distinct.c_str());
+  }
 }
 
 }  // namespace
 
-std::vector<TListedSource> ScanSources(TW_IDENTITY& Asker,
-                                       const std::vector<TLoadedSource>& Loaded) {
+std::vector<TListedSource> ScanSources(TW_IDENTITY& Asker, const std::vector<TLoadedSource>& Loaded,
+                                       TIdentityCache& Cache) {
   std::vector<TListedSource> listed;
   for (const std::string& path : DataSourceFiles()) {
     TListedSource source;
     source.Path = path;
     auto loaded = std::find_if(Loaded.begin(), Loaded.end(),
                                [&](const TLoadedSource& s) { return s.Path == path; });
-    if (loaded != Loaded.end())
+    if (loaded != Loaded.end()) {
       source.Identity = loaded->Identity;
-    else if (!AskIdentity(path, Asker, source.Identity))
-      continue;
-    else
+    } else {
+      if (!Identity(path, Asker, Cache, source.Identity)) continue;
       source.Identity.Id = 0;
-    source.Identity.ProductName[sizeof(TW_STR32) - 1] = '\0';
+      source.Identity.ProductName[sizeof(TW_STR32) - 1] = '\0';
+      MakeNameDistinct(listed, source);
+    }
     listed.push_back(source);
   }
   return listed;

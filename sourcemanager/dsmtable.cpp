@@ -18,7 +18,7 @@ TLoadedSource* TSourceManager::FindLoaded(TW_UINT32 SourceId) {
 std::vector<TListedSource> TSourceManager::List(TLock& Lock, TW_IDENTITY& App) {
   std::vector<TLoadedSource> loaded = FLoaded;
   Lock.unlock();
-  std::vector<TListedSource> listing = ScanSources(App, loaded);
+  std::vector<TListedSource> listing = ScanSources(App, loaded, FIdentities);
   Lock.lock();
   for (TListedSource& listed : listing) listed.Identity.Id = ListedId(listed.Path);
   return listing;
@@ -68,7 +68,21 @@ TW_UINT16 TSourceManager::Fail(TApplicationRecord* App, TW_UINT16 Condition) {
   return TWRC_FAILURE;
 }
 
+// An application that gave no window is woken through the application object's own.
 void TSourceManager::Wake(TApplicationRecord& App) {
-  if (App.WakePending || App.Parent == nullptr) return;
-  App.WakePending = win32::PostMessage(App.Parent, win32::WM_NULL, 0, 0);
+  if (App.WakePending) return;
+  win32::HWND window = App.Parent != nullptr ? App.Parent : Application().Handle();
+  App.WakePending = win32::PostMessage(window, win32::WM_NULL, 0, 0);
+}
+
+// Made and ended with the lock held.
+TSourceManager::TOpening::TOpening(TSourceManager& Manager, TW_UINT32 AppId)
+    : FManager(Manager), FAppId(AppId) {
+  for (TApplicationRecord& app : FManager.FApplications)
+    if (app.Id == FAppId) ++app.OpeningSources;
+}
+
+TSourceManager::TOpening::~TOpening() {
+  for (TApplicationRecord& app : FManager.FApplications)
+    if (app.Id == FAppId) --app.OpeningSources;
 }

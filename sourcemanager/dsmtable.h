@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,7 @@ struct TApplicationRecord {
   std::vector<TListedSource> Listing;  // of the last MSG_GETFIRST
   size_t NextListed = 0;
   bool WakePending = false;  // a wake-up is posted and no MSG_PROCESSEVENT has come since
+  int OpeningSources = 0;    // its MSG_OPENDS calls that are running
 };
 
 struct TOpenPair {
@@ -54,8 +58,23 @@ struct TOpenPair {
 // raises more is refused.
 inline constexpr size_t kMaxQueuedNotifications = 64;
 
-// Every *.ds file below <Windows directory>/twain_32/ that loads, exports DS_Entry and answers
-// DAT_IDENTITY / MSG_GET, in path order. A library that nobody has opened is loaded only for
-// that question and unloaded again: listing runs nothing else of a source.
-std::vector<TListedSource> ScanSources(TW_IDENTITY& Asker,
-                                       const std::vector<TLoadedSource>& Loaded);
+// What a source answered when it was asked for its identity, kept while its file stays as
+// it was (path, size, modification time).
+struct TAnsweredIdentity {
+  std::uintmax_t Size = 0;
+  std::filesystem::file_time_type Modified;
+  bool Listed = false;  // false: it crashed, hung or gave no identity
+  TW_IDENTITY Identity{};
+};
+
+struct TIdentityCache {
+  std::mutex Lock;
+  std::map<std::string, TAnsweredIdentity> Answered;  // by canonical path
+};
+
+// Every *.ds file below <Windows directory>/twain_32/ that answers DAT_IDENTITY / MSG_GET, in
+// path order. A library that nobody has opened is asked by the manager's helper program in a
+// process of its own, never loaded into the application; a product name that an earlier
+// source has is told apart by " (2)", " (3)", ...
+std::vector<TListedSource> ScanSources(TW_IDENTITY& Asker, const std::vector<TLoadedSource>& Loaded,
+                                       TIdentityCache& Cache);

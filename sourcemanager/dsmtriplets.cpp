@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dsmdefault.h"
 #include "sourcemanager.h"
 
 namespace {
 
 const TListedSource* FindByName(const std::vector<TListedSource>& Listing, const char* Name) {
-  if (Name[0] == '\0') return Listing.empty() ? nullptr : &Listing.front();
   auto it = std::find_if(Listing.begin(), Listing.end(), [&](const TListedSource& s) {
     return std::strncmp(s.Identity.ProductName, Name, sizeof(TW_STR32)) == 0;
   });
@@ -31,7 +31,8 @@ TW_UINT16 TSourceManager::OpenDSM(TLock&, TW_IDENTITY& App, TW_MEMREF pData) {
 
 TW_UINT16 TSourceManager::CloseDSM(TLock&, TW_IDENTITY& App) {
   TApplicationRecord* app = FindApplication(&App);
-  if (app == nullptr || HasPairs(app->Id)) return Fail(app, TWCC_SEQERROR);
+  if (app == nullptr || HasPairs(app->Id) || app->OpeningSources > 0)
+    return Fail(app, TWCC_SEQERROR);
   std::erase_if(FApplications, [&](const TApplicationRecord& a) { return a.Id == App.Id; });
   return TWRC_SUCCESS;
 }
@@ -58,20 +59,36 @@ TW_UINT16 TSourceManager::GetNext(TLock&, TW_IDENTITY& App, TW_MEMREF pData) {
 TW_UINT16 TSourceManager::GetDefault(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData) {
   if (pData == nullptr) return Fail(FindApplication(&App), TWCC_BADVALUE);
   std::vector<TListedSource> listing = List(Lock, App);
+  const TListedSource* source = Unlocked(Lock, [&] { return DefaultSource(listing, FDefault); });
+  if (source == nullptr) return Fail(FindApplication(&App), TWCC_NODS);
+  *static_cast<TW_IDENTITY*>(pData) = source->Identity;
+  return TWRC_SUCCESS;
+}
+
+TW_UINT16 TSourceManager::UserSelect(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData) {
+  if (pData == nullptr) return Fail(FindApplication(&App), TWCC_BADVALUE);
+  std::vector<TListedSource> listing = List(Lock, App);
   if (listing.empty()) return Fail(FindApplication(&App), TWCC_NODS);
-  *static_cast<TW_IDENTITY*>(pData) = listing.front().Identity;
+  int row = Unlocked(Lock, [&] { return ChooseSource(listing, FDefault); });
+  if (row < 0) return TWRC_CANCEL;
+  Unlocked(Lock, [&] { RememberDefaultSource(listing[row].Path, FDefault); });
+  *static_cast<TW_IDENTITY*>(pData) = listing[row].Identity;
   return TWRC_SUCCESS;
 }
 
 TW_UINT16 TSourceManager::OpenDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData) {
   if (pData == nullptr) return Fail(FindApplication(&App), TWCC_BADVALUE);
+  // The application stays while its OPENDS runs: a CLOSEDSM meanwhile is refused.
+  TOpening opening(*this, App.Id);
   auto& wanted = *static_cast<TW_IDENTITY*>(pData);
   std::vector<TListedSource> listing = List(Lock, App);
-  const TListedSource* listed = FindByName(listing, wanted.ProductName);
+  const TListedSource* listed =
+      wanted.ProductName[0] == '\0'
+          ? Unlocked(Lock, [&] { return DefaultSource(listing, FDefault); })
+          : FindByName(listing, wanted.ProductName);
   if (listed == nullptr) return Fail(FindApplication(&App), TWCC_NODS);
   TLoadedSource* source = LoadSource(Lock, *listed);
   TApplicationRecord* app = FindApplication(&App);
-  if (app == nullptr) return Fail(nullptr, TWCC_SEQERROR);
   if (source == nullptr) return Fail(app, TWCC_BUMMER);
   if (FindPair(App.Id, source->Identity.Id) != nullptr) return Fail(app, TWCC_SEQERROR);
   TW_UINT32 sourceId = source->Identity.Id;
@@ -82,22 +99,17 @@ TW_UINT16 TSourceManager::OpenDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData)
 
   TW_UINT16 rc =
       CallSource(Lock, entry, App, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, pData, sourceId);
-  app = FindApplication(&App);
   if (rc == TWRC_SUCCESS) {
     TOpenPair pair;
     pair.AppId = App.Id;
     pair.SourceId = sourceId;
     FPairs.push_back(pair);
+    Unlocked(Lock, [&] { RememberDefaultSource(listed->Path, FDefault); });
     return rc;
   }
   // The source's reason becomes the manager's answer, as the pair it refused does not exist.
-  if (app != nullptr && app->Condition == TWCC_SUCCESS) {
-    TW_STATUS status{TWCC_BUMMER, 0};
-    if (CallSource(Lock, entry, App, DG_CONTROL, DAT_STATUS, MSG_GET, &status, sourceId) !=
-        TWRC_SUCCESS)
-      status.ConditionCode = TWCC_BUMMER;
-    Fail(FindApplication(&App), status.ConditionCode);
-  }
+  if (FindApplication(&App)->Condition == TWCC_SUCCESS)
+    return FailAsSource(Lock, entry, App, sourceId);
   return TWRC_FAILURE;
 }
 
@@ -106,10 +118,32 @@ TW_UINT16 TSourceManager::CloseDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData
   if (pData == nullptr) return Fail(app, TWCC_BADVALUE);
   TW_UINT32 sourceId = static_cast<TW_IDENTITY*>(pData)->Id;
   if (FindPair(App.Id, sourceId) == nullptr) return Fail(app, TWCC_BADDEST);
-  TW_UINT16 rc = CallSource(Lock, FindLoaded(sourceId)->Entry, App, DG_CONTROL, DAT_IDENTITY,
-                            MSG_CLOSEDS, pData, sourceId);
-  if (rc == TWRC_SUCCESS) RemovePair(App.Id, sourceId);
-  return rc;
+  DSENTRYPROC entry = FindLoaded(sourceId)->Entry;
+  TW_UINT16 rc =
+      CallSource(Lock, entry, App, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, pData, sourceId);
+  TOpenPair* pair = FindPair(App.Id, sourceId);
+  if (pair == nullptr) return rc;  // closed meanwhile, from another thread
+  if (rc == TWRC_SUCCESS) {
+    RemovePair(App.Id, sourceId);
+    return rc;
+  }
+  // A source that broke down while closing is closed anyway: nothing more can be asked of
+  // it, and its application must be able to close the manager.
+  if (pair->PendingCondition != TWCC_SUCCESS) {
+    RemovePair(App.Id, sourceId);
+    return Fail(FindApplication(&App), TWCC_BUMMER);
+  }
+  return FailAsSource(Lock, entry, App, sourceId);
+}
+
+TW_UINT16 TSourceManager::FailAsSource(TLock& Lock, DSENTRYPROC Entry, TW_IDENTITY& App,
+                                       TW_UINT32 SourceId) {
+  TW_STATUS status{TWCC_BUMMER, 0};
+  if (CallSource(Lock, Entry, App, DG_CONTROL, DAT_STATUS, MSG_GET, &status, SourceId) !=
+      TWRC_SUCCESS)
+    status.ConditionCode = TWCC_BUMMER;
+  if (TOpenPair* pair = FindPair(App.Id, SourceId)) pair->PendingCondition = TWCC_SUCCESS;
+  return Fail(FindApplication(&App), status.ConditionCode);
 }
 
 TW_UINT16 TSourceManager::Status(TLock&, TW_IDENTITY* App, TW_UINT16 MSG, TW_MEMREF pData) {

@@ -46,6 +46,7 @@
 #include <utility>
 #include <vector>
 
+#include "dsmdefault.h"
 #include "dsmtable.h"
 
 class TSourceManager {
@@ -64,8 +65,12 @@ class TSourceManager {
   TW_UINT16 GetFirst(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
   TW_UINT16 GetNext(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
   TW_UINT16 GetDefault(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  TW_UINT16 UserSelect(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
   TW_UINT16 OpenDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
   TW_UINT16 CloseDS(TLock& Lock, TW_IDENTITY& App, TW_MEMREF pData);
+  // The open source's condition (DAT_STATUS) as the manager's own, for a refused OPENDS or
+  // CLOSEDS; answers TWRC_FAILURE.
+  TW_UINT16 FailAsSource(TLock& Lock, DSENTRYPROC Entry, TW_IDENTITY& App, TW_UINT32 SourceId);
   TW_UINT16 Status(TLock& Lock, TW_IDENTITY* App, TW_UINT16 MSG, TW_MEMREF pData);
   TW_UINT16 SourceCallback(TLock& Lock, TW_IDENTITY* Source, TW_IDENTITY* App, TW_UINT16 MSG);
   TW_UINT16 ProcessEvent(TLock& Lock, TW_IDENTITY& App, TW_IDENTITY& Source, TW_MEMREF pData);
@@ -91,6 +96,17 @@ class TSourceManager {
   TW_UINT16 CallSource(TLock& Lock, DSENTRYPROC Entry, TW_IDENTITY& App, TW_UINT32 DG,
                        TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData, TW_UINT32 SourceId);
 
+  // Runs Work without the lock, as for anything that starts a program or waits on one.
+  template <typename TWork>
+  static auto Unlocked(TLock& Lock, TWork Work) {
+    Lock.unlock();
+    struct TRelock {
+      TLock& Lock;
+      ~TRelock() { Lock.lock(); }
+    } relock{Lock};
+    return Work();
+  }
+
   // The tables (dsmtable.cpp); the lock is held.
   TApplicationRecord* FindApplication(const TW_IDENTITY* App);
   TLoadedSource* FindLoaded(TW_UINT32 SourceId);
@@ -105,11 +121,26 @@ class TSourceManager {
   TW_UINT16 Fail(TApplicationRecord* App, TW_UINT16 Condition);
   void Wake(TApplicationRecord& App);
 
+  // Counts a running MSG_OPENDS in the application's record for the life of the object.
+  class TOpening {
+   public:
+    TOpening(TSourceManager& Manager, TW_UINT32 AppId);
+    ~TOpening();
+    TOpening(const TOpening&) = delete;
+    TOpening& operator=(const TOpening&) = delete;
+
+   private:
+    TSourceManager& FManager;
+    TW_UINT32 FAppId;
+  };
+
   std::mutex FLock;
   std::vector<TApplicationRecord> FApplications;
   std::vector<TLoadedSource> FLoaded;
   std::vector<TOpenPair> FPairs;
   std::vector<std::pair<std::string, TW_UINT32>> FListedIds;  // path, Id
+  TIdentityCache FIdentities;
+  TDefaultMemo FDefault;
   TW_UINT32 FLastId = 0;
   // The condition of a call that came from no application the manager knows.
   TW_UINT16 FStrayCondition = TWCC_SUCCESS;

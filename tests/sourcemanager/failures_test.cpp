@@ -23,7 +23,7 @@ TEST_F(ManagerFailures, AnswerTwainConditionCodes) {
   EXPECT_EQ(host.Condition(), TWCC_SUCCESS);  // read once
   EXPECT_EQ(host.OpenDS("Nobody", source), TWRC_FAILURE);
   EXPECT_EQ(host.Condition(), TWCC_NODS);
-  EXPECT_EQ(host.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &source), TWRC_FAILURE);
+  EXPECT_EQ(host.Call(nullptr, DG_CONTROL, DAT_IDENTITY, 0x04FF, &source), TWRC_FAILURE);
   EXPECT_EQ(host.Condition(), TWCC_BADPROTOCOL);
   TW_CAPABILITY cap{ICAP_PIXELTYPE, TWON_DONTCARE16, nullptr};
   EXPECT_EQ(host.Call(nullptr, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE);

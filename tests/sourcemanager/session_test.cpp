@@ -26,12 +26,12 @@ TEST_F(Session, OpensListsNegotiatesAndClosesThroughTheManager) {
   EXPECT_STREQ(def.ProductName, "SimScanner");
 
   TW_IDENTITY named{}, standard{};
+  ASSERT_EQ(host.OpenDS("", standard), TWRC_SUCCESS);
+  EXPECT_STREQ(standard.ProductName, "SimScanner");
   ASSERT_EQ(host.OpenDS("SimScannerB", named), TWRC_SUCCESS);
   EXPECT_STREQ(named.ProductName, "SimScannerB");
   EXPECT_STREQ(named.Manufacturer, "Clarivo Tests");
   EXPECT_NE(named.Id, 0u);
-  ASSERT_EQ(host.OpenDS("", standard), TWRC_SUCCESS);
-  EXPECT_STREQ(standard.ProductName, "SimScanner");
   EXPECT_NE(standard.Id, named.Id);
 
   EXPECT_EQ(host.SetOneValue(named, ICAP_PIXELTYPE, TWTY_UINT16, TWPT_RGB), TWRC_SUCCESS);

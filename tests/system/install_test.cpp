@@ -23,6 +23,8 @@ TEST_F(Installed, LaysTheSystemOutAsItRuns) {
   }
   EXPECT_TRUE(fs::is_regular_file(ProgramDir() / "libclarivo_messages.so"));
   EXPECT_TRUE(fs::is_regular_file(WindowsDir() / "TWAIN_32.DLL"));
+  // The manager's helper program, which asks the sources for their identity.
+  EXPECT_EQ(::access((WindowsDir() / "twain_32-helper").c_str(), X_OK), 0);
   EXPECT_TRUE(fs::is_directory(ProgramDir() / "test"));
   EXPECT_EQ(fs::is_regular_file(WindowsDir() / "twain_32" / "Clarivo.ds"), HAS_CLARIVO_DS != 0);
   EXPECT_FALSE(fs::exists(ProgramDir() / "cache"));  // a user's, made when the panel runs

@@ -60,13 +60,14 @@ bool TvekTWAIN::OpenSource(const std::string& Name) {
   if (IsSourceOpen()) return true;
   ClearCapabilities();
   FCloseMode = 0;
-  if (OpenDS() != TWRC_SUCCESS) return IsSourceOpen();
+  if (OpenDS() != TWRC_SUCCESS) return false;
   ReadSupportedCaps();
   ReadExtendedCaps();
   SetDeviceEventTypes(DeviceEventTypes());
   if (NegotiateXferMech() != 0) {
+    // OnFailure has said why; the source is closed as far as it lets itself be.
     CloseSource();
-    return IsSourceOpen();
+    return false;
   }
   if (IsCapSupported(CAP_INDICATORS)) SendShowIndicators();
   if (FXferCount) SendXferCount();
@@ -117,10 +118,12 @@ void TvekTWAIN::GetSourceNames(std::vector<std::string>& List) {
   if (!IsDSMOpen()) return;
   List.clear();
   const TW_IDENTITY kept = SourceIdentity();
+  // A source without a product name cannot be asked for by name: it is left out, and the
+  // sources after it are listed.
   std::string name;
-  if (GetFirstSource(name) == TWRC_SUCCESS) {
-    List.push_back(name);
-    while (GetNextSource(name) == TWRC_SUCCESS && !name.empty()) List.push_back(name);
+  for (uint16_t result = GetFirstSource(name); result == TWRC_SUCCESS;
+       result = GetNextSource(name)) {
+    if (!name.empty()) List.push_back(name);
   }
   SourceIdentity() = kept;
   if (openedHere) CloseSourceMgr();
@@ -143,10 +146,16 @@ void TvekTWAIN::GetImageLayout(TTwnImageLayout& Layout) {
 
 uint16_t TvekTWAIN::SetImageLayout(const TTwnImageLayout& Layout) {
   TW_IMAGELAYOUT layout{};
-  layout.Frame.Left = FloatToFIX32(Layout.Left);
-  layout.Frame.Top = FloatToFIX32(Layout.Top);
-  layout.Frame.Right = FloatToFIX32(Layout.Right);
-  layout.Frame.Bottom = FloatToFIX32(Layout.Bottom);
+  try {
+    layout.Frame.Left = FloatToFIX32(Layout.Left);
+    layout.Frame.Top = FloatToFIX32(Layout.Top);
+    layout.Frame.Right = FloatToFIX32(Layout.Right);
+    layout.Frame.Bottom = FloatToFIX32(Layout.Bottom);
+  } catch (const Exception&) {
+    // A frame that FIX32 cannot hold never reaches the source.
+    ReportFailure(DG_IMAGE, DAT_IMAGELAYOUT, 0, MSG_SET, TWCC_BADVALUE);
+    return TWRC_FAILURE;
+  }
   layout.DocumentNumber = static_cast<TW_UINT32>(Layout.DocumentNumber);
   layout.PageNumber = static_cast<TW_UINT32>(Layout.PageNumber);
   layout.FrameNumber = static_cast<TW_UINT32>(Layout.FrameNumber);

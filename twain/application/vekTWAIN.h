@@ -36,9 +36,13 @@ class TvekTWAIN : public TvekTWAINIntf {
   int16_t GetCapability(uint16_t Cap, int16_t Msg, TTwnContainer*& Container) override;
   int16_t SetCapability(int16_t Msg, int32_t AsOneValue, TTwnContainer* Container) override;
 
+  // Each says what happened: true when the Source Manager or the source is open (Open…) or
+  // was closed by this call (CloseSource; false when none was open or it refused, and when a
+  // source broke down while closing, which leaves it closed all the same).
   bool OpenSourceMgr();
   bool CloseSourceMgr();
-  // An empty name keeps the current selection (the default source when there is none).
+  // An empty name keeps the current selection (the default source when there is none). False
+  // also when the source opened but no transfer could be agreed on: it is closed again.
   bool OpenSource(const std::string& Name);
   bool CloseSource();
   // Raises EImageReadyError, after closing everything, when neither OnImageReady nor

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "exception.h"
 #include "vekTWAINCapMem.h"
 #include "vekTWAINFix.h"
 #include "vekTWAINXferFile.h"
@@ -187,7 +188,13 @@ void TvekTWAINIntf::SetIntegerCap(uint16_t Cap, const Variant& Value) {
   if (FCapabilities.Find(Cap) == nullptr) GetIntegerCap(Cap);
   TTwnContainer* container = FCapabilities.Find(Cap);
   if (container == nullptr) return;
-  container->SetCurrentValue(Value);
+  try {
+    container->SetCurrentValue(Value);
+  } catch (const Exception&) {
+    // A number the capability's item type cannot hold never reaches the source.
+    ReportFailure(DG_CONTROL, DAT_CAPABILITY, Cap, MSG_SET, TWCC_BADVALUE);
+    return;
+  }
   SetCapability(MSG_SET, 1, container);
 }
 
@@ -249,7 +256,7 @@ uint16_t TvekTWAINIntf::SelectSource(const std::string& Name) {
   const TW_IDENTITY kept = SourceIdentity();
   std::string read;
   uint16_t result = GetFirstSource(read);
-  while (result == TWRC_SUCCESS && !read.empty() && read != Name) result = GetNextSource(read);
+  while (result == TWRC_SUCCESS && read != Name) result = GetNextSource(read);
   if (read != Name || Name.empty()) SourceIdentity() = kept;
   return result;
 }
@@ -267,6 +274,10 @@ void TvekTWAINIntf::SetXferMech(TTwnXferType Value) {
 }
 
 int16_t TvekTWAINIntf::NegotiateXferMech() {
+  return NegotiateXferMech(true);
+}
+
+int16_t TvekTWAINIntf::NegotiateXferMech(bool MayFallBack) {
   TTwnContainer* mech = ListedContainer(ICAP_XFERMECH);
   if (mech == nullptr) return TWRC_FAILURE;
   if (SourceProtocol() < 19 && FXferMech == TWFX_FILES2) FXferMech = TWFX_FILES;
@@ -303,13 +314,16 @@ int16_t TvekTWAINIntf::NegotiateXferMech() {
   } while (FFileFormat != answer && !allowed.Empty());
   if (!allowed.Contains(static_cast<TTwnFileFmt>(FFileFormat))) FFileFormat = TTwnFileFmtUnknown;
   const std::string ext = ExtOfFileFormat(FFileFormat);
-  if (ext.empty()) {
-    FXferMech = TWFX_NATIVE;
-    NegotiateXferMech();
-  } else {
+  if (!ext.empty()) {
     FFilename = MakeXferFileName(FFilename, ext);
+    return result;
   }
-  return result;
+  // No file format both sides accept: native once; a source that still reads back a file
+  // transfer cannot be used.
+  FXferMech = TWFX_NATIVE;
+  if (MayFallBack) return NegotiateXferMech(false);
+  ReportFailure(DG_CONTROL, DAT_CAPABILITY, ICAP_XFERMECH, MSG_SET, TWCC_BADVALUE);
+  return TWRC_FAILURE;
 }
 
 uint16_t TvekTWAINIntf::SetupFileXfer(uint16_t Msg, std::string& Filename, uint8_t& Format) {
@@ -318,7 +332,10 @@ uint16_t TvekTWAINIntf::SetupFileXfer(uint16_t Msg, std::string& Filename, uint8
   if (Msg == MSG_SET) {
     // The source must be able to write the file.
     std::FILE* probe = std::fopen(Filename.c_str(), "wb");
-    if (probe == nullptr) return kCallRaised;
+    if (probe == nullptr) {
+      ReportFailure(DG_CONTROL, DAT_SETUPFILEXFER, 0, MSG_SET, TWCC_BADVALUE);
+      return kCallRaised;
+    }
     std::fclose(probe);
     std::error_code ignored;
     std::filesystem::remove(Filename, ignored);

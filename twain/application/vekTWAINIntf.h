@@ -80,6 +80,8 @@ class TvekTWAINIntf : public TvekTWAINKernel {
   uint8_t GetImageFileFormat();
   int16_t SetImageFileFormat(uint8_t Format);
   // Settles the transfer mechanism and, for file transfers, the file format; 0 when settled.
+  // Without a file format both sides accept it falls back to native once; a source that
+  // still reads back a file transfer gives TWRC_FAILURE, reported through OnFailure.
   int16_t NegotiateXferMech();
   uint16_t SetupFileXfer(uint16_t Msg, std::string& Filename, uint8_t& Format);
   uint16_t DoImageLayout(TW_IMAGELAYOUT& Layout, uint16_t Msg);
@@ -128,6 +130,7 @@ class TvekTWAINIntf : public TvekTWAINKernel {
   bool FReturnHandle = false;
 
  private:
+  int16_t NegotiateXferMech(bool MayFallBack);
   uint16_t DoCapability(uint16_t Cap, uint16_t Msg, TW_CAPABILITY& Capability);
   // The capability's answer as a block in slot layout; Kind is the answered container kind.
   uint16_t GetCapabilityData(uint16_t Cap, uint16_t Msg, uint16_t& Kind, TTwnBlock& Block);

@@ -472,6 +472,11 @@ uint16_t TvekTWAINIntf::FileTransfer() {
     std::string name = FFilename;
     uint8_t format = FFileFormat;
     result = SetupFileXfer(MSG_SET, name, format);
+    if (result == kCallRaised) {
+      // No image can arrive: the file cannot be written, or the Source Manager is lost.
+      if (IsSourceOpen()) AbandonImages();
+      break;
+    }
     if (result == TWRC_SUCCESS) {
       result =
           CallDSM(&AppIdentity(), &SourceIdentity(), DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);

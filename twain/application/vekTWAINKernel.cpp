@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "boundaryguard.h"
 #include "exception.h"
@@ -28,6 +31,25 @@ std::string DSMPath() {
   std::string path = win32::GetWindowsDirectory();
   if (path.empty() || path.back() != '/') path += '/';
   return path + kDSMFileName;
+}
+
+// The components whose AppMessageHook is in the application's chain of message handlers, on
+// the pumping thread. A component unhooked from the middle of the chain hands the handler it
+// displaced to the one that displaced it; when that is no component (a handler of someone
+// else's kept its thunk), the thunk is routed around it, so that no message ever reaches a
+// component that is gone.
+struct THookChain {
+  std::vector<TvekTWAINKernel*> Hooked;
+  std::map<const void*, TMessageEvent> Bypasses;
+
+  bool IsHooked(const void* Kernel) const {
+    return std::find(Hooked.begin(), Hooked.end(), Kernel) != Hooked.end();
+  }
+};
+
+THookChain& HookChain() {
+  static THookChain chain;
+  return chain;
 }
 
 }  // namespace
@@ -89,6 +111,13 @@ uint16_t TvekTWAINKernel::CallDSM(TW_IDENTITY* pOrigin, TW_IDENTITY* pDest, TW_U
     OnFailure(this, static_cast<int32_t>(DG), DAT, cap, MSG, result, FConditionCode);
   }
   return result;
+}
+
+void TvekTWAINKernel::ReportFailure(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 CAP, TW_UINT16 MSG,
+                                    TW_UINT16 Condition) {
+  FReturnCode = TWRC_FAILURE;
+  FConditionCode = Condition;
+  if (OnFailure) OnFailure(this, static_cast<int32_t>(DG), DAT, CAP, MSG, TWRC_FAILURE, Condition);
 }
 
 void TvekTWAINKernel::GetStatus(uint16_t& Condition, TW_IDENTITY* pDest) {
@@ -176,7 +205,9 @@ uint16_t TvekTWAINKernel::CloseDS() {
   if (!FSourceOpen || FSourceEnabled) return TWRC_FAILURE;
   const uint16_t result =
       CallDSM(&FAppIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &FSourceIdentity);
-  if (result == TWRC_SUCCESS) {
+  // A source that broke down while closing (TWCC_BUMMER) has been closed by the Source
+  // Manager anyway; a source that refused stays open.
+  if (result == TWRC_SUCCESS || (result == TWRC_FAILURE && FConditionCode == TWCC_BUMMER)) {
     FSourceOpen = false;
     SetState(3);
     FSourceIdentity.Id = 0;
@@ -224,26 +255,50 @@ void TvekTWAINKernel::CloseAll() {
 }
 
 void TvekTWAINKernel::HookThunk(void* Data, win32::MSG& Msg, bool& Handled) {
-  static_cast<TvekTWAINKernel*>(Data)->AppMessageHook(Msg, Handled);
+  THookChain& chain = HookChain();
+  if (chain.IsHooked(Data)) {
+    static_cast<TvekTWAINKernel*>(Data)->AppMessageHook(Msg, Handled);
+    return;
+  }
+  auto bypass = chain.Bypasses.find(Data);
+  if (bypass != chain.Bypasses.end()) {
+    const TMessageEvent next = bypass->second;
+    next(Msg, Handled);
+  }
 }
 
 void TvekTWAINKernel::HookAppMessages() {
-  if (Application().OnMessage() == OwnHook()) return;
+  THookChain& chain = HookChain();
+  if (chain.IsHooked(this)) return;
   FSavedHook = Application().OnMessage();
   Application().SetOnMessage(OwnHook());
+  chain.Bypasses.erase(this);
+  chain.Hooked.push_back(this);
 }
 
 void TvekTWAINKernel::UnhookAppMessages() {
-  if (!(Application().OnMessage() == OwnHook())) return;
-  Application().SetOnMessage(FSavedHook);
+  THookChain& chain = HookChain();
+  if (!chain.IsHooked(this)) return;
+  std::erase(chain.Hooked, this);
+  bool handedOn = Application().OnMessage() == OwnHook();
+  if (handedOn) Application().SetOnMessage(FSavedHook);
+  for (TvekTWAINKernel* kernel : chain.Hooked) {
+    if (kernel->FSavedHook == OwnHook()) {
+      kernel->FSavedHook = FSavedHook;
+      handedOn = true;
+    }
+  }
+  if (!handedOn) chain.Bypasses[this] = FSavedHook;
   FSavedHook = TMessageEvent{};
 }
 
 void TvekTWAINKernel::AppMessageHook(win32::MSG& Msg, bool& Handled) {
-  // The handler to chain to, kept before the source may close and unhook.
+  // The handler to chain to, kept before the source may close and unhook; while this
+  // component stays hooked, the chain may have changed below it meanwhile.
   const TMessageEvent saved = FSavedHook;
   if (FSourceOpen && ProcessSourceEvent(Msg)) Handled = true;
-  if (!Handled && saved) saved(Msg, Handled);
+  const TMessageEvent next = HookChain().IsHooked(this) ? FSavedHook : saved;
+  if (!Handled && next) next(Msg, Handled);
 }
 
 bool TvekTWAINKernel::ProcessSourceEvent(win32::MSG& Msg) {

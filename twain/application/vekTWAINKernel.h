@@ -91,6 +91,11 @@ class TvekTWAINKernel : public QObject {
   TNotifyEvent OnXferReady;
 
  protected:
+  // A failure the toolkit finds itself: the condition is kept and OnFailure fired, as for a
+  // call that failed.
+  void ReportFailure(TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 CAP, TW_UINT16 MSG,
+                     TW_UINT16 Condition);
+
   virtual void ProcessDeviceEvent() = 0;
   virtual uint16_t TransferImages() = 0;
 
