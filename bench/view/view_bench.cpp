@@ -8,10 +8,12 @@
 #include <QImage>
 #include <QScrollBar>
 #include <memory>
+#include <string>
 
 #include "AnnotationsEditor.h"
 #include "NewObjImage.h"
 #include "benchpages.h"
+#include "peak_memory.h"
 
 namespace {
 
@@ -92,7 +94,42 @@ void BM_PaintWithMarks(benchmark::State& state) {
   state.SetLabel(state.range(0) != 0 ? "8-bit, six marks" : "8-bit, no marks");
 }
 
+// A mark over the whole page at 400 %, one of each kind that fills (filled rectangle, note,
+// picture): a paint renders the exposed part of it only. The label gives the peak memory the
+// paints added beyond the page.
+void BM_PaintFullPageMarkAt400(benchmark::State& state) {
+  auto view = ViewOf(pt8bit);
+  view->SetZoom(400);
+  auto& editor = dynamic_cast<TAnnotationsEditor&>(*view->AnnotationsEditor());
+  editor.SetVisible(true);
+  const TRect page{0, 0, view->Image().HorzSize() - 1, view->Image().VertSize() - 1};
+  switch (state.range(0)) {
+    case 0:
+      editor.AddRectangle().SetMarkRect(page);
+      break;
+    case 1:
+      editor.AddStickNote().SetMarkRect(page);
+      break;
+    default: {
+      QImage picture(400, 300, QImage::Format_RGB32);
+      picture.fill(Qt::blue);
+      TImageMark& image = editor.AddImageMark();
+      image.SetMarkRect(page);
+      image.SetImage(GraphicToPackedDib(picture));
+    }
+  }
+  QScrollBar& bar = view->VertScrollBar();
+  bar.setValue(bar.maximum() / 2);
+  QImage surface(1000, 1400, QImage::Format_RGB32);
+  TPeakMemory peak;
+  for (auto _ : state) PaintExposed(*view, surface);
+  const char* kinds[] = {"filled rectangle", "note", "picture"};
+  state.SetLabel(std::string(kinds[state.range(0)]) + ", peak +" +
+                 std::to_string(peak.Growth() >> 20) + " MB");
+}
+
 BENCHMARK(BM_PaintWithMarks)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintFullPageMarkAt400)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintFitToPage)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrayReductionFirstPaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Paint100WhileScrolling)->Arg(pt1bit)->Arg(pt8bit)->Unit(benchmark::kMillisecond);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "dibunit.h"
 #include "jpegstream.h"
@@ -23,6 +24,7 @@ inline constexpr int64_t kMaxStripBufferBytes = int64_t{16} << 20;
 
 const char* const kStripsBeyondFile = "TIFF strips or tiles lie beyond the end of the file";
 const char* const kCorruptJpegInTiff = "TIFF JPEG data are corrupt or end early";
+const char* const kJpegCannotFill = "JPEG data cannot fill the page";
 enum class TPaletteKind { None, BlackAndWhite, Gray16, Gray256, ColorMap };
 
 // What the reader takes from the chosen directory and what it decides from it.
@@ -366,6 +368,44 @@ void CheckStripsInFile(TIFF* Tif, const TTIFFClient& Client) {
   }
 }
 
+int64_t PageBytes(const TTIFFPage& Page) {
+  TDIBLayout layout;
+  TDIB::LayoutForType(static_cast<int32_t>(Page.Width), static_cast<int32_t>(Page.Height),
+                      Page.PixelType, layout);
+  return layout.BlockSize;
+}
+
+// The JPEG data of every strip or tile are looked at before libtiff decodes any: no more scans
+// than a plain JPEG may have, and, where they come in several scans (libtiff's decoder then
+// keeps the coefficients of a whole strip), no more memory than the file can justify.
+void CheckJpegStrips(TIFF* Tif, const TTIFFPage& Page, const TTIFFClient& Client) {
+  const bool tiled = ::TIFFIsTiled(Tif) != 0;
+  const uint32_t count = tiled ? ::TIFFNumberOfTiles(Tif) : ::TIFFNumberOfStrips(Tif);
+  std::vector<uint8_t> data;
+  bool buffered = false;
+  for (uint32_t i = 0; i < count; ++i) {
+    data.resize(static_cast<size_t>(::TIFFGetStrileByteCount(Tif, i)));
+    if (data.empty()) continue;
+    const tmsize_t got = tiled ? ::TIFFReadRawTile(Tif, i, data.data(), std::ssize(data))
+                               : ::TIFFReadRawStrip(Tif, i, data.data(), std::ssize(data));
+    if (got < 0) throw Exception(kCorruptJpegInTiff);
+    const int scans = jpegstream::CountScans(data.data(), static_cast<size_t>(got));
+    if (scans > jpegstream::kMaxJpegScans) throw Exception(jpegstream::TooManyScansText());
+    buffered = buffered || scans > 1;
+  }
+  if (!buffered) return;
+  uint32_t width = Page.Width, rows = Page.RowsPerStrip;
+  if (tiled) {
+    width = TagOr<uint32_t>(Tif, TIFFTAG_TILEWIDTH, Page.Width);
+    rows = TagOr<uint32_t>(Tif, TIFFTAG_TILELENGTH, Page.Height);
+  }
+  const int64_t samples = TagOr<uint16_t>(Tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  const int64_t coefficients = int64_t{width} * rows * samples * jpegstream::kCoefficientBytes;
+  if (PageBytes(Page) + coefficients > jpegstream::MemoryAllowance(Client.Stream->Size())) {
+    throw Exception(kJpegCannotFill);
+  }
+}
+
 }  // namespace
 
 void SwapRGBTriples(uint8_t* Buffer, int64_t Count) {
@@ -379,6 +419,7 @@ void ReadTIFF(TDIB& Image, TStream& Stream, int32_t PageIndex) {
   ReadPage(tif.get(), page);
   TDIB::CheckImageSize(page.Width, page.Height, page.PixelType);
   CheckStripsInFile(tif.get(), tif.Client());
+  if (page.Compression == COMPRESSION_JPEG) CheckJpegStrips(tif.get(), page, tif.Client());
   Image.NewImage(static_cast<int32_t>(page.Width), static_cast<int32_t>(page.Height),
                  page.PixelType, page.XDPI, page.YDPI);
   SetPalette(Image, tif.get(), page);
@@ -408,6 +449,10 @@ void ReadJPEG(TDIB& Image, TStream& Stream) {
   bool gray = info.ColorSpace == JCS_GRAYSCALE;
   jpeg.SetOutColorSpace(gray ? jpegstream::jcGrayscale : jpegstream::jcRGB);
   TDIB::CheckImageSize(info.ImageWidth, info.ImageHeight, gray ? pt8bit : pt24bit);
+  // Several scans are all read into the coefficients before the first row comes out.
+  if (jpeg.BufferedBytes() > jpegstream::MemoryAllowance(Stream.Size())) {
+    throw Exception(kJpegCannotFill);
+  }
   jpeg.StartDecompress();
   info = jpeg.GetHeaderInfo();
   if (info.OutputComponents != 1 && info.OutputComponents != 3) {

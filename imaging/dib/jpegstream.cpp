@@ -147,6 +147,10 @@ void TermDestination(j_compress_ptr Info) {
   if (count > 0 && !WriteBlock(Info, destination, count)) ERREXIT(Info, JERR_FILE_WRITE);
 }
 
+bool IsStandalone(uint8_t Marker) {
+  return Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD9);
+}
+
 [[noreturn]] void FailInput(j_common_ptr Info, const char* Message) {
   TJpegErrorManager& error = ErrorOf(Info);
   std::snprintf(error.Message, sizeof error.Message, Message, kMaxJpegScans);
@@ -188,6 +192,29 @@ void WatchInput(j_common_ptr Info) {
 
 }  // namespace
 
+std::string TooManyScansText() {
+  return "JPEG image has more than " + std::to_string(kMaxJpegScans) + " scans";
+}
+
+// Outside segments, a 0xFF is a marker (or fill before one); inside entropy data a 0xFF is
+// stuffed with 0 or starts a restart marker, which carry no length.
+int CountScans(const uint8_t* Data, size_t Size) {
+  int scans = 0;
+  size_t i = 0;
+  while (i + 1 < Size) {
+    if (Data[i] != 0xFF || Data[i + 1] == 0xFF) {
+      ++i;
+      continue;
+    }
+    const uint8_t marker = Data[i + 1];
+    i += 2;
+    if (marker == 0 || IsStandalone(marker) || i + 2 > Size) continue;
+    if (marker == 0xDA) ++scans;
+    i += static_cast<size_t>(Data[i] << 8 | Data[i + 1]);
+  }
+  return scans;
+}
+
 // ---- TJpegDecompressor ----
 
 template <typename TCall>
@@ -225,6 +252,17 @@ void TJpegDecompressor::SetSource(TStream& Stream) {
 
 void TJpegDecompressor::ReadHeader() {
   Guarded([this] { jpeg_read_header(&FInfo, TRUE); });
+}
+
+int64_t TJpegDecompressor::BufferedBytes() const {
+  if (jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&FInfo)) == FALSE) return 0;
+  int64_t bytes = 0;
+  for (int c = 0; c < FInfo.num_components; ++c) {
+    const jpeg_component_info& component = FInfo.comp_info[c];
+    bytes += int64_t{component.width_in_blocks} * component.height_in_blocks * DCTSIZE2 *
+             kCoefficientBytes;
+  }
+  return bytes;
 }
 
 TJpegHeaderInfo TJpegDecompressor::GetHeaderInfo() const {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -27,6 +28,21 @@ inline constexpr long kMaxJpegMemory = 512L << 20;
 // pass over the whole image, and no encoder needs more for a page (a simple progression makes
 // 10 for colour, 6 for gray).
 inline constexpr int kMaxJpegScans = 64;
+
+// What refusing a file may cost: 64 bytes for each of its bytes, and 64 MiB beside. A file
+// whose decoding needs more memory before its data are known to fill the page is refused.
+inline constexpr int64_t kMemoryPerFileByte = 64;
+inline constexpr int64_t kMemoryBesideFile = int64_t{64} << 20;
+inline int64_t MemoryAllowance(int64_t FileBytes) {
+  return kMemoryPerFileByte * FileBytes + kMemoryBesideFile;
+}
+// A decoder of several scans keeps two bytes for every sample of the image.
+inline constexpr int64_t kCoefficientBytes = 2;
+
+// "JPEG image has more than 64 scans".
+std::string TooManyScansText();
+// The scans (SOS markers) of the JPEG data, their entropy data skipped.
+int CountScans(const uint8_t* Data, size_t Size);
 
 // What the decompressor's progress hook watches: the scans begun and the entropy data each
 // one has taken.
@@ -73,6 +89,9 @@ class TJpegDecompressor {
   void SetSource(TStream& Stream);
   void ReadHeader();  // an image is required
   TJpegHeaderInfo GetHeaderInfo() const;
+  // The memory that decoding takes beside the output rows: the coefficients of every sample
+  // when the image comes in several scans, else nothing that grows with the image.
+  int64_t BufferedBytes() const;
   void SetOutColorSpace(int ColorSpace);
   void StartDecompress();
   void ReadScanline(uint8_t* Row);
