@@ -4,10 +4,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,10 +14,10 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
-#include <QUrl>
 #include <cstdio>
 
 #include "ScanServer.h"
+#include "THelpWindow.h"
 #include "TRadioGroup.h"
 #include "boundaryguard.h"
 #include "cachedir.h"
@@ -218,13 +217,12 @@ void TFinestraPrincipale::ButtonCancelClick() {
   HideWindow();
 }
 
+// The help is built into the program, so there is always one to show.
 void TFinestraPrincipale::ButtonHelpClick() {
-  QFileInfo program(QCoreApplication::applicationFilePath());
-  QString helpFile = program.absolutePath() + "/" + program.completeBaseName() + ".HLP";
-  if (!QFileInfo::exists(helpFile) || !QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile))) {
-    win32::MessageBox(this, "Unable to open the help file " + helpFile, kApplicationTitle,
-                      win32::MB_OK | win32::MB_ICONERROR);
-  }
+  if (HelpWindow == nullptr) HelpWindow = new THelpWindow(this);
+  HelpWindow->show();
+  HelpWindow->raise();
+  HelpWindow->activateWindow();
 }
 
 void TFinestraPrincipale::CommandParametersClick() {
@@ -254,6 +252,16 @@ void TFinestraPrincipale::closeEvent(QCloseEvent* Event) {
   Event->accept();
   FClosing = true;
   emit Closed();
+}
+
+void TFinestraPrincipale::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() != Qt::Key_Return && Event->key() != Qt::Key_Enter) {
+    QWidget::keyPressEvent(Event);
+    return;
+  }
+  auto* focused = qobject_cast<QPushButton*>(focusWidget());
+  QPushButton* button = focused != nullptr && focused->isEnabled() ? focused : ButtonOK;
+  button->click();
 }
 
 void TFinestraPrincipale::Handle(const std::function<void()>& Handler) {

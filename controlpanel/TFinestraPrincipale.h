@@ -26,15 +26,17 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
+class THelpWindow;
+class TLogView;
 class TRadioGroup;
 class TScanServer;
 class TvekTWAIN;
@@ -72,6 +74,9 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   // Appends "<Message> - <date> <time>" to the log page; main thread only.
   void Log(const QString& Message);
   void Log(const char* Message) { Log(QString(Message)); }
+  // What the operator must see: logged, shown in the status line below the pages and, when
+  // there is a notification area, as a message of the tray icon.
+  void Alert(const QString& Message);
 
   // The scan server's operations (main thread only).
   void StartScan(const TScanRequest& Request) override;
@@ -190,12 +195,15 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   QSpinBox* SpinEditThreshold;
   QCheckBox* CheckBoxAutoBrightness;
   // "Log"
-  QPlainTextEdit* MemoLog;
+  TLogView* MemoLog;
   // Below the pages
+  QLabel* LabelStatus;
   QPushButton* ButtonOK;
   QPushButton* ButtonCancel;
   QPushButton* ButtonApply;
   QPushButton* ButtonHelp;
+  // The help window that "?" opens; made at the first "?".
+  QPointer<THelpWindow> HelpWindow;
   // Not shown
   QSystemTrayIcon* TrayIcon = nullptr;
   QMenu* PopupMenu1;
@@ -207,6 +215,8 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  // Enter presses the focused button, else "OK", as in a dialog.
+  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void FormCreate();
@@ -218,7 +228,9 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   QWidget* CreateScannerParametersPage();
   QWidget* CreateLogPage();
   QWidget* CreateInfoPage();
+  QWidget* CreateStatusLine();
   QWidget* CreateButtons();
+  void ClearStatusLine();
   void ConnectEnablingRules();
   void FillScannerList();
   void ReadSettings();
@@ -230,8 +242,10 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   // The request with the panel's own page size, resolution and mode in place of the
   // request's where the panel overrides them.
   TScanRequest EffectiveRequest(const TScanRequest& Request) const;
+  void ScanIdleTimeout();
   void StartTestScanner(const TScanRequest& Effective);
-  void StartRealScanner(const TScanRequest& Request);
+  // False when the scanner does not start.
+  bool StartRealScanner(const TScanRequest& Request);
   // One step of a wait: window messages run for a moment, or until the wait is ended.
   void WaitStep();
   // The oldest page processed and checked; raises what loading or processing raises.
@@ -247,6 +261,11 @@ class TFinestraPrincipale : public QWidget, public TServerWindow {
   QPointer<QWidget> FSplash;
   // The event loop of WaitForPage while it waits, so that a page that arrives ends the wait.
   QEventLoop* FWaitLoop = nullptr;
+  // While a scan runs: the "Timeout" from the end of the client's last request. When no
+  // request comes within it (the client went away without STOP), the "Hardware" page is
+  // enabled again; the scanner and the pending pages are left as they are.
+  QTimer* FScanIdle = nullptr;
+  friend class TClientRequest;
   bool FClosing = false;
   bool FDestroyed = false;
 };

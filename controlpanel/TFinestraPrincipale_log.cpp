@@ -1,9 +1,12 @@
 #include <QDateTime>
+#include <QLabel>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
 
 #include "TFinestraPrincipale.h"
+#include "TLogView.h"
 
 namespace {
 
@@ -15,10 +18,26 @@ QString LongTimeFormat(const QLocale& Locale) {
 
 }  // namespace
 
+void TFinestraPrincipale::Alert(const QString& Message) {
+  Log(Message);
+  LabelStatus->setText(Message);
+  const int width =
+      PageControl1->isVisible() ? PageControl1->width() : PageControl1->sizeHint().width();
+  LabelStatus->setFixedHeight(LabelStatus->heightForWidth(width));
+  LabelStatus->show();
+  if (TrayIcon != nullptr) {
+    TrayIcon->showMessage(windowTitle(), Message, QSystemTrayIcon::Warning);
+  }
+}
+
+void TFinestraPrincipale::ClearStatusLine() {
+  LabelStatus->clear();
+  LabelStatus->hide();
+}
+
 void TFinestraPrincipale::Log(const QString& Message) {
   QLocale locale;
   QDateTime now = QDateTime::currentDateTime();
-  MemoLog->appendPlainText(Message + " - " + locale.toString(now.date(), QLocale::ShortFormat) +
-                           " " + locale.toString(now.time(), LongTimeFormat(locale)));
-  MemoLog->repaint();
+  MemoLog->AppendLine(Message + " - " + locale.toString(now.date(), QLocale::ShortFormat) + " " +
+                      locale.toString(now.time(), LongTimeFormat(locale)));
 }

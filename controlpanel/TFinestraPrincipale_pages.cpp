@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -13,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "TFinestraPrincipale.h"
+#include "TLogView.h"
 #include "TRadioGroup.h"
 
 namespace {
@@ -54,6 +54,7 @@ void TFinestraPrincipale::CreatePages() {
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(PageControl1);
+  layout->addWidget(CreateStatusLine());
   layout->addWidget(CreateButtons());
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -230,9 +231,7 @@ QWidget* TFinestraPrincipale::CreateScannerParametersPage() {
 
 QWidget* TFinestraPrincipale::CreateLogPage() {
   auto* page = new QWidget;
-  MemoLog = Named(new QPlainTextEdit(page), "MemoLog");
-  MemoLog->setReadOnly(true);
-  MemoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  MemoLog = Named(new TLogView(page), "MemoLog");
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(MemoLog);
   return page;
@@ -252,6 +251,20 @@ QWidget* TFinestraPrincipale::CreateInfoPage() {
   layout->addWidget(version, 0, Qt::AlignHCenter);
   layout->addStretch(2);
   return page;
+}
+
+// Empty and hidden until there is something the operator must see; a long message makes the
+// window taller, never wider.
+QWidget* TFinestraPrincipale::CreateStatusLine() {
+  LabelStatus = Named(new QLabel(this), "LabelStatus");
+  LabelStatus->setTextFormat(Qt::PlainText);
+  LabelStatus->setWordWrap(true);
+  LabelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  QPalette alert = LabelStatus->palette();
+  alert.setColor(QPalette::WindowText, Qt::darkRed);
+  LabelStatus->setPalette(alert);
+  LabelStatus->hide();
+  return LabelStatus;
 }
 
 QWidget* TFinestraPrincipale::CreateButtons() {

@@ -8,9 +8,11 @@
 #include <QTimer>
 #include <utility>
 
+#include "ClientRequest.h"
 #include "TFinestraPrincipale.h"
 #include "TRadioGroup.h"
 #include "TestScanner.h"
+#include "boundaryguard.h"
 #include "vekTWAIN.h"
 
 namespace {
@@ -60,21 +62,34 @@ TScanRequest TFinestraPrincipale::EffectiveRequest(const TScanRequest& Request) 
   return effective;
 }
 
-// A request that no page can answer is refused before the cache or the scanner is touched.
+// A request that no page can answer is refused before the cache or the scanner is touched,
+// and the operator is told. A scan without a chosen scanner, or with one that does not start,
+// yields no page, as the operator is told as well.
 void TFinestraPrincipale::StartScan(const TScanRequest& Request) {
-  const TScanRequest effective = EffectiveRequest(Request);
-  CheckScanRequest(effective);
+  TScanRequest effective{};
+  try {
+    effective = EffectiveRequest(Request);
+    CheckScanRequest(effective);
+  } catch (...) {
+    Alert("ERROR: scan refused: " + QString::fromStdString(FailureText()));
+    throw;
+  }
   ClearCache();
   Pipeline.ScanRequest = Request;
   PageCache.Reset();
-  if (TestScannerChosen()) {
+  ClearStatusLine();
+  if (ComboBoxScanners->currentIndex() < 0) {
+    Alert("ERROR: no scanner is chosen on the Hardware page: no page is scanned");
+  } else if (TestScannerChosen()) {
     StartTestScanner(effective);
-  } else {
-    StartRealScanner(Request);
+  } else if (!StartRealScanner(Request)) {
+    Alert("ERROR: the scanner " + ComboBoxScanners->currentText() +
+          " does not start: no page is scanned");
   }
   Log("Starting scanner " + ComboBoxScanners->currentText() + " for " +
       QString::number(Request.ImageCount) + " images...");
   TabSheetScanner->setEnabled(false);
+  FScanIdle->start(SpinEditTimeout->value() * 1000);  // the interval of later starts too
   QCoreApplication::processEvents();
 }
 
@@ -92,7 +107,7 @@ void TFinestraPrincipale::StartTestScanner(const TScanRequest& Effective) {
 }
 
 // A scan that still runs is ended first, so that the new request is negotiated afresh.
-void TFinestraPrincipale::StartRealScanner(const TScanRequest& Request) {
+bool TFinestraPrincipale::StartRealScanner(const TScanRequest& Request) {
   if (vekTWAIN1->IsSourceOpen()) vekTWAIN1->CloseSource();
   vekTWAIN1->SetShowUI(false);
   vekTWAIN1->SetShowIndicators(false);
@@ -100,12 +115,13 @@ void TFinestraPrincipale::StartRealScanner(const TScanRequest& Request) {
   vekTWAIN1->SetDisableAfterAcquire(true);
   vekTWAIN1->SetDIBHandleType(THDT_DIBRAW);
   vekTWAIN1->SetXferMech(TWFX_NATIVE);
-  vekTWAIN1->Acquire(ComboBoxScanners->currentText().toStdString());
+  return vekTWAIN1->Acquire(ComboBoxScanners->currentText().toStdString());
 }
 
 void TFinestraPrincipale::StopScan() {
   if (!TestScannerChosen()) vekTWAIN1->DisableSource();
   Log("Stopping scanner...");
+  FScanIdle->stop();
   TabSheetScanner->setEnabled(true);
   QCoreApplication::processEvents();
 }
@@ -127,7 +143,14 @@ void TFinestraPrincipale::WaitStep() {
   FWaitLoop = outer;
 }
 
+void TFinestraPrincipale::ScanIdleTimeout() {
+  Log("WARNING: no request from the driver for " + QString::number(SpinEditTimeout->value()) +
+      " sec.: the Hardware page is enabled again");
+  TabSheetScanner->setEnabled(true);
+}
+
 int32_t TFinestraPrincipale::PendingCount() {
+  TClientRequest request(*this);
   WaitForPage();
   return PageCache.PendingPages.empty() ? 0 : -1;
 }

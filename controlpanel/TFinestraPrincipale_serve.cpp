@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <new>
 
+#include "ClientRequest.h"
 #include "TFinestraPrincipale.h"
 #include "boundaryguard.h"
+#include "streams.h"
 
 namespace {
 
@@ -37,6 +39,15 @@ win32::HGLOBAL GiveAway(std::unique_ptr<TDIB> Page) {
   return Page->GetHandle();
 }
 
+// The cache holds the bitmaps that the panel wrote: a file that is no bitmap is refused as
+// one, not handed to the reader of some other format.
+std::unique_ptr<TDIB> LoadCachedPage(const std::string& Path) {
+  TFileStream file(Path, TFileMode::fmOpenRead);
+  auto page = std::make_unique<TDIB>();
+  page->LoadBMP(file);
+  return page;
+}
+
 }  // namespace
 
 // A page that cannot be loaded or processed for a reason that passes (out of descriptors or
@@ -47,6 +58,7 @@ win32::HGLOBAL TFinestraPrincipale::NextProcessedPage(uint8_t& QCFailed, TServed
   QElapsedTimer waited;
   waited.start();
   std::string logged;  // the page whose passing failure is in the log already
+  TClientRequest request(*this);
   for (;;) {
     WaitForPage();
     if (PageCache.PendingPages.empty()) {
@@ -78,8 +90,7 @@ win32::HGLOBAL TFinestraPrincipale::NextProcessedPage(uint8_t& QCFailed, TServed
 win32::HGLOBAL TFinestraPrincipale::ServeFirstPage(uint8_t& QCFailed, TServedPage& Served) {
   TPendingPage& entry = PageCache.PendingPages.front();
   PageCache.LastServedFile = entry.Path;
-  auto page = std::make_unique<TDIB>();
-  page->LoadFromFile(entry.Path);
+  std::unique_ptr<TDIB> page = LoadCachedPage(entry.Path);
   const TScanRequest& request = Pipeline.ScanRequest;
   if (entry.ServeCount != 0) {
     Log("Processing cached image (Mirafold®)...");
@@ -117,13 +128,17 @@ void TFinestraPrincipale::ReturnPage(const TServedPage& Served) {
 }
 
 win32::HGLOBAL TFinestraPrincipale::OriginalPage() {
+  TClientRequest request(*this);
   const std::string& path = PageCache.LastServedFile;
   if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) {
     Log("WARNING: originale cached image asked from driver not found !");
     return nullptr;
   }
   Log("Retrieving unprocessed cached original image...");
-  auto page = std::make_unique<TDIB>();
-  page->LoadFromFile(path);
-  return GiveAway(std::move(page));
+  return Guarded([&] { return GiveAway(LoadCachedPage(path)); },
+                 [&]() -> win32::HGLOBAL {
+                   Log("WARNING: original image " + QString::fromStdString(path) +
+                       " not loaded: " + QString::fromStdString(FailureText()));
+                   return nullptr;
+                 });
 }

@@ -14,8 +14,8 @@ void TFinestraPrincipale::OpenServer() {
         FServerSocket = std::move(server);
       },
       [&] {
-        Log("ERROR: unable to serve on port " + QString::number(SpinEditLocalPort->value()) + ": " +
-            QString::fromStdString(FailureText()));
+        Alert("ERROR: unable to serve on port " + QString::number(SpinEditLocalPort->value()) +
+              ": " + QString::fromStdString(FailureText()));
       });
 }
 

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <ctime>
 
 #include "TFinestraPrincipale.h"
@@ -37,6 +38,9 @@ bool KnownBitCount(int32_t Bits) {
 }  // namespace
 
 void TFinestraPrincipale::CreateScanner() {
+  FScanIdle = new QTimer(this);
+  FScanIdle->setSingleShot(true);
+  connect(FScanIdle, &QTimer::timeout, this, [this] { ScanIdleTimeout(); });
   vekTWAIN1 = std::make_unique<TvekTWAIN>();
   vekTWAIN1->SetCountry(TvekCountry::UNITEDKINGDOM);
   vekTWAIN1->SetDisableAfterAcquire(false);

@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "TLogView.h"
 
 #include "ScanServer.h"
 #include "TFinestraPrincipale.h"

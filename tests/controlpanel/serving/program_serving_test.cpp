@@ -42,6 +42,18 @@ class ProgramServingTest : public ::testing::Test {
     return nullptr;
   }
 
+  // A gray scan of the test scanner's 2 x 3 inch page at 100 dpi, as many pages as there are.
+  static void StartScan(TTestClient& Client) {
+    TScanRequest request{};
+    request.ImageCount = -1;
+    request.XResolution = request.YResolution = 100;
+    request.PageWidth = 2;
+    request.PageHeight = 3;
+    request.PixelType = 1;
+    Client.Send(TTestClient::Request(
+        CMD_START_SCAN, TBytes(reinterpret_cast<const char*>(&request), sizeof request)));
+  }
+
   TPanelProcess Panel{"serving", CLARIVO_EXE, "", ""};
   const fs::path TestDir = Panel.ProgramDir / "test";
 };
@@ -56,14 +68,7 @@ TEST_F(ProgramServingTest, ServesTheTestScannersPagesOverTheProtocol) {
   Start();
   std::unique_ptr<TTestClient> c = Connect();
   ASSERT_NE(c, nullptr);
-  TScanRequest request{};
-  request.ImageCount = -1;
-  request.XResolution = request.YResolution = 100;
-  request.PageWidth = 2;
-  request.PageHeight = 3;
-  request.PixelType = 1;
-  c->Send(TTestClient::Request(CMD_START_SCAN,
-                               TBytes(reinterpret_cast<const char*>(&request), sizeof request)));
+  StartScan(*c);
   c->Send(TTestClient::Request(CMD_GET_PENDING));
   EXPECT_EQ(c->Reply(), TBytes("\x08\0\0\0\xff\xff\xff\xff", 8));
 
@@ -98,6 +103,24 @@ TEST_F(ProgramServingTest, ServesTheTestScannersPagesOverTheProtocol) {
   EXPECT_EQ(Panel.Terminate(), 0);
   EXPECT_TRUE(fs::exists(TestDir / "front.bmp"));
   EXPECT_TRUE(fs::is_empty(Panel.ProgramDir / "cache"));
+}
+
+// An original that no longer reads as a bitmap is answered as no original, and the connection
+// goes on serving.
+TEST_F(ProgramServingTest, ABadOriginalIsAnsweredAsNoneOnTheSameConnection) {
+  Start();
+  std::unique_ptr<TTestClient> c = Connect();
+  ASSERT_NE(c, nullptr);
+  StartScan(*c);
+  c->Send(TTestClient::Request(CMD_GET_PAGE));
+  ASSERT_GT(c->Reply().size(), 9u);
+  std::ofstream(TestDir / "front.bmp", std::ios::binary | std::ios::trunc) << "BM broken";
+  c->Send(TTestClient::Request(CMD_GET_ORIGINAL));
+  EXPECT_EQ(c->Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+  c->Send(TTestClient::Request(CMD_GET_PENDING));
+  EXPECT_EQ(c->Reply(), TBytes("\x08\0\0\0\0\0\0\0", 8));
+  c.reset();
+  EXPECT_EQ(Panel.Terminate(), 0);
 }
 
 // With "Share Local Scanner" off, another computer (played by this computer's network address

@@ -1,7 +1,7 @@
 #include "serving_fixture.h"
 
-#include <QPlainTextEdit>
 #include <algorithm>
+#include "TLogView.h"
 
 std::vector<std::string> TServingTest::LogLines() const {
   std::vector<std::string> lines;

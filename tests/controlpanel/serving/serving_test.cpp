@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
+#include "freeport.h"
 #include "serving_fixture.h"
 #include "vekTWAIN.h"
 
@@ -116,6 +119,87 @@ TEST_F(ServingTest, OriginalOfThePageServedLast) {
   EXPECT_TRUE(Logged("Retrieving unprocessed cached original image..."));
   w.StartScan(Request(0, 60, 2, 2));
   EXPECT_EQ(Original(), nullptr);
+}
+
+// An original that is no longer a bitmap is no original: the log names the file and why it
+// is refused as a bitmap, and the page can be asked for again.
+TEST_F(ServingTest, ABadOriginalIsNoneAndTheLogSaysWhichAndWhy) {
+  const struct {
+    std::string Content;
+    const char* Reason;
+  } cases[] = {{"GIF89a", "Invalid bitmap file !"}, {"BM" + std::string(20, '\0'), "truncated"}};
+  for (const auto& c : cases) {
+    Scan(&TFinestraPrincipale::RadioButtonGray, false, 1, {});
+    ASSERT_NE(Next(), nullptr);
+    const std::string front = TestDir() + "front.bmp";
+    std::ofstream(front, std::ios::binary | std::ios::trunc) << c.Content;
+    EXPECT_EQ(Original(), nullptr);
+    std::vector<std::string> lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("WARNING: original image " + front + " not loaded: ", 0), 0u)
+        << lines.back();
+    EXPECT_NE(lines.back().find(c.Reason), std::string::npos) << lines.back();
+    EXPECT_EQ(lines.back().find("JPEG"), std::string::npos) << lines.back();
+    EXPECT_EQ(Original(), nullptr);
+  }
+}
+
+// What keeps pages from coming is shown in the status line below the pages, besides the log.
+TEST_F(ServingTest, WhatTheOperatorMustSeeIsInTheStatusLine) {
+  {
+    TFinestraPrincipale& w = Make("Gone Scanner");
+    w.StartScan(Request(1, 60, 2, 2));
+    EXPECT_TRUE(w.LabelStatus->text().contains("no scanner is chosen on the Hardware page"))
+        << w.LabelStatus->text().toStdString();
+    EXPECT_TRUE(Logged(w.LabelStatus->text().toStdString()));
+    EXPECT_EQ(w.PendingCount(), 0);
+  }
+  {
+    TFinestraPrincipale& w = Make();
+    EXPECT_ANY_THROW(w.StartScan(Request(1, 0, 2, 2)));
+    EXPECT_TRUE(w.LabelStatus->text().startsWith("ERROR: scan refused: "))
+        << w.LabelStatus->text().toStdString();
+    w.StartScan(Request(1, 60, 2, 2));  // a scan that starts clears the line
+    EXPECT_EQ(w.LabelStatus->text(), "");
+  }
+  {
+    Window.reset();  // which saves its settings
+    const uint16_t port = FreePort();
+    Store("Server", "Local Port", QString::number(port));
+    TFinestraPrincipale& first = Make(TFinestraPrincipale::TestScannerName, true);
+    ASSERT_EQ(first.ServerPort(), port);
+    TControlPanelServices services;
+    services.Serve = true;
+    services.ProgramDir = Program.path();
+    TFinestraPrincipale second(services);
+    EXPECT_EQ(second.ServerPort(), 0);
+    EXPECT_TRUE(second.LabelStatus->text().startsWith(
+        QString("ERROR: unable to serve on port %1: ").arg(port)))
+        << second.LabelStatus->text().toStdString();
+  }
+}
+
+// A client that goes away without STOP leaves the "Hardware" page disabled only for the
+// scan's time-out after its last request; a request in between starts the time-out afresh.
+TEST_F(ServingTest, TheHardwarePageComesBackWhenTheClientGoesAwayWithoutStop) {
+  Store("Scanner", "Timeout", "1");
+  TFinestraPrincipale& w = Make();
+  w.StartScan(Request(1, 60, 2, 2));
+  EXPECT_FALSE(w.TabSheetScanner->isEnabled());
+  QTest::qWait(600);
+  EXPECT_EQ(w.PendingCount(), -1);
+  QTest::qWait(600);
+  EXPECT_FALSE(w.TabSheetScanner->isEnabled());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.TabSheetScanner->isEnabled(); }, 5000));
+  EXPECT_TRUE(
+      Logged("WARNING: no request from the driver for 1 sec.: the Hardware page is "
+             "enabled again"));
+  // A STOP ends the time-out with the scan.
+  w.StartScan(Request(1, 60, 2, 2));
+  w.StopScan();
+  w.TabSheetScanner->setEnabled(false);
+  QTest::qWait(1500);
+  EXPECT_FALSE(w.TabSheetScanner->isEnabled());
 }
 
 // A page that cannot be loaded is logged and taken out of the list; the request gets the next

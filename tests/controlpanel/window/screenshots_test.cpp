@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTabWidget>
 
+#include "THelpWindow.h"
 #include "UnitParAutoCrop.h"
 #include "UnitParBlackBorderRemoval.h"
 #include "UnitParDeskew.h"
@@ -14,6 +15,7 @@
 #include "UnitParQualityControl.h"
 #include "UnitParTrhesholding.h"
 #include "UnitSplash.h"
+#include "textfit.h"
 #include "window_fixture.h"
 
 namespace {
@@ -37,14 +39,22 @@ void Save(QWidget& Widget, const QString& Name) {
     EXPECT_TRUE(Widget.rect().contains(inWindow))
         << Name.toStdString() << ": " << child->objectName().toStdString();
   }
+  EXPECT_EQ(CutTexts(Widget), std::vector<std::string>()) << Name.toStdString();
 }
 
 TEST_F(WindowTest, Screenshots) {
   TFinestraPrincipale& w = Make({"Flatbed 1"});
   w.Log("Starting scanner [Test Scanner] for -1 images...");
+  for (int i = 0; i < 30; ++i) {
+    w.Log(QString("WARNING: cached image /home/operator/.cache/Dovantic Technologies/Clarivo/"
+                  "page%1.bmp not served: the header is truncated")
+              .arg(i));
+  }
   w.CheckBoxQC->setChecked(true);
   const char* names[] = {"hardware", "processing", "scanner-parameters", "log", "info"};
   for (int page = 0; page < w.PageControl1->count(); ++page) {
+    // From the log on, with a message in the status line.
+    if (page == 3) w.Alert("ERROR: no scanner is chosen on the Hardware page: no page is scanned");
     w.PageControl1->setCurrentIndex(page);
     Save(w, QString("main-") + names[page]);
   }
@@ -60,6 +70,8 @@ TEST_F(WindowTest, Screenshots) {
   Save(thresholding, "dialog-thresholding");
   TDialogoQualityControl quality(&w);
   Save(quality, "dialog-qualitycontrol");
+  w.ButtonHelp->click();
+  Save(*w.HelpWindow, "help");
   TSplashForm splash;
   Save(splash, "splash");
 }

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include "TLogView.h"
 
 #include "window_fixture.h"
 

@@ -4,17 +4,19 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <functional>
+#include "TLogView.h"
 
 #include "RealKeyPress.h"
+#include "THelpWindow.h"
 #include "UnitParAutoCrop.h"
 #include "UnitParDeskew.h"
 #include "window_fixture.h"
@@ -200,6 +202,55 @@ TEST_F(WindowTest, WithoutANotificationAreaTheLogSaysSoAndTheWindowStaysReachabl
   w.ButtonCancel->click();
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(w.isMinimized());
+}
+
+// Enter in an edit or a spin box is "OK" (saves); on a focused button it presses that button.
+TEST_F(WindowTest, EnterActsAsOkOrAsTheFocusedButton) {
+  TFinestraPrincipale& w = Make();
+  w.show();
+  w.PageControl1->setCurrentWidget(w.TabSheetScanner);
+  w.RadioButtonNetworkScanner->setChecked(true);
+  w.EditIP->setText("10.0.0.9");
+  w.EditIP->setFocus();
+  QTest::keyClick(w.EditIP, Qt::Key_Return);
+  EXPECT_EQ(Stored("Server", "IP"), "10.0.0.9");
+  EXPECT_TRUE(w.isMinimized());
+
+  w.showNormal();
+  w.SpinEditTimeout->setValue(33);
+  w.SpinEditTimeout->setFocus();
+  QTest::keyClick(w.SpinEditTimeout, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(Stored("Scanner", "Timeout"), "33");
+
+  w.showNormal();
+  w.SpinEditTimeout->setValue(44);
+  w.ButtonCancel->setFocus();
+  QTest::keyClick(w.ButtonCancel, Qt::Key_Return);
+  EXPECT_EQ(Stored("Scanner", "Timeout"), "33");
+  EXPECT_TRUE(w.isMinimized());
+}
+
+// "?" shows the help built into the program, whatever is installed beside it; its link to the
+// clean-up steps opens that page in the same window.
+TEST_F(WindowTest, HelpShowsThePagesBuiltIntoTheProgram) {
+  TFinestraPrincipale& w = Make();
+  w.show();
+  w.ButtonHelp->click();
+  EXPECT_TRUE(Asked.empty());
+  ASSERT_NE(w.HelpWindow, nullptr);
+  EXPECT_TRUE(w.HelpWindow->isVisible());
+  QString help = w.HelpWindow->Browser->toPlainText();
+  for (const char* page : {"Hardware", "Processing", "Scanner Parameters", "Log", "Info",
+                           "Black Border Removal", "Quality Control"}) {
+    EXPECT_TRUE(help.contains(page)) << page;
+  }
+  QTextBrowser& browser = *w.HelpWindow->Browser;
+  EXPECT_TRUE(browser.toHtml().contains("href=\"cleanup.md\""));
+  browser.setSource(browser.source().resolved(QUrl("cleanup.md")));  // as the link does
+  EXPECT_EQ(browser.source().toString().toStdString(), "qrc:/help/cleanup.md");
+  EXPECT_TRUE(browser.toPlainText().startsWith("The clean-up steps"));
+  w.ButtonHelp->click();  // the same window again
+  EXPECT_EQ(w.findChildren<THelpWindow*>().size(), 1);
 }
 
 TEST_F(WindowTest, TheTrayMenuOpensOnlyWhileTheWindowIsHidden) {
