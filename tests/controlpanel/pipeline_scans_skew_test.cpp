@@ -64,8 +64,8 @@ int32_t TextLetterCount(const TDIB& Page) {
 }
 
 // The first-start settings with despeckle, black-border removal and auto-crop on, and the
-// README's advice for a dark backing: uncovered corners black, a line is border from 90 per
-// cent dark on. The angle range takes the 4.9 degrees of a book spread; every angle is turned
+// advice of docs/cleanup.md for a dark backing: uncovered corners black, a line is border from 90
+// per cent dark on. The angle range takes the 4.9 degrees of a book spread; every angle is turned
 // (the first-start smallest angle, a quarter of a degree, leaves smaller skews alone by choice).
 TProcessingPipeline ScanPipeline() {
   TProcessingPipeline p;
