@@ -1,6 +1,7 @@
 #include "ScanClientUnit.h"
 
-#include <strings.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,15 +62,48 @@ void LoadFromBytes(TDIB& Page, const std::string& Message, const TReplyFields& F
   Page.LoadFromStream(stream, 0);
 }
 
-// Loads the served file and deletes it; a path that is not a served file is refused.
+// Right in the system's temporary directory, by the path's text.
+bool InTempDir(const std::string& Path) {
+  const std::string folder = win32::GetTempPath();
+  return Path.size() > folder.size() && Path.compare(0, folder.size(), folder) == 0 &&
+         Path.find('/', folder.size()) == std::string::npos;
+}
+
+bool IsRegularTmpFile(const std::string& Path) {
+  if (Path.size() <= 4 || Path.compare(Path.size() - 4, 4, ".tmp") != 0) return false;
+  struct stat info {};
+  return ::lstat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// A page file that a control panel with another temporary directory wrote: an absolute path
+// without "." or ".." steps to a ".tmp" file that is a regular file and no link.
+bool IsPageFileElsewhere(const std::string& Path) {
+  return !Path.empty() && Path.front() == '/' && Path.find("/./") == std::string::npos &&
+         Path.find("/../") == std::string::npos && IsRegularTmpFile(Path);
+}
+
+// Loads the served file and deletes it. A page file elsewhere is loaded and left alone: the
+// control panel deletes the files it wrote that no one took. Any other path is refused.
 bool LoadFromServedFile(TDIB& Page, const std::string& Path) {
-  if (!IsServedTempFile(Path)) {
+  if (IsServedTempFile(Path)) {
+    Page.LoadFromFile(Path, 0);
+    if (::unlink(Path.c_str()) != 0) DSLog("Unable to delete the page file " + Path);
+    return true;
+  }
+  if (!IsPageFileElsewhere(Path)) {
     DSLog("Refused a page file outside the temporary directory: " + Path);
     return false;
   }
   Page.LoadFromFile(Path, 0);
-  if (::unlink(Path.c_str()) != 0) DSLog("Unable to delete the page file " + Path);
+  DSLog("Loaded a page file outside the temporary directory, left to the control panel: " + Path);
   return true;
+}
+
+// The path that a file reply names; empty when it names none.
+std::string ReplyPath(const std::string& Message, bool Flagged) {
+  TReplyFields fields;
+  if (!ReadReplyFields(Message, Flagged, fields)) return {};
+  return Message.substr(fields.DataOffset, static_cast<size_t>(fields.DataSize));
 }
 
 }  // namespace
@@ -79,13 +113,12 @@ const int64_t TScanClient::kLongestPageReply =
 const int64_t TScanClient::kLongestFileReply = kLongestPath + sizeof(TPageReplyHeader);
 
 bool IsServedTempFile(const std::string& Path) {
-  const std::string folder = win32::GetTempPath();
-  if (Path.size() <= folder.size() || Path.compare(0, folder.size(), folder) != 0) return false;
-  const std::string name = Path.substr(folder.size());
-  if (name.find('/') != std::string::npos || name.size() <= 4) return false;
-  if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
-  struct stat info {};
-  return ::lstat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return InTempDir(Path) && Path.size() > win32::GetTempPath().size() + 4 && IsRegularTmpFile(Path);
+}
+
+bool IsLoopbackHost(const std::string& Host) {
+  in_addr address{};
+  return ::inet_pton(AF_INET, Host.c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
 }
 
 TScanClient::TScanClient() {
@@ -133,6 +166,19 @@ void TScanClient::SendRequest(int32_t Command, const void* Payload, size_t Size,
   }
 }
 
+// A file request carries the client's temporary directory, where a panel on this computer
+// writes the page file so that the client may take it; a panel that does not look at the
+// payload writes it into its own.
+void TScanClient::SendFetch(int32_t Command) {
+  const std::string folder = win32::GetTempPath();
+  const bool file = Command == CMD_GET_PAGE_FILE || Command == CMD_GET_ORIGINAL_FILE;
+  if (!file || folder.size() > kLongestRequestLength - kRequestHeaderLength) {
+    SendHeader(Command, 0);
+    return;
+  }
+  SendRequest(Command, folder.data(), folder.size(), static_cast<int32_t>(folder.size()));
+}
+
 void TScanClient::SendSettings(const TScanRequest& Request) {
   if (FSessionOpen) return;
   SendRequest(CMD_START_SCAN, &Request, sizeof Request, sizeof Request);
@@ -146,7 +192,7 @@ void TScanClient::EndSession() {
 }
 
 bool TScanClient::UsesFiles() const {
-  return ::strcasecmp(FHost.c_str(), "127.0.0.1") == 0;
+  return IsLoopbackHost(FHost) && !FFilesElsewhere;
 }
 
 win32::HGLOBAL TScanClient::RequestPage() {
@@ -217,7 +263,7 @@ bool TScanClient::ReadReply(int32_t Command, int64_t Longest, std::string& Messa
     }
     return false;
   }
-  SendHeader(Command, 0);
+  SendFetch(Command);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(TimeoutMs);
   std::string buffer;
@@ -294,6 +340,12 @@ win32::HGLOBAL TScanClient::ParseReply(const std::string& Message, bool Flagged,
     return nullptr;
   }
   page.SetOwnsHandle(false);
+  if (File && !InTempDir(ReplyPath(Message, Flagged))) {
+    DSLog(
+        "The control panel writes its page files where this process does not take them; "
+        "pages come as bytes from now on");
+    FFilesElsewhere = true;
+  }
   if (flagged != 0) Review(page);
   return page.GetHandle();
 }

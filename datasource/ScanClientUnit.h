@@ -70,7 +70,9 @@ class TScanClient {
   win32::HGLOBAL ReceivePageFile();
   win32::HGLOBAL ReceiveOriginal();
   win32::HGLOBAL ReceiveOriginalFile();
-  // The file variants when Host is "127.0.0.1" (any letter case), else the byte variants.
+  // The file variants when Host is a loopback address (127.x.y.z), else the byte variants;
+  // also the byte variants once a file reply named a file outside this process's temporary
+  // directory, which the client may load but not delete.
   win32::HGLOBAL RequestPage();
   win32::HGLOBAL RequestOriginal();
   // Why the last reader brought no page, in words: the control panel's own reason when it
@@ -93,6 +95,8 @@ class TScanClient {
 
  private:
   bool UsesFiles() const;
+  // The request of a reader: with the temporary directory for a file variant.
+  void SendFetch(int32_t Command);
   // The header of Command with PayloadLength, then Size bytes of Payload, in one write.
   void SendRequest(int32_t Command, const void* Payload, size_t Size, int32_t PayloadLength);
   // One reader: the request of Command and its reply, with the QCFailed byte when Flagged,
@@ -117,6 +121,7 @@ class TScanClient {
   std::string FFailure;
   bool FAnsweredWithoutPage = false;
   bool FNoRefusals = false;
+  bool FFilesElsewhere = false;
   bool FSessionOpen = false;
   uintptr_t FOwnerHandle = 0;
   int FReplyTimeoutMs = kDefaultReplyTimeoutMs;
@@ -125,11 +130,16 @@ class TScanClient {
 
 // The page of a complete reply into Page; false when the reply holds none (a length of 0 or
 // less, a data length beyond the message, a refused path). Flagged: a page reply, whose
-// QCFailed byte goes to QCFailed. File: the reply names a served file, loaded and then deleted.
+// QCFailed byte goes to QCFailed. File: the reply names a served file, loaded and then deleted;
+// or a ".tmp" file elsewhere (an absolute path without "." or ".." steps, a regular file and
+// no link), loaded and left to the control panel, which deletes its files that no one took.
 // Raises: the loaders' texts for data that is no image, or a file that does not load (which
 // is then kept).
 bool ReadReplyPage(const std::string& Message, bool Flagged, bool File, TDIB& Page,
                    uint8_t& QCFailed);
+
+// Whether Host is a dotted IPv4 address of the loopback network 127.0.0.0/8.
+bool IsLoopbackHost(const std::string& Host);
 
 // True when Path names a ".tmp" file right in the system's temporary directory (no further
 // folder, no "." or ".." step) that is a regular file and no link: the only files that the

@@ -17,6 +17,7 @@
 #include "ScanProtocol.h"
 #include "fakepanel.h"
 #include "pagecheck.h"
+#include "tempfile.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ class ScanClientTest : public ::testing::Test {
   }
   void TearDown() override { ::unsetenv("TMPDIR"); }
 
-  TScanClient& Connect(TFakePanel& Panel, const std::string& Host = "127.0.0.2") {
+  TScanClient& Connect(TFakePanel& Panel, const std::string& Host = "127.0.0.1") {
     Client.Open(0, Host, Panel.Port());
     return Client;
   }
@@ -129,8 +130,8 @@ TEST_F(ScanClientTest, RepliesWithoutAPageYieldNoneAndLeaveTheConnectionInStep) 
     SCOPED_TRACE(c.Name);
     TScanClient client;
     TFakePanel panel(Replies({c.Reply, c.Original ? OriginalReply(Bmp) : PageReply(0, Bmp)}));
-    client.Open(0, "127.0.0.2", panel.Port());
-    auto fetch = [&] { return c.Original ? client.RequestOriginal() : client.RequestPage(); };
+    client.Open(0, "127.0.0.1", panel.Port());
+    auto fetch = [&] { return c.Original ? client.ReceiveOriginal() : client.ReceivePage(); };
     EXPECT_EQ(fetch(), nullptr);
     EXPECT_TRUE(client.Connected());
     auto page = Adopted(fetch());
@@ -154,7 +155,7 @@ TEST_F(ScanClientTest, AReplyInPiecesIsAssembledAndBytesAfterItAreDropped) {
   Connect(panel);
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
-    auto page = Adopted(Client.RequestPage());
+    auto page = Adopted(Client.ReceivePage());
     ASSERT_NE(page, nullptr);
     EXPECT_TRUE(SamePixels(*page, *Page));
   }
@@ -180,12 +181,13 @@ TEST_F(ScanClientTest, LengthsNoReplyCanHaveAreRefusedAtOnceAndEndTheConnection)
     TScanClient client;
     client.SetReplyTimeout(30000);
     TFakePanel panel(Replies({Int32Bytes(c.Length) + TBytes(64, 'x')}));
-    client.Open(0, c.File ? "127.0.0.1" : "127.0.0.2", panel.Port());
+    client.Open(0, "127.0.0.1", panel.Port());
+    auto fetch = [&] { return c.File ? client.ReceivePageFile() : client.ReceivePage(); };
     const Clock::time_point start = Clock::now();
-    EXPECT_EQ(client.RequestPage(), nullptr);
+    EXPECT_EQ(fetch(), nullptr);
     EXPECT_LT(Clock::now() - start, 10s) << "the reader waited for the rest";
     EXPECT_FALSE(client.Connected());
-    EXPECT_EQ(client.RequestPage(), nullptr);  // no reconnection, nothing sent
+    EXPECT_EQ(fetch(), nullptr);  // no reconnection, nothing sent
     EXPECT_EQ(panel.Requests().size(), 1u);
   }
 }
@@ -218,14 +220,14 @@ TEST_F(ScanClientTest, AnOrderlyCloseByThePanelEndsTheReaderWithNoPage) {
   EXPECT_EQ(Client.RequestPage(), nullptr);
 }
 
-TEST_F(ScanClientTest, OnlyTheLoopbackAddressUsesTheFileVariants) {
+TEST_F(ScanClientTest, LoopbackAddressesUseTheFileVariants) {
   const fs::path file = fs::path(Temp.path().toStdString()) / "10121314.tmp";
   struct Case {
     std::string Host;
     int32_t PageCommand, OriginalCommand;
   };
   for (const Case& c : {Case{"127.0.0.1", CMD_GET_PAGE_FILE, CMD_GET_ORIGINAL_FILE},
-                        Case{"127.0.0.2", CMD_GET_PAGE, CMD_GET_ORIGINAL}}) {
+                        Case{"127.0.0.2", CMD_GET_PAGE_FILE, CMD_GET_ORIGINAL_FILE}}) {
     SCOPED_TRACE(c.Host);
     TFakePanel panel([&](const TSeenRequest& Request, TTcpSocket& Socket) {
       TBytes reply;
@@ -256,11 +258,46 @@ TEST_F(ScanClientTest, OnlyTheLoopbackAddressUsesTheFileVariants) {
       EXPECT_FALSE(fs::exists(file));
     }
     EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{c.PageCommand, c.OriginalCommand}));
+    // A file request names the client's temporary directory, for the panel to write into.
+    for (const TSeenRequest& request : panel.Requests()) {
+      EXPECT_EQ(request.Payload, win32::GetTempPath());
+    }
   }
 }
 
+TEST(LoopbackHost, IsEveryAddressOfTheLoopbackNetwork) {
+  for (const char* host : {"127.0.0.1", "127.0.0.2", "127.255.255.254"}) {
+    EXPECT_TRUE(IsLoopbackHost(host)) << host;
+  }
+  for (const char* host : {"192.0.2.2", "12.7.0.1", "localhost", "", "128.0.0.1"}) {
+    EXPECT_FALSE(IsLoopbackHost(host)) << host;
+  }
+}
+
+// A panel that writes its page files into another temporary directory: the page is loaded
+// and left to the panel, and the pages after it come as bytes.
+TEST_F(ScanClientTest, APageFileElsewhereIsLoadedAndThePagesAfterComeAsBytes) {
+  const fs::path file = fs::path(Elsewhere.path().toStdString()) / "10121314.tmp";
+  TFakePanel panel([&](const TSeenRequest& Request, TTcpSocket& Socket) {
+    TBytes reply =
+        Request.Command() == CMD_GET_PAGE_FILE ? FileReply(0, file.string()) : PageReply(0, Bmp);
+    if (Request.Command() == CMD_GET_PAGE_FILE) WriteFile(file, Bmp);
+    Socket.SendBuffer(reply.data(), reply.size());
+  });
+  TScanClient client;
+  client.Open(0, "127.0.0.1", panel.Port());
+  for (int i = 0; i < 2; ++i) {
+    auto page = Adopted(client.RequestPage());
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(SamePixels(*page, *Page));
+  }
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{CMD_GET_PAGE_FILE, CMD_GET_PAGE}));
+}
+
 // A reply names the file to load and delete: only a loadable ".tmp" file right in the
-// temporary directory is deleted, any other path is refused and left alone.
+// temporary directory is deleted; a ".tmp" file elsewhere is loaded and left alone; any other
+// path is refused and left alone.
 TEST_F(ScanClientTest, OnlyLoadedTempFilesOfTheTemporaryDirectoryAreDeleted) {
   const fs::path temp = Temp.path().toStdString();
   const fs::path other = Elsewhere.path().toStdString();
@@ -272,15 +309,18 @@ TEST_F(ScanClientTest, OnlyLoadedTempFilesOfTheTemporaryDirectoryAreDeleted) {
     fs::path Write;    // where the file lies
     TBytes Content;
     bool Loads;
+    bool Deleted;
   };
   const Case cases[] = {
-      {"served file", (temp / "01020304.tmp").string(), temp / "01020304.tmp", Bmp, true},
-      {"another folder", (other / "01020304.tmp").string(), other / "01020304.tmp", Bmp, false},
-      {"a folder below", (temp / "sub" / "x.tmp").string(), temp / "sub" / "x.tmp", Bmp, false},
-      {"a way out", (temp / ".." / other.filename() / "y.tmp").string(), other / "y.tmp", Bmp,
+      {"served file", (temp / "01020304.tmp").string(), temp / "01020304.tmp", Bmp, true, true},
+      {"another folder", (other / "01020304.tmp").string(), other / "01020304.tmp", Bmp, true,
        false},
-      {"another extension", (temp / "page.bmp").string(), temp / "page.bmp", Bmp, false},
-      {"no image", (temp / "bad.tmp").string(), temp / "bad.tmp", TBytes(80, 'x'), false},
+      {"a folder below", (temp / "sub" / "x.tmp").string(), temp / "sub" / "x.tmp", Bmp, true,
+       false},
+      {"a way out", (temp / ".." / other.filename() / "y.tmp").string(), other / "y.tmp", Bmp,
+       false, false},
+      {"another extension", (temp / "page.bmp").string(), temp / "page.bmp", Bmp, false, false},
+      {"no image", (temp / "bad.tmp").string(), temp / "bad.tmp", TBytes(80, 'x'), false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -290,7 +330,7 @@ TEST_F(ScanClientTest, OnlyLoadedTempFilesOfTheTemporaryDirectoryAreDeleted) {
     client.Open(0, "127.0.0.1", panel.Port());
     auto page = Adopted(client.RequestPage());
     EXPECT_EQ(page != nullptr, c.Loads);
-    EXPECT_EQ(fs::exists(c.Write), !c.Loads);
+    EXPECT_EQ(fs::exists(c.Write), !c.Deleted);
     EXPECT_TRUE(client.Connected());
   }
   fs::create_symlink(other / "page.bmp", temp / "link.tmp");
@@ -316,13 +356,13 @@ TEST_F(ScanClientTest, OnlyFlaggedPagesAreReviewedAndAFailingReviewKeepsThePage)
     Shown.TakeImage(*replacement);
     Shown.SetOwnsHandle(false);
   };
-  auto unflagged = Adopted(Client.RequestPage());
+  auto unflagged = Adopted(Client.ReceivePage());
   ASSERT_NE(unflagged, nullptr);
   EXPECT_EQ(reviews, 0);
-  auto replaced = Adopted(Client.RequestPage());
+  auto replaced = Adopted(Client.ReceivePage());
   ASSERT_NE(replaced, nullptr);
   EXPECT_TRUE(SamePixels(*replaced, *other));
-  auto kept = Adopted(Client.RequestPage());
+  auto kept = Adopted(Client.ReceivePage());
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(reviews, 2);
   EXPECT_TRUE(SamePixels(*kept, *Page));
