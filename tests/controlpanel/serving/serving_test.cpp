@@ -228,6 +228,25 @@ TEST_F(ServingTest, ABadPageIsNoPoisonPage) {
   EXPECT_EQ(w.PendingCount(), 0);
 }
 
+// A page written a moment ago that does not load yet may still be being written: it stays in
+// the list, the request that met it gets none after its wait, and the next one gets the page.
+TEST_F(ServingTest, APageBeingWrittenStaysForTheNextRequest) {
+  Store("Scanner", "Timeout", "1");
+  TFinestraPrincipale& w = Make();
+  const std::string half = TestDir() + "half.bmp";
+  SavePage(half, pt8bit, 40, 30, 60);
+  const std::uintmax_t size = fs::file_size(half);
+  fs::resize_file(half, size / 2);
+  w.StartScan(Request(1, 60, 2, 2));
+  ASSERT_NE(Next(), nullptr);  // front.bmp
+  EXPECT_EQ(Next(), nullptr);
+  ASSERT_EQ(w.PageCache.PendingPages.size(), 1u);
+  EXPECT_EQ(w.PageCache.PendingPages[0].Path, half);
+  SavePage(half, pt8bit, 40, 30, 60);  // now whole
+  ASSERT_NE(Next(), nullptr);
+  EXPECT_TRUE(w.PageCache.PendingPages.empty());
+}
+
 // A page without a resolution is taken to be at the requested one: it keeps its pixels.
 TEST_F(ServingTest, APageWithoutResolutionKeepsItsPixels) {
   TFinestraPrincipale& w = Make();
