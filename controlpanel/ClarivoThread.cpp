@@ -106,8 +106,9 @@ void TClarivoThread::Serve() {
 
 bool TClarivoThread::ReadAvailable(TClock::time_point Deadline) {
   for (;;) {
+    // Rounded up: the wait never ends before the deadline, which the caller checks again.
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+        std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
     if (left <= 0) return false;
     if (Socket.WaitReadable(static_cast<int>(left))) break;
   }

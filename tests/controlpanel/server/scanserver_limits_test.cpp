@@ -83,7 +83,8 @@ TEST_F(LimitedServerTest, IdleConnectionsEndAndAWaitingOneDoesNot) {
   EXPECT_TRUE(PumpUntil([&] { return waited.load(); }));
   holder.join();
   EXPECT_EQ(pending, TBytes("\x08\0\0\0\0\0\0\0", 8));
-  EXPECT_EQ(Count("WARNING: idle connection from IP 127.0.0.1 closed !"), 1u);
+  EXPECT_EQ(Count("WARNING: idle connection from IP 127.0.0.1 closed !"), 1u)
+      << ::testing::PrintToString(Window.Lines);
   EXPECT_TRUE(PumpUntil([&] { return ThreadCount() == threads; }));
 }
 
