@@ -180,7 +180,7 @@ void TScanClient::SendFetch(int32_t Command) {
 }
 
 void TScanClient::SendSettings(const TScanRequest& Request) {
-  if (FSessionOpen) return;
+  EndSession();
   SendRequest(CMD_START_SCAN, &Request, sizeof Request, sizeof Request);
   FSessionOpen = true;
 }

@@ -58,7 +58,8 @@ class TScanClient {
   // Command, written in one piece.
   // Raises: ESocketError when the write fails (the client is then no longer connected).
   void SendHeader(int32_t Command, int32_t PayloadLength);
-  // CMD_START_SCAN with the request, unless a session is already open.
+  // CMD_START_SCAN with the request: a new scan session. One still open is ended first
+  // (CMD_STOP_SCAN), so that the control panel takes the request afresh.
   void SendSettings(const TScanRequest& Request);
   // CMD_STOP_SCAN when a session is open.
   void EndSession();

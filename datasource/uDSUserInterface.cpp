@@ -54,6 +54,7 @@ TFormSource::TFormSource(QWidget* Owner, TAddDialogHandle AddDialogHandle)
       AddDialogHandle(Panel1);
     });
   }
+  // Without a connection the data source is not opened: its owner answers the failure.
   FConnected = true;
   try {
     Connect();
@@ -65,7 +66,6 @@ TFormSource::TFormSource(QWidget* Owner, TAddDialogHandle AddDialogHandle)
     Message(QString::fromStdString("Unable to create driver connection !\n\r" + why + "\n\r" +
                                    HowToStartThePanel(FHost, FPort)),
             win32::MB_OK | win32::MB_ICONERROR);
-    if (OnCloseRequest) Guard("Close request", [&] { OnCloseRequest(); });
   }
   MsgBtn->setGeometry(0, 0, 0, 0);
   MsgBtn->setVisible(true);
@@ -223,6 +223,18 @@ void TFormSource::Connect() {
   FClient = std::move(client);
 }
 
+bool TFormSource::Reconnect() {
+  if (FClient != nullptr && FClient->Connected()) return true;
+  try {
+    Connect();
+    FConnected = true;
+  } catch (...) {
+    FConnected = false;
+    DSLog("Unable to reach the control panel again: " + FailureText());
+  }
+  return FConnected;
+}
+
 void TFormSource::Disconnect() {
   if (FClient == nullptr) return;
   FClient->Close();
@@ -252,13 +264,17 @@ bool TFormSource::StartWithoutInterface() {
   return held;
 }
 
+// Every scan is a session of its own, sent with the settings as they are now.
 void TFormSource::StartScanning() {
   // A page size the control panel would refuse is neither sent nor kept.
   if (const QString fault = TakeControls(); !fault.isEmpty()) {
     if (isVisible()) Message(fault, win32::MB_OK | win32::MB_ICONERROR);
     return;
   }
-  if (FClient != nullptr) {
+  FPageAnnounced = false;
+  FFetching = false;
+  FPage->FreeImage();
+  if (Reconnect()) {
     // A request that cannot be written is said by the fetch that follows.
     try {
       FClient->SendSettings(FRequest);
@@ -266,9 +282,6 @@ void TFormSource::StartScanning() {
       DSLog("Sending the scan request failed: " + FailureText());
     }
   }
-  FPageAnnounced = false;
-  FFetching = false;
-  FPage->FreeImage();
   FetchNextPage(true);
 }
 
@@ -283,6 +296,7 @@ bool TFormSource::FetchNextPage(bool UserRequest) {
     DSLog("Fetching a page failed: " + raised);
   }
   FFetching = false;
+  FPageLost = handle == nullptr && (FClient == nullptr || !FClient->Connected());
   FPage->FreeImage();
   FPage->SetOwnsHandle(true);
   if (handle != nullptr) {

@@ -108,6 +108,9 @@ class TFormSource : public QDialog {
   void SetCapabilityList(TTwnContainerList* List) { FCapabilityList = List; }
   int32_t PagesDone() const { return FPagesDone; }
   bool Connected() const { return FConnected; }
+  // The last fetch found no page because the control panel could not be reached, ended the
+  // connection or did not answer in time.
+  bool PageLost() const { return FPageLost; }
   bool Fetching() const { return FFetching; }
   bool PageAnnounced() const { return FPageAnnounced; }
   const std::string& Host() const { return FHost; }
@@ -170,6 +173,9 @@ class TFormSource : public QDialog {
   void ReadSettings();
   void WriteSettings();
   void Connect();
+  // Connects again when the connection was lost (a control panel that ended or did not answer
+  // in time); true when connected.
+  bool Reconnect();
   void Disconnect();
   void StartScanning();
   void EndScanSession();
@@ -200,6 +206,7 @@ class TFormSource : public QDialog {
   int32_t FPort = 0;
   bool FPageAnnounced = false;
   bool FFetching = false;
+  bool FPageLost = false;
   int32_t FScannerTimeout = 20;
 };
 

@@ -267,7 +267,14 @@ void TFormSource::FormShow() {
   CheckImageType();
 }
 
+// The window's close button asks the application to close the source, as "Cancel" does, and
+// the form stays until the application disables it; a close of the data source's own closes.
 void TFormSource::closeEvent(QCloseEvent* Event) {
+  if (Event->spontaneous()) {
+    Event->ignore();
+    Guard("Close request", [&] { ButtonCloseClick(); });
+    return;
+  }
   Guard("Closing the dialog", [&] { FormClose(); });
   Event->accept();  // not QDialog's, which would answer a close as Escape does
 }

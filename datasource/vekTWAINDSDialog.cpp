@@ -25,12 +25,20 @@ void TDSDialog::ShowInterface(bool Show) {
   FForm->ShowInterface(Show);
 }
 
-void TDSDialog::StartWithoutInterface() {
-  FForm->StartWithoutInterface();
+bool TDSDialog::Connected() const {
+  return FForm->Connected();
+}
+
+bool TDSDialog::StartWithoutInterface() {
+  return FForm->StartWithoutInterface();
 }
 
 int TDSDialog::PendingTransfers() {
   return FForm->PendingTransfers();
+}
+
+bool TDSDialog::PageLost() const {
+  return FForm->PageLost();
 }
 
 void TDSDialog::PageDone() {

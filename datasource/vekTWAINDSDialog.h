@@ -17,8 +17,10 @@ class TDSDialog : public TDSForm {
 
   void SetAppIdentity(const TW_IDENTITY& Identity) override;
   void ShowInterface(bool Show) override;
-  void StartWithoutInterface() override;
+  bool Connected() const override;
+  bool StartWithoutInterface() override;
   int PendingTransfers() override;
+  bool PageLost() const override;
   void PageDone() override;
   TDIB& Page() override;
   TFrame GetFrame() override;

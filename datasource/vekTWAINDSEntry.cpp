@@ -15,10 +15,11 @@ constexpr int kPanelStartMs = 5000;
 
 TTWAINSource& Source();
 
-// A dialog left open by a host that exits goes before the QApplication it lives on.
+// A dialog left open by a host that exits is let go, never destroyed: the Qt it lives on is
+// ending.
 std::unique_ptr<TDSForm> MakeForm() {
   EnsureControlPanel(kPanelStartMs);
-  EnsureQtApplication([] { Source().Shutdown(); });
+  EnsureQtApplication([] { Source().Abandon(); });
   return std::make_unique<TDSDialog>();
 }
 

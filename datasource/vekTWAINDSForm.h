@@ -25,10 +25,16 @@ class TDSForm {
 
   virtual void SetAppIdentity(const TW_IDENTITY& Identity) = 0;
   virtual void ShowInterface(bool Show) = 0;
-  // Starts a scan at once; raises OnTransferReady before it returns when a page came.
-  virtual void StartWithoutInterface() = 0;
+  // True while the dialog is connected to the control panel.
+  virtual bool Connected() const = 0;
+  // Starts a scan at once; raises OnTransferReady before it returns when a page came, and
+  // answers whether one came.
+  virtual bool StartWithoutInterface() = 0;
   // Fetches the next page when none is held; -1 while a page is held, else 0.
   virtual int PendingTransfers() = 0;
+  // True when the last fetch found no page because the control panel could not be reached,
+  // ended the connection or did not answer in time, rather than because it had none.
+  virtual bool PageLost() const = 0;
   // Counts the page held and drops it (freeing its block when the page owns it).
   virtual void PageDone() = 0;
   // The page held for transfer; empty when none.

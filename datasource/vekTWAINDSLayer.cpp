@@ -21,6 +21,9 @@ void LoadString(TW_STR32& Field, const char* Text) {
   Field[length] = '\0';
 }
 
+// A dialog let go at the host's exit stays reachable while the process ends.
+TDSForm* AbandonedForm = nullptr;
+
 bool IsImageProcessingDAT(TW_UINT16 DAT) {
   return DAT == DAT_CIECOLOR || DAT == DAT_GRAYRESPONSE || DAT == DAT_RGBRESPONSE ||
          DAT == DAT_JPEGCOMPRESSION;
@@ -140,6 +143,8 @@ TW_UINT16 TTWAINSource::OpenDS(TW_IDENTITY* pOrigin, TW_IDENTITY& Source) {
     FState = 400;
     return Fail(TWCC_LOWMEMORY);
   }
+  // The dialog has told the operator that the control panel cannot be reached.
+  if (!form->Connected()) return Fail(TWCC_OPERATIONERROR);
   // A failure on the way leaves the source closed and unbound, as it was.
   const TW_IDENTITY own = FOwnIdentity;
   FAppIdentity = *pOrigin;
@@ -161,8 +166,9 @@ TW_UINT16 TTWAINSource::OpenDS(TW_IDENTITY* pOrigin, TW_IDENTITY& Source) {
   return TWRC_SUCCESS;
 }
 
+// A source is closed once it is disabled, never in the middle of a scan.
 TW_UINT16 TTWAINSource::CloseDS() {
-  if (FState < 400) return Fail(TWCC_SEQERROR);
+  if (FState != 400) return Fail(TWCC_SEQERROR);
   Shutdown();
   return TWRC_SUCCESS;
 }
@@ -173,6 +179,12 @@ void TTWAINSource::Shutdown() {
   FState = 300;
   FForm.reset();
   StartOfPage();
+  FPageLost = false;
+}
+
+void TTWAINSource::Abandon() {
+  AbandonedForm = FForm.release();
+  Shutdown();
 }
 
 TW_UINT16 TTWAINSource::UserInterface(TW_UINT16 MSG, TW_USERINTERFACE& UI) {
@@ -182,13 +194,17 @@ TW_UINT16 TTWAINSource::UserInterface(TW_UINT16 MSG, TW_USERINTERFACE& UI) {
       if (!FForm) return Fail(TWCC_LOWMEMORY);
       FState = 500;
       // The dialog is shown without being modal, whatever ModalUI asks.
-      if (UI.ShowUI != 0)
+      if (UI.ShowUI != 0) {
         FForm->ShowInterface(true);
-      else
-        FForm->StartWithoutInterface();
-      return TWRC_SUCCESS;
+        return TWRC_SUCCESS;
+      }
+      // A scan without the dialog that brings no page leaves nothing to wait for.
+      if (FForm->StartWithoutInterface()) return TWRC_SUCCESS;
+      FState = 400;
+      return Fail(TWCC_OPERATIONERROR);
     case MSG_DISABLEDS:
-      if (FState < 500) return Fail(TWCC_SEQERROR);
+      // Pages still pending are ended (MSG_ENDXFER or MSG_RESET) first.
+      if (FState != 500) return Fail(TWCC_SEQERROR);
       if (FForm) FForm->ShowInterface(false);
       FState = 400;
       return TWRC_SUCCESS;

@@ -56,6 +56,9 @@ class TTWAINSource {
   TW_UINT16 Fail(TW_UINT16 Condition);
   // Closes the source in whatever state it is: the dialog goes, no application is bound.
   void Shutdown();
+  // As Shutdown at the host's exit, when the Qt the dialog lives on is ending: the dialog is
+  // let go without being destroyed.
+  void Abandon();
 
   int32_t State() const { return FState; }
   TW_UINT16 ConditionCode() const { return FConditionCode; }
@@ -114,6 +117,9 @@ class TTWAINSource {
   TW_UINT16 MemoryStrip(TW_IMAGEMEMXFER& Strip, TDIB& Page);
   TW_UINT16 FileXfer(TW_UINT16 MSG);
   bool HasPage() const;
+  // The answer of a transfer triplet without a page: a lost page fails as an operation error,
+  // else Condition is kept (none given: the one kept stays).
+  TW_UINT16 NoPage(TW_UINT16 Condition = TWCC_SUCCESS);
   void ResetStrips();
   // The page held is a new one: nothing of it was sent or turned yet.
   void StartOfPage();
@@ -141,6 +147,9 @@ class TTWAINSource {
   int32_t FMinBufSize = 0;
   // The page held was turned top row first and red-green-blue for its strips.
   bool FPageTurned = false;
+  // The page that was due could not be fetched: its transfer fails, and the batch ends at the
+  // next MSG_ENDXFER.
+  bool FPageLost = false;
   TW_IMAGELAYOUT FImageLayout{};
   TW_IDENTITY FOwnIdentity{};
   TW_IDENTITY FAppIdentity{};

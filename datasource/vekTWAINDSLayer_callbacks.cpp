@@ -18,6 +18,7 @@ bool TTWAINSource::CallSourceManager(TW_UINT16 MSG) {
 // The page held is a new one, announced to the application in state 6.
 void TTWAINSource::SignalXferReady() {
   StartOfPage();
+  FPageLost = false;
   FState = 600;
   CallSourceManager(MSG_XFERREADY);
 }

@@ -36,6 +36,11 @@ bool TTWAINSource::HasPage() const {
   return FForm && !FForm->Page().Empty();
 }
 
+TW_UINT16 TTWAINSource::NoPage(TW_UINT16 Condition) {
+  if (FPageLost) return Fail(TWCC_OPERATIONERROR);
+  return Condition == TWCC_SUCCESS ? TWRC_FAILURE : Fail(Condition);
+}
+
 void TTWAINSource::ResetStrips() {
   FXferDone = false;
   FStripOffset = 0;
@@ -63,6 +68,7 @@ void TTWAINSource::PageDone() {
 }
 
 void TTWAINSource::TransferDone() {
+  FState = 700;
   ++FImageLayout.DocumentNumber;
   ++FImageLayout.PageNumber;
   ++FImageLayout.FrameNumber;
@@ -82,15 +88,29 @@ TW_UINT16 TTWAINSource::PendingXfers(TW_UINT16 MSG, TW_PENDINGXFERS& Pending) {
   switch (MSG) {
     case MSG_GET:
       if (FState < 400) return Fail(TWCC_SEQERROR);
-      [[fallthrough]];
-    case MSG_RESET:
       Pending.Count = PendingTransfers() != 0 ? kPendingUnknown : kPendingNone;
+      return TWRC_SUCCESS;
+    case MSG_RESET:
+      // The pages of the batch are discarded: the one held, and no more come.
+      if (FState != 600) return Fail(TWCC_SEQERROR);
+      if (HasPage()) PageDone();
+      FPageLost = false;
+      Pending.Count = kPendingNone;
+      FState = 500;
       return TWRC_SUCCESS;
     case MSG_ENDXFER: {
       if (FState < 600) return Fail(TWCC_SEQERROR);
       // A page the application did not take is dropped; the next one keeps it in state 6.
       if (HasPage()) PageDone();
-      bool more = PendingTransfers() != 0;
+      // A page lost with the control panel is still due: its transfer fails, the application
+      // is asked to close the source, and the batch ends after it.
+      bool more = !FPageLost && PendingTransfers() != 0;
+      if (!more && !FPageLost && FForm && FForm->PageLost()) {
+        FPageLost = more = true;
+        SignalCloseRequest();
+      } else {
+        FPageLost = false;
+      }
       Pending.Count = more ? kPendingUnknown : kPendingNone;
       FState = more ? 600 : 500;
       return TWRC_SUCCESS;
@@ -100,9 +120,10 @@ TW_UINT16 TTWAINSource::PendingXfers(TW_UINT16 MSG, TW_PENDINGXFERS& Pending) {
   }
 }
 
+// Before a transfer only: in the middle of one it would start the strips again.
 TW_UINT16 TTWAINSource::SetupMemXfer(TW_UINT16 MSG, TW_SETUPMEMXFER& Setup) {
-  ResetStrips();
   if (FState < 400 || FState > 600) return Fail(TWCC_SEQERROR);
+  ResetStrips();
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
   FMinBufSize = 0;
   int32_t maxBufSize = 0;
@@ -154,9 +175,9 @@ int TTWAINSource::CurrentUnits() {
 }
 
 TW_UINT16 TTWAINSource::ImageInfo(TW_UINT16 MSG, TW_IMAGEINFO& Info) {
-  if (FState != 600) return Fail(TWCC_SEQERROR);
+  if (FState != 600 && FState != 700) return Fail(TWCC_SEQERROR);
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
-  if (!HasPage()) return TWRC_FAILURE;
+  if (!HasPage()) return NoPage();
   const TDIB& page = FForm->Page();
   Info = {};
   Info.XResolution = FloatToFIX32(CurrentResolution(ICAP_XRESOLUTION));
@@ -191,6 +212,7 @@ TW_UINT16 TTWAINSource::ImageLayoutTriplet(TW_UINT16 MSG, TW_IMAGELAYOUT& Layout
     case MSG_GETCURRENT:
     case MSG_GETDEFAULT:
     case MSG_RESET: {
+      if (MSG == MSG_RESET && FState != 400) return Fail(TWCC_SEQERROR);
       TFrame frame;
       if (FForm) frame = MSG == MSG_RESET ? FForm->ResetFrame() : FForm->GetFrame();
       if (MSG == MSG_RESET)
@@ -206,6 +228,7 @@ TW_UINT16 TTWAINSource::ImageLayoutTriplet(TW_UINT16 MSG, TW_IMAGELAYOUT& Layout
       return TWRC_SUCCESS;
     }
     case MSG_SET: {
+      if (FState != 400) return Fail(TWCC_SEQERROR);
       FImageLayout = Layout;
       auto edge = [&](TW_FIX32 value, double resolution) {
         return inPixels ? static_cast<int32_t>(value.Whole)
@@ -248,11 +271,11 @@ TW_UINT16 TTWAINSource::Palette8(TW_UINT16 MSG, TW_PALETTE8& Palette) {
 
 // The page's block goes to the application, which frees it; the page object owns the next.
 TW_UINT16 TTWAINSource::NativeXfer(TW_UINT16 MSG, TW_HANDLE& Handle) {
-  if (FState < 600) return Fail(TWCC_SEQERROR);
+  if (FState != 600) return Fail(TWCC_SEQERROR);
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
   if (!HasPage()) {
     PageDone();
-    return TWRC_FAILURE;
+    return NoPage();
   }
   TDIB& page = FForm->Page();
   UnturnPage(page);
@@ -263,7 +286,9 @@ TW_UINT16 TTWAINSource::NativeXfer(TW_UINT16 MSG, TW_HANDLE& Handle) {
   return TWRC_XFERDONE;
 }
 
+// A memory transfer runs from state 6 to 7 until MSG_ENDXFER.
 TW_UINT16 TTWAINSource::MemoryXfer(TW_UINT16 MSG, TW_IMAGEMEMXFER& Strip) {
+  if (FState != 600 && FState != 700) return Fail(TWCC_SEQERROR);
   if (FXferDone || ++FStripCalls > kMaxStripCalls) {
     ResetStrips();
     Strip.BytesWritten = 0;
@@ -274,7 +299,7 @@ TW_UINT16 TTWAINSource::MemoryXfer(TW_UINT16 MSG, TW_IMAGEMEMXFER& Strip) {
   if (Strip.Memory.Length < static_cast<TW_UINT32>(FMinBufSize)) return TWRC_FAILURE;
   if (!HasPage()) {
     Strip.BytesWritten = 0;
-    return Fail(TWCC_BADVALUE);
+    return NoPage(TWCC_BADVALUE);
   }
   return MemoryStrip(Strip, FForm->Page());
 }
@@ -313,6 +338,7 @@ TW_UINT16 TTWAINSource::MemoryStrip(TW_IMAGEMEMXFER& Strip, TDIB& Page) {
   Strip.Rows = static_cast<TW_UINT32>(rows);
   std::memcpy(target, Page.Bits() + FStripOffset, static_cast<size_t>(rows * stride));
   if (isHandle) win32::GlobalUnlock(Strip.Memory.TheMem);
+  FState = 700;
   FStripOffset += rows * stride;
   if (FStripOffset / stride < Page.Height()) return TWRC_SUCCESS;
   FXferDone = true;
@@ -323,8 +349,10 @@ TW_UINT16 TTWAINSource::MemoryStrip(TW_IMAGEMEMXFER& Strip, TDIB& Page) {
 // A file transfer needs a page and a file the application named; without either it fails
 // and keeps what it holds, as it does when the file cannot be written.
 TW_UINT16 TTWAINSource::FileXfer(TW_UINT16 MSG) {
+  if (FState != 600) return Fail(TWCC_SEQERROR);
   if (MSG != MSG_GET) return Fail(TWCC_BADPROTOCOL);
-  if (!HasPage() || FFileName.empty()) return Fail(TWCC_SEQERROR);
+  if (!HasPage()) return NoPage(TWCC_SEQERROR);
+  if (FFileName.empty()) return Fail(TWCC_SEQERROR);
   TDIB& page = FForm->Page();
   UnturnPage(page);
   try {

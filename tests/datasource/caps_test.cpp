@@ -188,7 +188,7 @@ TEST_F(TCapsTest, AReadOnlyCapabilityRefusesAndStatusClearsItsCondition) {
 }
 
 TEST_F(TCapsTest, OnlyExtendedCapabilitiesAreSetOnceEnabled) {
-  ASSERT_EQ(Enable(), TWRC_SUCCESS);
+  ASSERT_EQ(Enable(true), TWRC_SUCCESS);
   EXPECT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
   EXPECT_EQ(+Form->Request().PixelType, TWPT_GRAY);
   EXPECT_EQ(SetOne(CAP_INDICATORS, TWTY_BOOL, 1), TWRC_FAILURE);

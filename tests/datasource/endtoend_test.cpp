@@ -3,10 +3,16 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QCloseEvent>
 #include <QTimer>
+#include <QWindow>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <regex>
+#include <thread>
 
+#include "childprocess.h"
 #include "endtoend_fixture.h"
 #include "session_helpers.h"
 
@@ -132,6 +138,7 @@ TEST_F(TEndToEndTest, PagesArriveProcessedAsTheApplicationAsked) {
   sheet.LoadFromFile((Root / "program" / "test" / "page0.bmp").string());
   ASSERT_GT(sheet.DetectSkew(1, 0.25, 5), 1.5);
   EXPECT_LT(std::abs(pages[1]->DetectSkew(1, 0.25, 5)), 0.5);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
   CloseSession(host, source);
 }
 
@@ -205,6 +212,7 @@ TEST_F(TEndToEndTest, EverySheetOfARealScannersFeederArrives) {
     ASSERT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
   } while (count != 0 && pages < 10);
   EXPECT_EQ(pages, 3);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
   CloseSession(host, source);
 }
 
@@ -240,6 +248,7 @@ TEST_F(TEndToEndTest, AFlaggedPagePassesThroughTheQualityControlWindow) {
   TW_UINT16 count = 1;
   EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
   EXPECT_EQ(count, 0);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
   CloseSession(host, source);
 }
 
@@ -261,9 +270,9 @@ TEST_F(TEndToEndTest, AFailureInsideTheSourceIsAnsweredAndLeavesItClosed) {
   CloseSession(host, source);
 }
 
-// The control panel dies in the middle of a batch: asking it for the next page fails on the
-// closed connection, and the host is told that no page is left.
-TEST_F(TEndToEndTest, APanelThatDiesEndsTheBatch) {
+// The control panel dies in the middle of a batch: the page that was due fails to transfer,
+// the application is asked to close the source, and the batch ends after it.
+TEST_F(TEndToEndTest, APanelThatDiesFailsThePageDueAndAsksToBeClosed) {
   FeederPages(2);
   StartPanel();
   TRawHost host;
@@ -275,14 +284,193 @@ TEST_F(TEndToEndTest, APanelThatDiesEndsTheBatch) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
   }
-  TW_UINT16 count = 1;
+  TW_UINT16 count = 0;
+  EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0xFFFF);
+  std::vector<TNotification> got = host.PumpNotifications(5000);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].Message, MSG_CLOSEDSREQ);
+  EXPECT_TRUE(NativePage(host, source, TWRC_FAILURE)->Empty());
+  EXPECT_EQ(host.Condition(&source), TWCC_OPERATIONERROR);
   EXPECT_EQ(host.EndTransfer(source, count), TWRC_SUCCESS);
   EXPECT_EQ(count, 0);
-  EXPECT_EQ(host.EndTransfer(source, count), TWRC_FAILURE);
-  EXPECT_EQ(host.Condition(&source), TWCC_SEQERROR);
   EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
   CloseSession(host, source);
 }
+
+// No control panel runs and none can be started: the opening fails with its condition.
+TEST_F(TEndToEndTest, WithoutAPanelToStartTheOpeningFails) {
+  const std::string path = ::getenv("PATH");
+  ::setenv("PATH", (Root / "nothing").c_str(), 1);
+  TRawHost host;
+  ASSERT_EQ(host.OpenDSM(), TWRC_SUCCESS);
+  TW_IDENTITY source;
+  EXPECT_EQ(host.OpenDS("Clarivo®", source), TWRC_FAILURE);
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(host.Condition(), TWCC_OPERATIONERROR);
+  EXPECT_TRUE(Panels().empty());
+  EXPECT_EQ(host.CloseDSM(), TWRC_SUCCESS);
+}
+
+// A scan without the dialog that the control panel refuses (no page is 2000 inches wide)
+// fails the enabling at once; the source stays open for another try.
+TEST_F(TEndToEndTest, AScanThePanelRefusesFailsTheEnabling) {
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteString("User Interface", "Page Width", "2000");
+  reg.UpdateFile();
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  EXPECT_EQ(host.Enable(source), TWRC_FAILURE);
+  EXPECT_EQ(host.Condition(&source), TWCC_OPERATIONERROR);
+  EXPECT_TRUE(host.PumpNotifications(200).empty());
+  EXPECT_EQ(host.Disable(source), TWRC_FAILURE);  // still open, not enabled
+  CloseSession(host, source);
+}
+
+// The dialog's window closed by the window system asks the application to close the source,
+// as "Cancel" does; the dialog stays until the application disables it.
+TEST_F(TEndToEndTest, ClosingTheDialogsWindowAsksToCloseTheSource) {
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  ASSERT_EQ(host.Enable(source, true), TWRC_SUCCESS);
+  QPushButton* scan = ScanButton();
+  ASSERT_NE(scan, nullptr);
+  QWidget* dialog = scan->window();
+  ASSERT_NE(dialog->windowHandle(), nullptr);
+  QCloseEvent close;
+  QCoreApplication::sendEvent(dialog->windowHandle(), &close);
+  std::vector<TNotification> got = host.PumpNotifications(5000);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].Message, MSG_CLOSEDSREQ);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  EXPECT_FALSE(dialog->isVisible());
+  CloseSession(host, source);
+}
+
+struct TRescanCase {
+  const char* Name;
+  bool ShowUI;
+};
+
+class TScanAgain : public TEndToEndTest, public ::testing::WithParamInterface<TRescanCase> {
+ protected:
+  // Enables as the case says and takes the batch: its pages' widths and bit counts.
+  std::vector<std::pair<int32_t, int>> Batch(TRawHost& Host, TW_IDENTITY& Source, TW_UINT16 Mech) {
+    std::vector<std::pair<int32_t, int>> pages;
+    EXPECT_EQ(Host.Enable(Source, GetParam().ShowUI), TWRC_SUCCESS);
+    if (GetParam().ShowUI) {
+      QPushButton* scan = ScanButton();
+      if (scan == nullptr) {
+        ADD_FAILURE() << "no dialog";
+        return pages;
+      }
+      scan->click();
+    }
+    std::vector<TNotification> got = Host.PumpNotifications(10000);
+    if (got.size() != 1u || got[0].Message != MSG_XFERREADY) {
+      ADD_FAILURE() << "no page announced";
+      return pages;
+    }
+    TW_UINT16 count = 0;
+    do {
+      TW_IMAGEINFO info{};
+      EXPECT_EQ(Host.Call(&Source, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+      if (Mech == TWSX_MEMORY) {
+        EXPECT_EQ(MemoryPage(Host, Source).Last, TWRC_XFERDONE);
+      } else {
+        EXPECT_FALSE(NativePage(Host, Source)->Empty());
+      }
+      pages.emplace_back(info.ImageWidth, info.BitsPerPixel);
+      EXPECT_EQ(Host.EndTransfer(Source, count), TWRC_SUCCESS);
+    } while (count != 0 && pages.size() < 10);
+    EXPECT_EQ(Host.Disable(Source), TWRC_SUCCESS);
+    return pages;
+  }
+};
+
+// One open source scans batch after batch, each with the capabilities as they are then.
+TEST_P(TScanAgain, EveryEnablingScansWithTheCapabilitiesOfTheMoment) {
+  FeederPages(1);
+  StartPanel();
+  TRawHost host;
+  TW_IDENTITY source;
+  OpenSession(host, source, "Clarivo®");
+  using TPages = std::vector<std::pair<int32_t, int>>;
+  EXPECT_EQ(Batch(host, source, TWSX_NATIVE), (TPages{{850, 8}, {850, 8}}));
+  ASSERT_EQ(host.SetOneValue(source, ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
+  ASSERT_EQ(host.SetOneValue(source, ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW), TWRC_SUCCESS);
+  for (TW_UINT16 cap : {ICAP_XRESOLUTION, ICAP_YRESOLUTION})
+    ASSERT_EQ(host.SetOneValue(source, cap, TWTY_FIX32, 75), TWRC_SUCCESS);
+  EXPECT_EQ(Batch(host, source, TWSX_MEMORY), (TPages{{638, 1}, {638, 1}}));
+  EXPECT_EQ(Batch(host, source, TWSX_MEMORY), (TPages{{638, 1}, {638, 1}}));
+  CloseSession(host, source);
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Enablings, TScanAgain,
+                         ::testing::Values(TRescanCase{"WithoutDialog", false},
+                                           TRescanCase{"WithDialog", true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// An X server of the test's own (Xvfb on a display it chooses), so that message boxes are
+// really shown.
+class TXServer {
+ public:
+  explicit TXServer(const std::filesystem::path& Output)
+      : FOutput(Output.string()),
+        FServer("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+                FOutput) {}
+  // The display once the server runs, or empty: the server writes its number as a line of its
+  // own among its complaints about displays that were taken.
+  std::string Display() {
+    static const std::regex number("(^|\n)([0-9]+)\n");
+    for (int i = 0; i < 200 && FServer.Running(); ++i) {
+      const std::string out = FServer.Output();
+      std::smatch found;
+      if (std::regex_search(out, found, number)) return ":" + found[2].str();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return {};
+  }
+
+ private:
+  std::string FOutput;
+  TChildProcess FServer;
+};
+
+// A host that is no Qt program exits with its own status once the data source has shown a
+// real message box, whether it closed the source or left it enabled.
+class THostExit : public TEndToEndTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(THostExit, AfterAMessageBoxTheHostExitsWithItsOwnStatus) {
+  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
+  reg.WriteString("User Interface", "Page Width", "2000");  // refused: "Scan !" brings no page
+  reg.UpdateFile();
+  StartPanel();
+  TXServer server(Root / "xvfb.out");
+  const std::string display = server.Display();
+  ASSERT_FALSE(display.empty()) << "no X server";
+  const std::string sanitizer = ::getenv("ASAN_OPTIONS") ? ::getenv("ASAN_OPTIONS") : "";
+  ::setenv("DISPLAY", display.c_str(), 1);
+  ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+  // Any Qt program on the X platform leaves blocks of libdbus and fontconfig at its exit; what
+  // is asked here is how the host ends.
+  ::setenv("ASAN_OPTIONS", (sanitizer + ":detect_leaks=0").c_str(), 1);
+  TChildProcess host(BOX_HOST, {GetParam()}, (Root / "host.out").string());
+  ::setenv("ASAN_OPTIONS", sanitizer.c_str(), 1);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ::unsetenv("DISPLAY");
+  EXPECT_EQ(host.Wait(60), 3) << host.Output();
+  EXPECT_NE(host.Output().find("answered \"Unable to scan next page !\""), std::string::npos)
+      << host.Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, THostExit, ::testing::Values("closed", "open"));
 
 int OpenFiles() {
   int count = 0;

@@ -25,18 +25,25 @@ class TFakeForm : public TDSForm {
   int ControlsRefreshed = 0;
   win32::HWND Window = nullptr;
   TW_IDENTITY App{};
+  bool Online = true;
+  // The control panel ends after the pages at the scanner.
+  bool PanelDies = false;
 
   void SetAppIdentity(const TW_IDENTITY& Identity) override { App = Identity; }
   void ShowInterface(bool Show) override { Shown += Show ? 1 : 0; }
+  bool Connected() const override { return Online; }
   // As "Scan !": the first page is announced.
-  void StartWithoutInterface() override {
+  bool StartWithoutInterface() override {
     Fetch();
     if (!FPage.Empty() && OnTransferReady) OnTransferReady();
+    return !FPage.Empty();
   }
   int PendingTransfers() override {
     if (FPage.Empty()) Fetch();
     return FPage.Empty() ? 0 : -1;
   }
+  // Once the scanner's pages are gone, the control panel is gone too.
+  bool PageLost() const override { return FPage.Empty() && Scanner.empty() && PanelDies; }
   void PageDone() override {
     ++PagesDone;
     FPage.FreeImage();

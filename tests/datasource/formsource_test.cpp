@@ -114,7 +114,8 @@ TEST_F(FormTest, NoPanelDisablesScanAndEveryFetchFindsNoPage) {
   EXPECT_EQ(Asked.back(), "Unable to rescan virtually last page !");
 }
 
-TEST_F(FormTest, AScanSendsTheRequestOncePerSessionAndAnnouncesOnlyItsFirstPage) {
+// "Scan !" pressed again starts a new session with the settings as they are then.
+TEST_F(FormTest, EveryScanSendsItsRequestAndAnnouncesOnlyItsFirstPage) {
   auto page = SmallPage(pt1bit);
   const TBytes bmp = BmpImage(*page);
   TFakePanel& panel = Panel({bmp, bmp, bmp});
@@ -132,22 +133,46 @@ TEST_F(FormTest, AScanSendsTheRequestOncePerSessionAndAnnouncesOnlyItsFirstPage)
   EXPECT_EQ(form.PendingTransfers(), -1);  // fetched the next one
   EXPECT_EQ(announced, 1);
   form.PageDone();
+  form.SpinEditXResolution->setValue(150);
   QTest::mouseClick(form.ButtonScan, Qt::LeftButton);
   EXPECT_EQ(announced, 2);
   form.PageDone();
   EXPECT_EQ(form.PagesDone(), 3);
   EXPECT_EQ(form.PendingTransfers(), 0);  // the panel has no more
+  EXPECT_FALSE(form.PageLost());
   EXPECT_TRUE(Asked.empty());
   form.close();
-  ASSERT_TRUE(panel.WaitForRequests(6, 5s));
-  EXPECT_EQ(panel.Commands(),
-            (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE,
-                                  CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE, CMD_STOP_SCAN}));
-  TScanRequest sent;
-  std::memcpy(&sent, panel.Requests()[0].Payload.data(), sizeof sent);
-  EXPECT_EQ(+sent.XResolution, 300);
-  EXPECT_EQ(+sent.YResolution, 300);  // locked
-  EXPECT_EQ(+sent.ImageCount, -1);
+  ASSERT_TRUE(panel.WaitForRequests(8, 5s));
+  EXPECT_EQ(
+      panel.Commands(),
+      (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE, CMD_STOP_SCAN,
+                            CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE, CMD_STOP_SCAN}));
+  for (auto [at, dpi] : {std::pair{0, 300}, std::pair{4, 150}}) {
+    TScanRequest sent;
+    std::memcpy(&sent, panel.Requests()[at].Payload.data(), sizeof sent);
+    EXPECT_EQ(+sent.XResolution, dpi);
+    EXPECT_EQ(+sent.YResolution, dpi);  // locked
+    EXPECT_EQ(+sent.ImageCount, -1);
+  }
+}
+
+// A control panel that ends the connection loses the page that was due; the next scan
+// connects again.
+TEST_F(FormTest, AConnectionLostLosesThePageAndTheNextScanConnectsAgain) {
+  const TBytes bmp = BmpImage(*SmallPage(pt8bit));
+  TFakePanel& panel = Panel({bmp, bmp});
+  TFormSource& form = Make();
+  EXPECT_TRUE(form.StartWithoutInterface());
+  form.PageDone();
+  form.Client()->Close();  // as a reply that never came closes it
+  EXPECT_EQ(form.PendingTransfers(), 0);
+  EXPECT_TRUE(form.PageLost());
+  EXPECT_TRUE(form.StartWithoutInterface());
+  EXPECT_FALSE(form.PageLost());
+  EXPECT_TRUE(form.Connected());
+  ASSERT_TRUE(panel.WaitForRequests(4, 5s));
+  EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE,
+                                                    CMD_START_SCAN, CMD_GET_PAGE_FILE}));
 }
 
 // The panel may take its time over the original: the windows go on meanwhile.

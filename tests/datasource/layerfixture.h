@@ -21,6 +21,7 @@ class TLayerTest : public ::testing::Test {
       : Source([this]() -> std::unique_ptr<TDSForm> {
           if (!MakeForms) return nullptr;
           auto form = std::make_unique<TFakeForm>();
+          form->Online = FormsOnline;
           Form = form.get();
           return form;
         }) {
@@ -84,6 +85,8 @@ class TLayerTest : public ::testing::Test {
   }
 
   bool MakeForms = true;
+  // Whether the forms made find their control panel.
+  bool FormsOnline = true;
   TFakeForm* Form = nullptr;
   TW_IDENTITY App{};
   TW_IDENTITY Own{};

@@ -76,7 +76,7 @@ class ScanClientTest : public ::testing::Test {
   TScanClient Client;
 };
 
-TEST_F(ScanClientTest, TheScanRequestGoesOutOncePerSessionAndTheStopOnlyWhenOneIsOpen) {
+TEST_F(ScanClientTest, EveryScanRequestStartsASessionAndTheStopGoesOnlyWhenOneIsOpen) {
   TFakePanel panel(nullptr);
   Connect(panel);
   TScanRequest request{};
@@ -92,10 +92,11 @@ TEST_F(ScanClientTest, TheScanRequestGoesOutOncePerSessionAndTheStopOnlyWhenOneI
   Client.EndSession();
   EXPECT_FALSE(Client.SessionOpen());
   Client.SendSettings(request);
-  ASSERT_TRUE(panel.WaitForRequests(3, 5s));
+  // A second request while a session is open ends that session first.
+  ASSERT_TRUE(panel.WaitForRequests(5, 5s));
   std::this_thread::sleep_for(50ms);  // nothing further may arrive
-  EXPECT_EQ(panel.Commands(),
-            (std::vector<int32_t>{CMD_START_SCAN, CMD_STOP_SCAN, CMD_START_SCAN}));
+  EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{CMD_START_SCAN, CMD_STOP_SCAN, CMD_START_SCAN,
+                                                    CMD_STOP_SCAN, CMD_START_SCAN}));
 
   const TSeenRequest start = panel.Requests().front();
   EXPECT_EQ(MessageLength(start.Header), 853);

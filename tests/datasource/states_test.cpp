@@ -50,13 +50,22 @@ struct TStateCase {
 
 class TStateTable : public TLayerTest, public ::testing::WithParamInterface<TStateCase> {
  protected:
-  // 300 closed; 400 open; 500 enabled without pages; 600 enabled with a page held.
+  // 300 closed; 400 open; 500 enabled with the dialog; 600 enabled with a page held; 700 in
+  // the middle of its memory transfer.
   void BringTo(int32_t State) {
     if (State == 300) return;
     ASSERT_EQ(Open(), TWRC_SUCCESS);
     if (State == 400) return;
-    if (State == 600) Form->Scanner.push_back(Page(64, 32, pt8bit));
-    ASSERT_EQ(Enable(), TWRC_SUCCESS);
+    if (State >= 600) Form->Scanner.push_back(Page(64, 32, pt8bit));
+    ASSERT_EQ(Enable(State == 500), TWRC_SUCCESS);
+    if (State == 700) {
+      TW_SETUPMEMXFER setup{};
+      ASSERT_EQ(Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+      std::vector<uint8_t> buffer(setup.MinBufSize);
+      TW_IMAGEMEMXFER strip{};
+      strip.Memory = {TWMF_APPOWNS | TWMF_POINTER, setup.MinBufSize, buffer.data()};
+      ASSERT_EQ(Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &strip), TWRC_SUCCESS);
+    }
     ASSERT_EQ(Source.State(), State);
   }
 };
@@ -89,8 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  TWRC_FAILURE, TWCC_SEQERROR, 400},
                       TStateCase{"CloseClosed", 300, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
                                  TWRC_FAILURE, TWCC_SEQERROR, 300},
-                      TStateCase{"CloseEnabled", 600, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
-                                 TWRC_SUCCESS, TWCC_SUCCESS, 300},
+                      TStateCase{"CloseEnabled", 500, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 500},
+                      TStateCase{"CloseWithPage", 600, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 600},
+                      TStateCase{"CloseMidTransfer", 700, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 700},
                       TStateCase{"IdentityUnknownMessage", 400, DG_CONTROL, DAT_IDENTITY,
                                  MSG_GETFIRST, TWRC_FAILURE, TWCC_BADPROTOCOL, 400},
                       TStateCase{"EnableClosed", 300, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS,
@@ -99,8 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  TWRC_FAILURE, TWCC_SEQERROR, 500},
                       TStateCase{"DisableOpen", 400, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS,
                                  TWRC_FAILURE, TWCC_SEQERROR, 400},
-                      TStateCase{"DisableWithPage", 600, DG_CONTROL, DAT_USERINTERFACE,
+                      TStateCase{"DisableEnabled", 500, DG_CONTROL, DAT_USERINTERFACE,
                                  MSG_DISABLEDS, TWRC_SUCCESS, TWCC_SUCCESS, 400},
+                      TStateCase{"DisableWithPage", 600, DG_CONTROL, DAT_USERINTERFACE,
+                                 MSG_DISABLEDS, TWRC_FAILURE, TWCC_SEQERROR, 600},
+                      TStateCase{"DisableMidTransfer", 700, DG_CONTROL, DAT_USERINTERFACE,
+                                 MSG_DISABLEDS, TWRC_FAILURE, TWCC_SEQERROR, 700},
                       TStateCase{"UserInterfaceOnly", 400, DG_CONTROL, DAT_USERINTERFACE,
                                  MSG_ENABLEDSUIONLY, TWRC_FAILURE, TWCC_BADPROTOCOL, 400},
                       TStateCase{"EndXferEnabled", 500, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER,
@@ -109,12 +126,24 @@ INSTANTIATE_TEST_SUITE_P(
                                  TWRC_SUCCESS, TWCC_SUCCESS, 500},
                       TStateCase{"PendingClosed", 300, DG_CONTROL, DAT_PENDINGXFERS, MSG_GET,
                                  TWRC_FAILURE, TWCC_SEQERROR, 300},
+                      TStateCase{"EndXferMidTransfer", 700, DG_CONTROL, DAT_PENDINGXFERS,
+                                 MSG_ENDXFER, TWRC_SUCCESS, TWCC_SUCCESS, 500},
                       TStateCase{"PendingResetClosed", 300, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET,
-                                 TWRC_SUCCESS, TWCC_SUCCESS, 300},
+                                 TWRC_FAILURE, TWCC_SEQERROR, 300},
+                      TStateCase{"PendingResetEnabled", 500, DG_CONTROL, DAT_PENDINGXFERS,
+                                 MSG_RESET, TWRC_FAILURE, TWCC_SEQERROR, 500},
+                      TStateCase{"PendingResetWithPage", 600, DG_CONTROL, DAT_PENDINGXFERS,
+                                 MSG_RESET, TWRC_SUCCESS, TWCC_SUCCESS, 500},
                       TStateCase{"SetupMemClosed", 300, DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET,
                                  TWRC_FAILURE, TWCC_SEQERROR, 300},
+                      TStateCase{"SetupMemMidTransfer", 700, DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 700},
                       TStateCase{"SetupFileClosed", 300, DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET,
                                  TWRC_FAILURE, TWCC_SEQERROR, 300},
+                      TStateCase{"SetupFileMidTransfer", 700, DG_CONTROL, DAT_SETUPFILEXFER,
+                                 MSG_GET, TWRC_FAILURE, TWCC_SEQERROR, 700},
+                      TStateCase{"XferGroupMidTransfer", 700, DG_CONTROL, DAT_XFERGROUP, MSG_GET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 700},
                       TStateCase{"XferGroupOpen", 400, DG_CONTROL, DAT_XFERGROUP, MSG_GET,
                                  TWRC_SUCCESS, TWCC_SUCCESS, 400},
                       TStateCase{"XferGroupClosed", 300, DG_CONTROL, DAT_XFERGROUP, MSG_GET,
@@ -131,6 +160,16 @@ INSTANTIATE_TEST_SUITE_P(
                                  TWRC_SUCCESS, TWCC_SUCCESS, 600},
                       TStateCase{"NativeEnabled", 500, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET,
                                  TWRC_FAILURE, TWCC_SEQERROR, 500},
+                      TStateCase{"NativeMidMemoryTransfer", 700, DG_IMAGE, DAT_IMAGENATIVEXFER,
+                                 MSG_GET, TWRC_FAILURE, TWCC_SEQERROR, 700},
+                      TStateCase{"MemoryOpen", 400, DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 400},
+                      TStateCase{"FileEnabled", 500, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 500},
+                      TStateCase{"LayoutSetEnabled", 500, DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 500},
+                      TStateCase{"LayoutResetWithPage", 600, DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET,
+                                 TWRC_FAILURE, TWCC_SEQERROR, 600},
                       TStateCase{"LayoutClosed", 300, DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET,
                                  TWRC_SUCCESS, TWCC_SUCCESS, 300},
                       TStateCase{"CapabilityClosed", 300, DG_CONTROL, DAT_CAPABILITY, MSG_GET,
@@ -159,6 +198,29 @@ TEST_F(TLayerTest, EnablingWithoutInterfaceAndAPageWaitingEndsInStateSix) {
   EXPECT_EQ(Enable(false), TWRC_SUCCESS);
   EXPECT_EQ(Source.State(), 600);
   EXPECT_EQ(Form->Shown, 0);
+}
+
+// A scan without the dialog that brings no page, or a dialog without its control panel, is
+// answered as a failure at once: the application has nothing to wait for.
+TEST_F(TLayerTest, AScanOrAnOpeningThatCannotGoOnFailsWithItsCondition) {
+  ASSERT_EQ(Open(), TWRC_SUCCESS);
+  EXPECT_EQ(Enable(false), TWRC_FAILURE);
+  EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
+  EXPECT_EQ(Source.State(), 400);
+  Form->Scanner.push_back(Page(64, 32, pt8bit));
+  EXPECT_EQ(Enable(false), TWRC_SUCCESS);
+  EXPECT_EQ(Source.State(), 600);
+  TW_UINT16 count = 1;
+  ASSERT_EQ(EndXfer(count), TWRC_SUCCESS);
+  ASSERT_EQ(Disable(), TWRC_SUCCESS);
+  ASSERT_EQ(Close(), TWRC_SUCCESS);
+
+  FormsOnline = false;
+  EXPECT_EQ(Open(), TWRC_FAILURE);
+  EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
+  EXPECT_EQ(Source.State(), 300);
+  EXPECT_EQ(Source.Form(), nullptr);
+  EXPECT_EQ(+Source.AppIdentity().Id, 0u);
 }
 
 TEST_F(TLayerTest, EnablingWithInterfaceShowsTheDialogAndWaitsInStateFive) {

@@ -117,8 +117,9 @@ TEST_F(TXferTest, ColorStripsArriveTopRowFirstInRedGreenBlue) {
   EXPECT_EQ(run.Bytes, expected);
 }
 
-// A restart from the first row sends the same rows again: the page is turned only once.
-TEST_F(TXferTest, ARestartedMemoryTransferSendsTheSameRows) {
+// A memory transfer under way is not set up again: the strips go on where they were, and no
+// row is sent twice.
+TEST_F(TXferTest, NoSetupInTheMiddleOfAMemoryTransfer) {
   std::vector<std::unique_ptr<TDIB>> pages;
   pages.push_back(Page(80, 60, pt24bit));
   std::vector<uint8_t> expected = TopDownRows(*pages[0], true);
@@ -126,10 +127,13 @@ TEST_F(TXferTest, ARestartedMemoryTransferSendsTheSameRows) {
   TW_SETUPMEMXFER setup = SetupMemory();
   TStripRun partial = Strips(setup.MinBufSize * 7, 2);
   ASSERT_EQ(partial.Last, TWRC_SUCCESS);
-  SetupMemory();
-  TStripRun whole = Strips(setup.MinBufSize * 7);
-  EXPECT_EQ(whole.Last, TWRC_XFERDONE);
-  EXPECT_EQ(whole.Bytes, expected);
+  TW_SETUPMEMXFER again{};
+  EXPECT_EQ(Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &again), TWRC_FAILURE);
+  EXPECT_EQ(Condition(), TWCC_SEQERROR);
+  TStripRun rest = Strips(setup.MinBufSize * 7);
+  EXPECT_EQ(rest.Last, TWRC_XFERDONE);
+  partial.Bytes.insert(partial.Bytes.end(), rest.Bytes.begin(), rest.Bytes.end());
+  EXPECT_EQ(partial.Bytes, expected);
 }
 
 TEST_F(TXferTest, BufferTooSmallForARowShowsTheMessageAndFails) {
@@ -163,13 +167,40 @@ TEST_F(TXferTest, AMemoryBufferPassedAsAHandleIsWrittenThroughItsLock) {
   EXPECT_EQ(got, expected);
 }
 
-TEST_F(TXferTest, NoPageFailsEachTransferWithItsCondition) {
-  ASSERT_EQ(Open(), TWRC_SUCCESS);
-  ASSERT_EQ(Enable(), TWRC_SUCCESS);
+// The control panel ends after the first page: the page due fails by every transfer, the
+// application is asked to close the source, and the batch ends at the next MSG_ENDXFER.
+TEST_F(TXferTest, APageLostWithThePanelFailsItsTransferAndEndsTheBatch) {
+  std::vector<std::unique_ptr<TDIB>> pages;
+  pages.push_back(Page(64, 16, pt8bit));
+  Scan(std::move(pages));
+  Form->PanelDies = true;
+  win32::GlobalFree(Native());
+  TW_UINT16 count = 0;
+  ASSERT_EQ(EndXfer(count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0xFFFF);
+  EXPECT_EQ(Source.State(), 600);
+  TW_IMAGEINFO info{};
+  EXPECT_EQ(Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_FAILURE);
+  EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
+  EXPECT_EQ(Native(TWRC_FAILURE), nullptr);
+  EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
   uint8_t buffer[4096];
   TW_IMAGEMEMXFER strip;
   EXPECT_EQ(Strip(strip, buffer, sizeof buffer), TWRC_FAILURE);
-  EXPECT_EQ(Condition(), TWCC_BADVALUE);
+  EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
+  ASSERT_EQ(EndXfer(count), TWRC_SUCCESS);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(Source.State(), 500);
+}
+
+// Enabled with the dialog, before any page: no transfer is in sequence.
+TEST_F(TXferTest, WithoutAPageEachTransferFailsOutOfSequence) {
+  ASSERT_EQ(Open(), TWRC_SUCCESS);
+  ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+  uint8_t buffer[4096];
+  TW_IMAGEMEMXFER strip;
+  EXPECT_EQ(Strip(strip, buffer, sizeof buffer), TWRC_FAILURE);
+  EXPECT_EQ(Condition(), TWCC_SEQERROR);
   EXPECT_EQ(Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
   EXPECT_EQ(Condition(), TWCC_SEQERROR);
   TW_PALETTE8 palette{};
