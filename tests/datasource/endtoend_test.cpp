@@ -312,11 +312,11 @@ TEST_F(TEndToEndTest, WithoutAPanelToStartTheOpeningFails) {
   EXPECT_EQ(host.CloseDSM(), TWRC_SUCCESS);
 }
 
-// A scan without the dialog that the control panel refuses (no page is 2000 inches wide)
+// A scan without the dialog that the control panel cannot make (its scanner is not there)
 // fails the enabling at once; the source stays open for another try.
-TEST_F(TEndToEndTest, AScanThePanelRefusesFailsTheEnabling) {
+TEST_F(TEndToEndTest, AScanThePanelCannotMakeFailsTheEnabling) {
   TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
-  reg.WriteString("User Interface", "Page Width", "2000");
+  reg.WriteString("Scanner", "Name", "No Such Scanner");
   reg.UpdateFile();
   StartPanel();
   TRawHost host;
@@ -449,7 +449,7 @@ class THostExit : public TEndToEndTest, public ::testing::WithParamInterface<con
 
 TEST_P(THostExit, AfterAMessageBoxTheHostExitsWithItsOwnStatus) {
   TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
-  reg.WriteString("User Interface", "Page Width", "2000");  // refused: "Scan !" brings no page
+  reg.WriteString("Scanner", "Name", "No Such Scanner");  // "Scan !" brings no page
   reg.UpdateFile();
   StartPanel();
   TXServer server(Root / "xvfb.out");
@@ -466,7 +466,7 @@ TEST_P(THostExit, AfterAMessageBoxTheHostExitsWithItsOwnStatus) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   ::unsetenv("DISPLAY");
   EXPECT_EQ(host.Wait(60), 3) << host.Output();
-  EXPECT_NE(host.Output().find("answered \"Unable to scan next page !\""), std::string::npos)
+  EXPECT_NE(host.Output().find("answered \"Unable to scan next page !"), std::string::npos)
       << host.Output();
 }
 

@@ -229,9 +229,11 @@ TEST_F(FormTest, AUserScanWithoutAPageSaysSoAndWhyOnlyWhileVisible) {
   EXPECT_EQ(Asked.size(), 1u);
   EXPECT_EQ(form.FetchOriginalPage(), nullptr);
   EXPECT_EQ(Asked.back(), "Unable to rescan virtually last page !");
+  // Each scan is a session of its own.
   EXPECT_EQ(panel.Commands(),
-            (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_PAGE_FILE,
-                                  CMD_GET_REFUSAL, CMD_GET_PAGE_FILE, CMD_GET_ORIGINAL_FILE}));
+            (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_STOP_SCAN, CMD_START_SCAN,
+                                  CMD_GET_PAGE_FILE, CMD_GET_REFUSAL, CMD_GET_PAGE_FILE,
+                                  CMD_GET_ORIGINAL_FILE}));
 }
 
 // A panel that does not know the question is asked once, keeps its connection, and the
@@ -246,8 +248,9 @@ TEST_F(FormTest, APanelThatGivesNoReasonsIsAskedOnceAndStaysConnected) {
               "Unable to scan next page !\n\rThe control panel answered without a page.");
   }
   EXPECT_TRUE(form.Client()->Connected());
-  EXPECT_EQ(panel.Commands(), (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE,
-                                                    CMD_GET_REFUSAL, CMD_GET_PAGE_FILE}));
+  EXPECT_EQ(panel.Commands(),
+            (std::vector<int32_t>{CMD_START_SCAN, CMD_GET_PAGE_FILE, CMD_GET_REFUSAL, CMD_STOP_SCAN,
+                                  CMD_START_SCAN, CMD_GET_PAGE_FILE}));
 }
 
 // A panel that goes away is said in words, not as a socket call's error.
