@@ -15,11 +15,10 @@ constexpr int kPanelStartMs = 5000;
 
 TTWAINSource& Source();
 
-// A dialog left open by a host that exits is let go, never destroyed: the Qt it lives on is
-// ending.
+// A dialog left open by a host that exits goes before the QApplication it lives on.
 std::unique_ptr<TDSForm> MakeForm() {
   EnsureControlPanel(kPanelStartMs);
-  EnsureQtApplication([] { Source().Abandon(); });
+  EnsureQtApplication([] { Source().Shutdown(); });
   return std::make_unique<TDSDialog>();
 }
 

@@ -21,9 +21,6 @@ void LoadString(TW_STR32& Field, const char* Text) {
   Field[length] = '\0';
 }
 
-// A dialog let go at the host's exit stays reachable while the process ends.
-TDSForm* AbandonedForm = nullptr;
-
 bool IsImageProcessingDAT(TW_UINT16 DAT) {
   return DAT == DAT_CIECOLOR || DAT == DAT_GRAYRESPONSE || DAT == DAT_RGBRESPONSE ||
          DAT == DAT_JPEGCOMPRESSION;
@@ -180,11 +177,6 @@ void TTWAINSource::Shutdown() {
   FForm.reset();
   StartOfPage();
   FPageLost = false;
-}
-
-void TTWAINSource::Abandon() {
-  AbandonedForm = FForm.release();
-  Shutdown();
 }
 
 TW_UINT16 TTWAINSource::UserInterface(TW_UINT16 MSG, TW_USERINTERFACE& UI) {

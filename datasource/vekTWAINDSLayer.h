@@ -56,9 +56,6 @@ class TTWAINSource {
   TW_UINT16 Fail(TW_UINT16 Condition);
   // Closes the source in whatever state it is: the dialog goes, no application is bound.
   void Shutdown();
-  // As Shutdown at the host's exit, when the Qt the dialog lives on is ending: the dialog is
-  // let go without being destroyed.
-  void Abandon();
 
   int32_t State() const { return FState; }
   TW_UINT16 ConditionCode() const { return FConditionCode; }

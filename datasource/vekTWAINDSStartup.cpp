@@ -16,14 +16,15 @@ namespace {
 
 constexpr int kRetryMs = 25;
 
-// The QApplication the data source made, when the host had none, and what lets go of the
-// windows on it. It lives as long as the process.
+// The QApplication the data source made, when the host had none, and what must go before it.
 QApplication* OwnApplication = nullptr;
 std::function<void()> BeforeOwnApplicationEnds;
 
 // At the host's exit, before the library's own objects are destroyed.
 void EndOwnApplication() {
   if (BeforeOwnApplicationEnds) BeforeOwnApplicationEnds();
+  delete OwnApplication;
+  OwnApplication = nullptr;
 }
 
 bool Accepts(const TPanelAddress& Address) {

@@ -30,9 +30,7 @@ bool EnsureControlPanel(int TimeoutMs);
 bool WaitUntilAccepting(const TPanelAddress& Address, int TimeoutMs);
 
 // The host's QApplication when it has one, else one of the data source's own, made once and
-// kept for the whole process. At the host's exit BeforeEnd runs, to let go of what lives on
-// it, and the application is not destroyed: Qt's own objects made after it (a message box's)
-// are already gone by then, and neither it nor the windows on it may be touched any more.
+// kept until the process exits; then BeforeEnd runs (to free what lives on it), and it goes.
 void EnsureQtApplication(std::function<void()> BeforeEnd);
 // Processes the pending events of the data source's own QApplication; nothing in a Qt host,
 // which runs its own event loop.

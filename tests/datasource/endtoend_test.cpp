@@ -6,13 +6,9 @@
 #include <QCloseEvent>
 #include <QTimer>
 #include <QWindow>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <regex>
-#include <thread>
 
-#include "childprocess.h"
 #include "endtoend_fixture.h"
 #include "session_helpers.h"
 
@@ -416,61 +412,6 @@ INSTANTIATE_TEST_SUITE_P(Enablings, TScanAgain,
                          ::testing::Values(TRescanCase{"WithoutDialog", false},
                                            TRescanCase{"WithDialog", true}),
                          [](const auto& info) { return std::string(info.param.Name); });
-
-// An X server of the test's own (Xvfb on a display it chooses), so that message boxes are
-// really shown.
-class TXServer {
- public:
-  explicit TXServer(const std::filesystem::path& Output)
-      : FOutput(Output.string()),
-        FServer("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
-                FOutput) {}
-  // The display once the server runs, or empty: the server writes its number as a line of its
-  // own among its complaints about displays that were taken.
-  std::string Display() {
-    static const std::regex number("(^|\n)([0-9]+)\n");
-    for (int i = 0; i < 200 && FServer.Running(); ++i) {
-      const std::string out = FServer.Output();
-      std::smatch found;
-      if (std::regex_search(out, found, number)) return ":" + found[2].str();
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return {};
-  }
-
- private:
-  std::string FOutput;
-  TChildProcess FServer;
-};
-
-// A host that is no Qt program exits with its own status once the data source has shown a
-// real message box, whether it closed the source or left it enabled.
-class THostExit : public TEndToEndTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(THostExit, AfterAMessageBoxTheHostExitsWithItsOwnStatus) {
-  TRegIniFile reg("Software\\Dovantic Technologies\\Clarivo");
-  reg.WriteString("Scanner", "Name", "No Such Scanner");  // "Scan !" brings no page
-  reg.UpdateFile();
-  StartPanel();
-  TXServer server(Root / "xvfb.out");
-  const std::string display = server.Display();
-  ASSERT_FALSE(display.empty()) << "no X server";
-  const std::string sanitizer = ::getenv("ASAN_OPTIONS") ? ::getenv("ASAN_OPTIONS") : "";
-  ::setenv("DISPLAY", display.c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-  // Any Qt program on the X platform leaves blocks of libdbus and fontconfig at its exit; what
-  // is asked here is how the host ends.
-  ::setenv("ASAN_OPTIONS", (sanitizer + ":detect_leaks=0").c_str(), 1);
-  TChildProcess host(BOX_HOST, {GetParam()}, (Root / "host.out").string());
-  ::setenv("ASAN_OPTIONS", sanitizer.c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  ::unsetenv("DISPLAY");
-  EXPECT_EQ(host.Wait(60), 3) << host.Output();
-  EXPECT_NE(host.Output().find("answered \"Unable to scan next page !"), std::string::npos)
-      << host.Output();
-}
-
-INSTANTIATE_TEST_SUITE_P(Sessions, THostExit, ::testing::Values("closed", "open"));
 
 int OpenFiles() {
   int count = 0;
