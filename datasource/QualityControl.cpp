@@ -141,8 +141,10 @@ void TFormQC::BuildControls() {
   grid->addLayout(methods, row++, 0, 1, 3);
   ValueDeskew = new QLabel(DeskewText(0), group);
   ValueDeskew->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  grid->addWidget(LabelDeskew, row, 0);
-  grid->addWidget(ValueDeskew, row++, 1, 1, 2);
+  auto* deskewCaption = new QHBoxLayout;
+  deskewCaption->addWidget(LabelDeskew);
+  deskewCaption->addWidget(ValueDeskew, 1);
+  grid->addLayout(deskewCaption, row++, 0, 1, 3);
   grid->addWidget(TrackBarDeskew, row++, 0, 1, 3);
   grid->addWidget(LabelDespeckle, row++, 0, 1, 3);
   sliderRow(TrackBarDespeckle, ValueDespeckle);

@@ -143,6 +143,8 @@ TEST_F(QualityControlTest, EachSliderShowsItsValueAndTheDeskewItsDirection) {
     form.TrackBarDeskew->setValue(position);
     EXPECT_EQ(form.ValueDeskew->text(), QString::fromUtf8(text));
   }
+  form.TrackBarDeskew->setValue(-9);  // the longest text: "4.5° counter-clockwise"
+  SaveScreenshot(form, "quality-control-deskew.png");
 }
 
 // The figures are the quality check's own, beside the panel's limits.
