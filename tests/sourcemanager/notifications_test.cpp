@@ -169,3 +169,34 @@ TEST_F(Notifications, OnlyFromAnOpenPair) {
 }
 
 }  // namespace
+
+namespace {
+
+void KeepWindow(void* Data, win32::MSG& Msg, bool&) {
+  static_cast<std::vector<win32::HWND>*>(Data)->push_back(Msg.hwnd);
+}
+
+// An application that gives no window at MSG_OPENDSM is woken through the application
+// object's own, and gets its notifications as any other.
+TEST_F(Notifications, AnApplicationWithoutAWindowIsWokenToo) {
+  AddScanner();
+  TRawHost host;
+  win32::HWND none = nullptr;
+  ASSERT_EQ(host.Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &none), TWRC_SUCCESS);
+  TW_IDENTITY source{};
+  ASSERT_EQ(host.OpenDS("SimScanner", source), TWRC_SUCCESS);
+  std::vector<win32::HWND> woken;
+  const TMessageEvent previous = Application().OnMessage();
+  Application().SetOnMessage({&KeepWindow, &woken});
+  ASSERT_EQ(host.Enable(source), TWRC_SUCCESS);  // raises MSG_XFERREADY inside
+  Application().ProcessMessages();
+  Application().SetOnMessage(previous);
+  EXPECT_EQ(woken, std::vector<win32::HWND>{Application().Handle()});
+  TW_UINT16 message = MSG_NULL;
+  EXPECT_EQ(NextNotification(host, source, message), TWRC_DSEVENT);
+  EXPECT_EQ(message, MSG_XFERREADY);
+  EXPECT_EQ(host.Disable(source), TWRC_SUCCESS);
+  CloseSession(host, source);
+}
+
+}  // namespace
