@@ -48,7 +48,7 @@ TEST_F(FormTest, TheWaitBoxIsPaintedWhileTheOriginalComes) {
   TFormQC qc([&] { return source.FetchOriginalPage(); });
   qc.ShowPage(*SmallPage(pt8bit, 400, 300));
   qc.show();
-  QTest::qWaitForWindowExposed(&qc);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&qc));
   QImage during;
   QTimer::singleShot(1000, [&] {
     const QList<TDialogoWait*> boxes = qc.findChildren<TDialogoWait*>();
